@@ -1,0 +1,17 @@
+#pragma once
+// The few Windows base types the system's interfaces are written in.
+
+#include <cstdint>
+
+using BOOL = int;
+using DWORD = std::uint32_t;
+using HMODULE = void*;
+// void (*)() is the generic function pointer that casts to any other without a warning.
+using FARPROC = void (*)();
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif

@@ -1,0 +1,57 @@
+#pragma once
+// Seeded synthetic near-infrared finger images: a bright rounded finger band on a dark
+// background, crossed by dark winding veins whose pattern is a function of the finger's seed.
+
+#include <cstdint>
+#include <vector>
+
+namespace simfinger {
+
+inline constexpr int kWidth = 320;
+inline constexpr int kHeight = 240;
+
+// One dark vessel, a curve y(x) across part of the finger in scene coordinates (320 x 240).
+struct Vein {
+  double x0, x1;           // horizontal extent
+  double y0, slope;        // base line
+  double a1, w1, p1;       // first undulation: amplitude, angular frequency, phase
+  double a2, w2, p2;       // second undulation
+  double width;            // full width in pixels (3..5)
+  double depth;            // grey levels at the centre (15..40)
+};
+
+// What stays the same from one capture of a finger to the next.
+struct Finger {
+  double centreRow;   // finger axis at the middle column
+  double halfWidth;   // half the band's height
+  double tilt;        // axis slope, rows per column
+  double taper;       // relative change of the half width across the image
+  double level;       // grey level at the band's centre
+  double levelWave;   // relative brightness swing along the finger
+  double wavePhase;
+  double background;  // grey level off the finger
+  std::vector<Vein> veins;
+};
+
+// How one capture differs: placement, exposure and sensor noise.
+struct Capture {
+  double shiftX = 0, shiftY = 0;
+  double rotationDeg = 0;  // about the image centre
+  double gain = 1.0;
+  double noiseSigma = 0;
+  std::uint64_t noiseSeed = 0;
+};
+
+Finger MakeFinger(std::uint64_t seed);
+// Capture index 0 and up: small seeded shifts (a few px), rotation (at most 2 degrees),
+// brightness and noise (sigma at most 4).
+Capture MakeCapture(std::uint64_t fingerSeed, int captureIndex);
+
+// Renders the scene at any size; the geometry scales with it. No pixel reaches 255.
+std::vector<std::uint8_t> Render(const Finger& finger, const Capture& capture, int width = kWidth,
+                                 int height = kHeight);
+
+// The usual shorthand: capture `captureIndex` of finger `seed`, 320 x 240.
+std::vector<std::uint8_t> FingerImage(std::uint64_t seed, int captureIndex);
+
+}  // namespace simfinger

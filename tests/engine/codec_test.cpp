@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "codec/template_codec.h"
+#include "core/alloc.h"
+#include "model/vein_model.h"
+#include "veltrum.h"
+
+namespace {
+
+using veltrum::VeinModel;
+
+std::uint32_t StreamWord(const std::vector<unsigned char>& stored, int k) {
+  std::uint32_t w;
+  std::memcpy(&w, stored.data() + 1292 + 4 * k, 4);
+  return w;
+}
+
+// A model whose every region holds a recognisable pattern.
+VeinModel PatternModel() {
+  VeinModel m;
+  auto* bytes = reinterpret_cast<unsigned char*>(&m);
+  for (std::size_t i = 0; i < sizeof m; ++i) bytes[i] = static_cast<unsigned char>(i * 37 + 11);
+  for (auto& row : m.codeRows) row[3] &= 0xFFu;  // as the engine writes them
+  m.gridOrigin = 0x00000123;
+  m.gridStep = 6;
+  return m;
+}
+
+class Codec : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(VLT_FV_Init(0), 0); }
+  void TearDown() override { veltrum::FailNthAllocation(0); }
+
+  std::vector<unsigned char> Encode(const VeinModel& m) {
+    std::vector<unsigned char> out(kVltSerialisedBytes + 16, 0xEE);
+    int length = 0;
+    EXPECT_EQ(VLT_FV_Encode(reinterpret_cast<const unsigned char*>(&m), out.data(), &length), 0);
+    EXPECT_EQ(length, kVltSerialisedBytes);
+    for (int i = kVltSerialisedBytes; i < kVltSerialisedBytes + 16; ++i) EXPECT_EQ(out[i], 0xEE);
+    out.resize(kVltSerialisedBytes);
+    return out;
+  }
+};
+
+TEST_F(Codec, FieldsLandAtTheirStoredOffsets) {
+  const VeinModel m = PatternModel();
+  const auto stored = Encode(m);
+  EXPECT_EQ(0, std::memcmp(stored.data(), m.edgePairs, 140));
+  EXPECT_EQ(0, std::memcmp(stored.data() + 140, m.cellVectors, 1152));
+  for (int i = 2568; i < 2572; ++i) EXPECT_EQ(stored[i], 0x23);
+  for (int i = 2572; i < 2576; ++i) EXPECT_EQ(stored[i], 6);
+  EXPECT_EQ(0, std::memcmp(stored.data() + 2576, m.cellWeights, 144));
+  EXPECT_EQ(0, std::memcmp(stored.data() + 2720, m.codeWeights, 98));
+  EXPECT_EQ(0, std::memcmp(stored.data() + 2818, m.coarse, 240));
+}
+
+TEST_F(Codec, CodeRowsPackMostSignificantBitFirstWithoutGaps) {
+  VeinModel m{};
+  m.codeRows[0][0] = 0x80000001u;
+  m.codeRows[0][1] = 0x12345678u;
+  m.codeRows[0][2] = 0xCAFEBABEu;
+  m.codeRows[0][3] = 0xFFFFFFABu;  // bits above 7 are not stored
+  m.codeRows[1][0] = 0xFFFFFFFFu;
+  m.codeRows[97][3] = 0x000000C3u;
+  const auto stored = Encode(m);
+  EXPECT_EQ(StreamWord(stored, 0), 0x80000001u);
+  EXPECT_EQ(StreamWord(stored, 1), 0x12345678u);
+  EXPECT_EQ(StreamWord(stored, 2), 0xCAFEBABEu);
+  EXPECT_EQ(StreamWord(stored, 3), 0xABFFFFFFu);  // row 1 begins at bit 104
+  EXPECT_EQ(StreamWord(stored, 4), 0xFF000000u);
+  // Row 97 ends at bit 10192: top 16 bits of word 318, its low 16 bits zero.
+  EXPECT_EQ(StreamWord(stored, 318), 0x00C30000u);
+}
+
+TEST_F(Codec, RoundTripKeepsEveryRegionButGridWordsAndSpare) {
+  VeinModel m = PatternModel();
+  m.spare[0] = 0x11;
+  m.spare[1] = 0x22;
+  const auto stored = Encode(m);
+  VeinModel decoded;
+  std::memset(&decoded, 0x77, sizeof decoded);
+  ASSERT_EQ(VLT_FV_Decode(stored.data(), kVltSerialisedBytes,
+                          reinterpret_cast<unsigned char*>(&decoded)),
+            0);
+  EXPECT_EQ(0, std::memcmp(decoded.cellVectors, m.cellVectors, sizeof m.cellVectors));
+  EXPECT_EQ(0, std::memcmp(decoded.codeRows, m.codeRows, sizeof m.codeRows));
+  EXPECT_EQ(0, std::memcmp(decoded.edgePairs, m.edgePairs, sizeof m.edgePairs));
+  EXPECT_EQ(0, std::memcmp(decoded.cellWeights, m.cellWeights, sizeof m.cellWeights));
+  EXPECT_EQ(0, std::memcmp(decoded.codeWeights, m.codeWeights, sizeof m.codeWeights));
+  EXPECT_EQ(0, std::memcmp(decoded.coarse, m.coarse, sizeof m.coarse));
+  EXPECT_EQ(decoded.gridOrigin, 0x23232323);  // low byte repeated
+  EXPECT_EQ(decoded.gridStep, 0x06060606);
+  EXPECT_EQ(decoded.spare[0], 0x77);  // the caller's bytes stay
+  EXPECT_EQ(decoded.spare[1], 0x77);
+  EXPECT_EQ(Encode(decoded), stored);
+}
+
+TEST_F(Codec, HighBitsOfFourthCodeWordAreLost) {
+  VeinModel m = PatternModel();
+  m.codeRows[5][3] = 0xABCDEF12u;
+  const auto stored = Encode(m);
+  VeinModel decoded{};
+  ASSERT_EQ(VLT_FV_Decode(stored.data(), kVltSerialisedBytes,
+                          reinterpret_cast<unsigned char*>(&decoded)),
+            0);
+  EXPECT_EQ(decoded.codeRows[5][3], 0x12u);
+}
+
+TEST_F(Codec, EncodeNeverChangesTheCallersModel) {
+  const VeinModel m = PatternModel();
+  VeinModel copy = m;
+  Encode(copy);
+  EXPECT_EQ(0, std::memcmp(&copy, &m, sizeof m));
+}
+
+TEST_F(Codec, ArgumentFaultsReturnMinusOneAndWriteNothing) {
+  const VeinModel m = PatternModel();
+  const auto stored = Encode(m);
+  std::vector<unsigned char> out(kVltSerialisedBytes, 0xEE);
+  int length = 99;
+  const auto* model = reinterpret_cast<const unsigned char*>(&m);
+  EXPECT_EQ(VLT_FV_Encode(nullptr, out.data(), &length), -1);
+  EXPECT_EQ(VLT_FV_Encode(model, nullptr, &length), -1);
+  EXPECT_EQ(VLT_FV_Encode(model, out.data(), nullptr), -1);
+  EXPECT_EQ(length, 99);
+  EXPECT_EQ(out, std::vector<unsigned char>(kVltSerialisedBytes, 0xEE));
+
+  std::vector<unsigned char> target(kVltModelBytes, 0x5C);
+  EXPECT_EQ(VLT_FV_Decode(nullptr, kVltSerialisedBytes, target.data()), -1);
+  EXPECT_EQ(VLT_FV_Decode(stored.data(), kVltSerialisedBytes, nullptr), -1);
+  for (int length : {kVltSerialisedBytes - 1, 0, -1}) {
+    EXPECT_EQ(VLT_FV_Decode(stored.data(), length, target.data()), -1) << length;
+  }
+  EXPECT_EQ(target, std::vector<unsigned char>(kVltModelBytes, 0x5C));
+}
+
+TEST_F(Codec, AllocationFailuresReportAndLeaveOutputsAlone) {
+  const VeinModel m = PatternModel();
+  const auto stored = Encode(m);
+  std::vector<unsigned char> out(kVltSerialisedBytes, 0xEE);
+  int length = 99;
+  veltrum::FailNthAllocation(1);
+  EXPECT_EQ(VLT_FV_Encode(reinterpret_cast<const unsigned char*>(&m), out.data(), &length), 3012);
+  EXPECT_EQ(length, 99);
+  EXPECT_EQ(out, std::vector<unsigned char>(kVltSerialisedBytes, 0xEE));
+
+  std::vector<unsigned char> target(kVltModelBytes, 0x5C);
+  veltrum::FailNthAllocation(1);
+  EXPECT_EQ(VLT_FV_Decode(stored.data(), kVltSerialisedBytes, target.data()), -1);
+  EXPECT_EQ(target, std::vector<unsigned char>(kVltModelBytes, 0x5C));
+}
+
+TEST_F(Codec, AnyBytesDecode) {
+  std::vector<unsigned char> noise(kVltSerialisedBytes);
+  for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<unsigned char>(i * 2654435761u >> 13);
+  std::vector<unsigned char> target(kVltModelBytes);
+  EXPECT_EQ(VLT_FV_Decode(noise.data(), kVltSerialisedBytes, target.data()), 0);
+  VeinModel decoded = veltrum::LoadModel(target.data());
+  for (const auto& row : decoded.codeRows) EXPECT_EQ(row[3] >> 8, 0u);
+}
+
+}  // namespace

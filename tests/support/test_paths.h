@@ -1,0 +1,15 @@
+#pragma once
+// Where tests find the build's modules and the shared data folder.
+
+#include <string>
+
+namespace fvtest {
+
+std::string SourceDir();
+std::string BinaryDir();
+// Folder of built programs and shared libraries.
+std::string ModuleDir();
+// ../shared/data beside the checkout, or $FV_DATA_DIR; empty when absent.
+std::string DataDir();
+
+}  // namespace fvtest
