@@ -2,6 +2,8 @@
 
 #include "api/operations.h"
 #include "core/status.h"
+#include "edges/finger_edges.h"
+#include "preprocess/preprocess_image.h"
 
 namespace veltrum {
 
@@ -20,6 +22,16 @@ int SearchModelsByImage(const unsigned char*, const int*, const unsigned char*, 
   return kNotAvailable;
 }
 int SearchModelsByFeature(const unsigned char*, const int*, const unsigned char*, int*, int*) {
+  return kNotAvailable;
+}
+
+int FindFingerEdges(const std::uint8_t*, std::int16_t*, std::int16_t*) { return kNotAvailable; }
+int FindFingerEdgesMode0(const std::uint8_t*, std::int16_t*, std::int16_t*) { return kNotAvailable; }
+int FindFingerEdgesMode12(const std::uint8_t*, std::int16_t*, std::int16_t*) {
+  return kNotAvailable;
+}
+int PreprocessImage(std::uint8_t*, const ImageRef&, ImageRef&, std::uint8_t*, std::int16_t*,
+                    std::int16_t*, std::uint8_t*) {
   return kNotAvailable;
 }
 
