@@ -26,6 +26,7 @@ struct FeatureBlock {
 };
 
 static_assert(sizeof(FeatureBlock) == 8968);
+static_assert(offsetof(FeatureBlock, cellVectors) == 0);
 static_assert(offsetof(FeatureBlock, codeRows) == 2640);
 static_assert(offsetof(FeatureBlock, edgePairs) == 7920);
 static_assert(offsetof(FeatureBlock, coverage15) == 8060);
@@ -33,6 +34,12 @@ static_assert(offsetof(FeatureBlock, coverage27) == 8390);
 static_assert(offsetof(FeatureBlock, gridOrigin) == 8720);
 static_assert(offsetof(FeatureBlock, gridFirstCol) == 8724);
 static_assert(offsetof(FeatureBlock, coarse) == 8728);
+
+// The record ComputeFeatureBlock fills beside each block for enrolment, in the block layout:
+// cellVectors[0..143] the A-samples (slot i x 18 + j), the packed B-sample codes from
+// codeRows, a copy of the edge pairs; the rest zero.
+using SampleBlock = FeatureBlock;
+inline constexpr int kSampleCodeBits = 98 * 104;
 
 // Blocks for the tilts 0.0, 0.03 and -0.06, in that order.
 struct VeinFeature {

@@ -1,0 +1,34 @@
+#pragma once
+// Packed code streams: consecutive 104-bit cell codes in 32-bit words, most significant bit
+// first; and their expansion into four-word code rows.
+
+#include <cstdint>
+
+namespace veltrum {
+
+inline constexpr int kCodeBits = 104;
+
+// Write position of a packed stream; `bits` (0..32) counts the bits in the current word.
+struct CodeStream {
+  std::uint32_t* word;
+  int bits = 0;
+};
+
+inline void PushCodeBit(CodeStream& s, bool bit) {
+  if (s.bits == 32) {
+    ++s.word;
+    s.bits = 0;
+  }
+  if (s.bits == 0) *s.word = 0;
+  *s.word = (*s.word << 1) | (bit ? 1u : 0u);
+  ++s.bits;
+}
+
+// Moves the last partial word's bits up to bit 31.
+void FinishCodeStream(CodeStream& stream);
+
+// Expands `rows` packed rows in place into rows of four words (bits 0-95 in words 0-2 from
+// bit 31 down, bits 96-103 in word 3's low byte). The area must hold rows x 16 bytes. 0 or -1.
+int ExpandCodeRows(std::uint32_t* codeArea, int rows);
+
+}  // namespace veltrum
