@@ -15,6 +15,7 @@ constexpr int kNotYet = veltrum::kNotAvailable;
 struct ImageCall {
   std::string name;
   std::function<int(const unsigned char* image, int height, int width)> call;
+  int passed = kNotYet;  // status once every export check has passed, on a flat grey image
 };
 
 // Every export that takes an image with its height and width, with valid other arguments.
@@ -26,7 +27,8 @@ std::vector<ImageCall> ImageExports() {
       {"QualityAssess",
        [](auto* i, int h, int w) { return VLT_FV_QualityAssess(m1, m2, i, h, w, 0.f, 0.f); }},
       {"ExtractFeature",
-       [](auto* i, int h, int w) { return VLT_FV_ExtractFeature(i, h, w, feature.data()); }},
+       [](auto* i, int h, int w) { return VLT_FV_ExtractFeature(i, h, w, feature.data()); },
+       veltrum::kPreprocessFailed},
       {"Enroll",
        [](auto* i, int h, int w) {
          return VLT_FV_Enroll(i, nullptr, nullptr, h, w, nullptr, model.data());
@@ -62,7 +64,8 @@ TEST_F(Exports, ImageChecksRunInOrder) {
   for (const auto& exp : ImageExports()) {
     for (const auto& c : cases) {
       ASSERT_EQ(VLT_FV_Init(c.init ? 0 : 3), c.init ? 0 : -1);
-      EXPECT_EQ(exp.call(c.haveImage ? image.data() : nullptr, c.height, c.width), c.expected)
+      const int expected = c.expected == kNotYet ? exp.passed : c.expected;
+      EXPECT_EQ(exp.call(c.haveImage ? image.data() : nullptr, c.height, c.width), expected)
           << exp.name << ": " << c.what;
     }
   }

@@ -1,0 +1,34 @@
+#include "feature/compute_feature_block.h"
+
+#include <cstring>
+
+#include "core/alloc.h"
+#include "core/status.h"
+#include "feature/cell_codes.h"
+#include "feature/cell_nibbles.h"
+#include "feature/edge_pairs.h"
+#include "feature/filter_bank.h"
+#include "feature/grid_origin.h"
+
+namespace veltrum {
+
+int ComputeFeatureBlock(const ImageRef& image, FeatureBlock& block, FeatureBlock& sample,
+                        const std::uint8_t* mask, std::int32_t* work, std::int32_t* responses) {
+  std::unique_ptr<std::int32_t[]> own;
+  if (responses == nullptr) {
+    own = AllocArray<std::int32_t>(kResponseEntries);
+    if (!own) return kOutOfMemory;
+    responses = own.get();
+  }
+  std::memset(&block, 0, sizeof block);
+  std::memset(&sample, 0, sizeof sample);
+  FindEdgePairs(&block.edgePairs[0][0], mask);
+  std::memcpy(sample.edgePairs, block.edgePairs, sizeof block.edgePairs);
+  const GridParams grid = ComputeGridOrigin(&block.edgePairs[0][0]);
+  if (const int status = FilterBankResponses(image, responses, grid); status != 0) return status;
+  ComputeCellNibbles(block, sample, responses);
+  PackCellCodes(&block.codeRows[0][0], &sample.codeRows[0][0], responses, work);
+  return kOk;
+}
+
+}  // namespace veltrum

@@ -1,0 +1,64 @@
+#include "feature/coverage.h"
+
+#include <algorithm>
+
+#include "core/alloc.h"
+#include "core/image_ref.h"
+#include "model/sample_cells.h"
+
+namespace veltrum {
+namespace {
+
+struct Band {
+  int top, bottom;
+};
+
+// Column j's finger rows from the edge pairs, trimmed by 4 rows at each side.
+Band ColumnBand(const std::uint8_t* pairs, int j) {
+  if (j == kOutWidth - 1) return {pairs[2 * 69] + 4, pairs[2 * 69 + 1] - 4};
+  const int a = j / 2, b = (j + 1) / 2;
+  return {(pairs[2 * a] + pairs[2 * b]) / 2 + 4, (pairs[2 * a + 1] + pairs[2 * b + 1]) / 2 - 4};
+}
+
+// Coverage bytes of all 330 cells into `cells`; false when memory is short.
+bool CoverageCells(std::uint8_t* cells, const std::uint8_t* pairs, int radius,
+                   const GridParams& grid) {
+  auto counts = AllocArray<std::int32_t>(kGridCells);
+  if (!counts) return false;
+  for (int r = 0; r < kGridRows; ++r) {
+    const int y = grid.origin + grid.rowStep * r;
+    for (int c = 0; c < kGridCols; ++c) {
+      const int x = grid.firstCol + grid.colStep * c;
+      std::int32_t& n = counts[r * kGridCols + c];
+      for (int j = std::max(x - radius, 0); j <= std::min(x + radius, kOutWidth - 1); ++j) {
+        const Band band = ColumnBand(pairs, j);
+        const int top = std::max(band.top, y - radius), bottom = std::min(band.bottom, y + radius);
+        if (bottom >= top) n += bottom - top + 1;
+      }
+    }
+  }
+  const int window = (2 * radius + 1) * (2 * radius + 1);
+  for (int i = 0; i < kGridCells; ++i) cells[i] = static_cast<std::uint8_t>(counts[i] * 255 / window);
+  return true;
+}
+
+}  // namespace
+
+int ComputeCoverageGrid(std::uint8_t* out, const std::uint8_t* edgePairs, int radius,
+                        const GridParams& grid) {
+  return CoverageCells(out, edgePairs, radius, grid) ? 0 : -1;
+}
+
+int ComputeCoverageSamples(std::uint8_t* out, const std::uint8_t* edgePairs, int radius,
+                           const GridParams& grid) {
+  std::uint8_t cells[kGridCells];
+  if (!CoverageCells(cells, edgePairs, radius, grid)) return -1;
+  if (radius == kCoverageRadiusA) {
+    for (int k = 0; k < 144; ++k) out[k] = cells[SampleCellA(k).index()];
+  } else {
+    for (int k = 0; k < 98; ++k) out[k] = cells[SampleCellB(k).index()];
+  }
+  return 0;
+}
+
+}  // namespace veltrum

@@ -1,0 +1,183 @@
+#include "feature/filter_bank.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/alloc.h"
+#include "model/sample_cells.h"
+#include "tables/cell_weight_tables.h"
+#include "tables/filter_kernel_tables.h"
+
+namespace veltrum {
+namespace {
+
+constexpr int kMaxHalf = 27;
+constexpr int kPlaneRow = kOutWidth + 2 * kMaxHalf;  // 194: zero columns on both sides
+constexpr int kIntRows = 175, kIntCols = 195;        // integral image with a 28-wide border
+constexpr int kBorder = 28;
+
+struct Work {
+  std::unique_ptr<std::int32_t[]> planes;  // 9 planes x (even row, odd row) of 194
+  std::unique_ptr<std::int32_t[]> boxes;   // (cell * 7 + scale)
+  std::unique_ptr<std::int16_t[]> even;    // [x][0..27]
+  std::unique_ptr<std::int16_t[]> odd;     // [x][1..27] at [x * 27 + d - 1]
+  std::unique_ptr<std::int32_t[]> integral;
+
+  std::int32_t* Ve(int k) { return planes.get() + (2 * k) * kPlaneRow + kMaxHalf; }
+  std::int32_t* Vo(int k) { return planes.get() + (2 * k + 1) * kPlaneRow + kMaxHalf; }
+};
+
+bool Allocate(Work& w) {
+  // Allocation order is part of the contract with the fault-injection tests.
+  w.planes = AllocArray<std::int32_t>(2 * kFilterPlanes * kPlaneRow);
+  if (!w.planes) return false;
+  w.boxes = AllocArray<std::int32_t>(kGridCells * kScales);
+  if (!w.boxes) return false;
+  w.even = AllocArray<std::int16_t>(kOutWidth * 28);
+  if (!w.even) return false;
+  w.odd = AllocArray<std::int16_t>(kOutWidth * 27);
+  if (!w.odd) return false;
+  w.integral = AllocArray<std::int32_t>(kIntRows * kIntCols);
+  return w.integral != nullptr;
+}
+
+// I[Y][X] = sum of p[y][x] for y <= Y - 28, x <= X - 28; the last rows and columns repeat.
+void BuildIntegral(const std::uint8_t* p, std::int32_t* integral) {
+  for (int Y = kBorder; Y < kIntRows; ++Y) {
+    std::int32_t* row = integral + Y * kIntCols;
+    const std::int32_t* above = row - kIntCols;
+    const int y = std::min(Y - kBorder, kOutHeight - 1);
+    if (Y - kBorder >= kOutHeight) {
+      std::copy(above, above + kIntCols, row);
+      continue;
+    }
+    std::int32_t run = 0;
+    for (int X = kBorder; X < kIntCols; ++X) {
+      if (X - kBorder < kOutWidth) run += p[y * kOutWidth + X - kBorder];
+      row[X] = run + (Y > kBorder ? above[X] : 0);
+    }
+  }
+}
+
+// Clamping the index keeps every box inside the table; outside rows count as zero either way.
+std::int32_t IntegralAt(const std::int32_t* integral, int Y, int X) {
+  Y = std::clamp(Y, 0, kIntRows - 1);
+  X = std::clamp(X, 0, kIntCols - 1);
+  return integral[Y * kIntCols + X];
+}
+
+void BoxSums(const std::int32_t* integral, std::int32_t* boxes, const GridParams& grid) {
+  for (int cell = 0; cell < kGridCells; ++cell) {
+    const int y = grid.origin + grid.rowStep * (cell / kGridCols);
+    const int x = grid.firstCol + grid.colStep * (cell % kGridCols);
+    for (int s = 0; s < kScales; ++s) {
+      const int h = ScaleHalfSizes[s];
+      const int ya = y - h + 27, yb = y + h + 28, xa = x - h + 27, xb = x + h + 28;
+      boxes[cell * kScales + s] = IntegralAt(integral, yb, xb) - IntegralAt(integral, ya, xb) -
+                                  IntegralAt(integral, yb, xa) + IntegralAt(integral, ya, xa);
+    }
+  }
+}
+
+void ColumnSums(const std::uint8_t* p, int y, Work& w) {
+  auto at = [&](int row, int x) -> int {
+    return row >= 0 && row < kOutHeight ? p[row * kOutWidth + x] : 0;
+  };
+  for (int x = 0; x < kOutWidth; ++x) {
+    std::int16_t* e = w.even.get() + x * 28;
+    std::int16_t* o = w.odd.get() + x * 27;
+    e[0] = static_cast<std::int16_t>(at(y, x));
+    for (int d = 1; d <= kMaxHalf; ++d) {
+      e[d] = static_cast<std::int16_t>(at(y - d, x) + at(y + d, x));
+      o[d - 1] = static_cast<std::int16_t>(at(y - d, x) - at(y + d, x));
+    }
+  }
+}
+
+void VerticalPass(const ScaleKernels& kt, Work& w) {
+  const int h = kt.halfSize;
+  for (int k = 0; k < kFilterPlanes; ++k) {
+    std::int32_t ce[kMaxHalf + 1], co[kMaxHalf + 1];
+    for (int d = 1; d <= h; ++d) {
+      ce[d] = kt.Even(d, k);
+      co[d] = kt.Odd(d, k);
+    }
+    std::int32_t* ve = w.Ve(k);
+    std::int32_t* vo = w.Vo(k);
+    for (int x = 0; x < kOutWidth; ++x) {
+      const std::int16_t* e = w.even.get() + x * 28;
+      const std::int16_t* o = w.odd.get() + x * 27;
+      std::int32_t se = kVerticalCentreWeight * e[0], so = 0;
+      for (int d = 1; d <= h; ++d) {
+        se += ce[d] * e[d];
+        so += co[d] * o[d - 1];
+      }
+      ve[x] = se;
+      vo[x] = so;
+    }
+  }
+}
+
+std::int32_t Magnitude(std::int64_t even, std::int64_t odd, std::int32_t weightA,
+                       std::int32_t weightB, std::int32_t mean) {
+  const std::int64_t e = (even - std::int64_t{weightA} * mean) >> 12;
+  const std::int64_t o = (odd - std::int64_t{weightB} * mean) >> 12;
+  const float fe = static_cast<float>(e), fo = static_cast<float>(o);
+  const float sum = fe * fe + fo * fo;
+  const float root = std::sqrt(sum);
+  const float value = 640.0f * root;
+  return value >= 2147483520.0f ? 2147483520 : static_cast<std::int32_t>(value);
+}
+
+// Sums for one cell and one plane; k and 16 - k come from the same sums with the odd terms'
+// sign flipped.
+void HorizontalPass(const ScaleKernels& kt, int s, int r, const GridParams& grid, Work& w,
+                    std::int32_t* responses) {
+  const int h = kt.halfSize, width = kt.Width();
+  for (int c = 0; c < kGridCols; ++c) {
+    const int cell = r * kGridCols + c;
+    const int x = grid.firstCol + grid.colStep * c;
+    const std::int32_t mean = w.boxes[cell * kScales + s] >> 4;
+    for (int j = 0; j <= 8; ++j) {
+      const std::int16_t* a = kt.t1 + j * width + h;
+      const std::int16_t* b = kt.t2 + j * width + h;
+      const std::int32_t* ve = w.Ve(j) + x;
+      const std::int32_t* vo = w.Vo(j) + x;
+      // 64-bit: a strong grating can push these sums past 32 bits.
+      std::int64_t evenSym = std::int64_t{a[0]} * ve[0], oddSym = std::int64_t{a[0]} * vo[0];
+      std::int64_t evenCross = 0, oddCross = 0;
+      for (int d = 1; d <= h; ++d) {
+        evenSym += std::int64_t{a[d]} * (std::int64_t{ve[-d]} + ve[d]);
+        oddSym += std::int64_t{a[d]} * (std::int64_t{vo[-d]} + vo[d]);
+        evenCross += std::int64_t{b[d]} * (std::int64_t{vo[d]} - vo[-d]);
+        oddCross += std::int64_t{b[d]} * (std::int64_t{ve[d]} - ve[-d]);
+      }
+      const int i = ResponseIndex(cell, s, j);
+      responses[i] = Magnitude(evenSym - evenCross, oddSym + oddCross, CellWeightTableA[i],
+                               CellWeightTableB[i], mean);
+      if (j == 0 || j == 8) continue;
+      const int m = ResponseIndex(cell, s, 16 - j);
+      responses[m] = Magnitude(evenSym + evenCross, oddSym - oddCross, CellWeightTableA[m],
+                               CellWeightTableB[m], mean);
+    }
+  }
+}
+
+}  // namespace
+
+int FilterBankResponses(const ImageRef& image, std::int32_t* responses, const GridParams& grid) {
+  Work w;
+  if (!Allocate(w)) return -1;
+  BuildIntegral(image.pixels, w.integral.get());
+  BoxSums(w.integral.get(), w.boxes.get(), grid);
+  for (int r = 0; r < kGridRows; ++r) {
+    ColumnSums(image.pixels, grid.origin + grid.rowStep * r, w);
+    for (int s = 0; s < kScales; ++s) {
+      VerticalPass(FilterKernelTables[s], w);
+      HorizontalPass(FilterKernelTables[s], s, r, grid, w, responses);
+    }
+  }
+  return 0;
+}
+
+}  // namespace veltrum
