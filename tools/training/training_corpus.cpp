@@ -1,0 +1,82 @@
+#include "training_corpus.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include "core/image_ref.h"
+#include "feature/compute_feature_block.h"
+#include "feature/filter_bank.h"
+#include "feature/rotate_region.h"
+#include "feature/unpack_feature_block.h"
+#include "preprocess/preprocess_image.h"
+#include "sim_finger/finger_generator.h"
+
+namespace training {
+
+int ForEachImage(const CorpusSpec& spec, const std::function<void(const CorpusImage&)>& visit) {
+  int n = 0;
+  for (int f = 0; f < spec.syntheticFingers; ++f) {
+    const std::uint64_t seed = spec.firstSeed + static_cast<std::uint64_t>(f);
+    for (int c = 0; c < spec.capturesPerFinger; ++c) {
+      visit({"sim-" + std::to_string(seed), c, simfinger::FingerImage(seed, c)});
+      ++n;
+    }
+  }
+  if (spec.dataDir.empty()) return n;
+  std::ifstream manifest(std::filesystem::path(spec.dataDir) / "manifest.csv");
+  std::string line;
+  std::getline(manifest, line);  // header
+  while (std::getline(manifest, line)) {
+    std::stringstream fields(line);
+    std::string path, finger, capture;
+    std::getline(fields, path, ',');
+    std::getline(fields, finger, ',');
+    std::getline(fields, capture, ',');
+    const cv::Mat img =
+        cv::imread((std::filesystem::path(spec.dataDir) / path).string(), cv::IMREAD_GRAYSCALE);
+    if (img.cols != veltrum::kFrameWidth || img.rows != veltrum::kFrameHeight || !img.isContinuous()) {
+      continue;
+    }
+    visit({finger, std::stoi(capture), std::vector<std::uint8_t>(img.data, img.data + img.total())});
+    ++n;
+  }
+  return n;
+}
+
+bool ExtractBlocks(const std::uint8_t* image, ImageBlocks& out) {
+  using namespace veltrum;
+  std::vector<std::uint8_t> reference(kFramePixels), mask(kFramePixels), copy(image, image + kFramePixels),
+      integral(kIntegralScratchBytes);
+  std::vector<std::int16_t> upper(kFrameWidth), lower(kFrameWidth);
+  std::vector<std::int32_t> work(kResponseEntries);
+  ImageRef enhanced{};
+  if (PreprocessImage(reference.data(), {kFrameWidth, kFrameHeight, copy.data()}, enhanced,
+                      integral.data(), upper.data(), lower.data(), mask.data()) != 0) {
+    return false;
+  }
+  SampleBlock sample;
+  for (int i = 0; i < 3; ++i) {
+    out.responses[i].assign(kResponseEntries, 0);
+    if (RotateRegion(enhanced.pixels, mask.data(), kFeatureTilts[i]) != 0 ||
+        ComputeFeatureBlock(enhanced, out.blocks[i], sample, mask.data(), work.data(),
+                            out.responses[i].data()) != 0 ||
+        UnpackFeatureBlock(out.blocks[i], kGridCells, true) != 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string Describe(const CorpusSpec& spec, int images, int extracted) {
+  std::ostringstream s;
+  s << "synthetic fingers " << spec.firstSeed << ".." << spec.firstSeed + spec.syntheticFingers - 1
+    << " x " << spec.capturesPerFinger << " captures"
+    << (spec.dataDir.empty() ? "" : ", plus the shared real images (manifest.csv)") << "; "
+    << extracted << " of " << images << " images extracted";
+  return s.str();
+}
+
+}  // namespace training

@@ -1,0 +1,42 @@
+#pragma once
+// The corpus the engine's trained tables are made from: seeded synthetic fingers, then the real
+// images of the shared data folder when it is present; and their blocks as extraction makes them.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "feature/feature_block.h"
+
+namespace training {
+
+struct CorpusImage {
+  std::string finger;  // one label per finger
+  int capture;
+  std::vector<std::uint8_t> pixels;  // 320 x 240
+};
+
+struct CorpusSpec {
+  std::uint64_t firstSeed = 1000;
+  int syntheticFingers = 500;
+  int capturesPerFinger = 4;
+  std::string dataDir;  // empty: synthetic only
+};
+
+// Visits every image in a fixed order; returns how many were visited.
+int ForEachImage(const CorpusSpec& spec, const std::function<void(const CorpusImage&)>& visit);
+
+// The three tilted blocks of one image as the extraction computes them, unpacked with both
+// coverage maps, and each block's filter responses.
+struct ImageBlocks {
+  veltrum::FeatureBlock blocks[3];
+  std::vector<std::int32_t> responses[3];
+};
+// False when the image is refused (no finger, too small).
+bool ExtractBlocks(const std::uint8_t* image, ImageBlocks& out);
+
+// "label,capture,path" lines describing the corpus, for the generated file's header.
+std::string Describe(const CorpusSpec& spec, int images, int extracted);
+
+}  // namespace training
