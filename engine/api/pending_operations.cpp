@@ -30,9 +30,5 @@ int FindFingerEdgesMode0(const std::uint8_t*, std::int16_t*, std::int16_t*) { re
 int FindFingerEdgesMode12(const std::uint8_t*, std::int16_t*, std::int16_t*) {
   return kNotAvailable;
 }
-int PreprocessImage(std::uint8_t*, const ImageRef&, ImageRef&, std::uint8_t*, std::int16_t*,
-                    std::int16_t*, std::uint8_t*) {
-  return kNotAvailable;
-}
 
 }  // namespace veltrum
