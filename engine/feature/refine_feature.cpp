@@ -13,20 +13,13 @@ namespace {
 struct Window {
   int row0, col0;  // 9 rows x 10 columns of cells
 };
-constexpr Window kWindows[4] = {{0, 1}, {0, 11}, {6, 1}, {6, 11}};
+constexpr Window kWindows[kCoarseWindows] = {{0, 1}, {0, 11}, {6, 1}, {6, 11}};
 constexpr int kFirstInput = 3 * kOrientations;  // scales 3-6 of a cell's 112 values
 
-void CoarseValues(const std::uint8_t* coverage27, const std::int32_t* work, const Window& win,
+void CoarseValues(const std::uint8_t* coverage27, const std::int32_t* work, int window,
                   std::int8_t* out) {
-  float acc[kRefineInputs] = {};
-  for (int r = win.row0; r < win.row0 + 9; ++r) {
-    for (int c = win.col0; c < win.col0 + 10; ++c) {
-      const int cell = r * kGridCols + c;
-      const float weight = static_cast<float>(coverage27[cell]);
-      const std::int32_t* w = work + cell * kCellResponses + kFirstInput;
-      for (int k = 0; k < kRefineInputs; ++k) acc[k] += weight * static_cast<float>(w[k]);
-    }
-  }
+  float acc[kRefineInputs];
+  CoarseWindowSums(coverage27, work, window, acc);
   float projected[kRefineOutputs];
   float squares = 0.0f;
   for (int j = 0; j < kRefineOutputs; ++j) {
@@ -45,6 +38,20 @@ void CoarseValues(const std::uint8_t* coverage27, const std::int32_t* work, cons
 
 }  // namespace
 
+void CoarseWindowSums(const std::uint8_t* coverage27, const std::int32_t* work, int window,
+                      float* acc) {
+  const Window& win = kWindows[window];
+  for (int k = 0; k < kRefineInputs; ++k) acc[k] = 0.0f;
+  for (int r = win.row0; r < win.row0 + 9; ++r) {
+    for (int c = win.col0; c < win.col0 + 10; ++c) {
+      const int cell = r * kGridCols + c;
+      const float weight = static_cast<float>(coverage27[cell]);
+      const std::int32_t* w = work + cell * kCellResponses + kFirstInput;
+      for (int k = 0; k < kRefineInputs; ++k) acc[k] += weight * static_cast<float>(w[k]);
+    }
+  }
+}
+
 int RefineFeature(FeatureBlock& block, std::uint8_t* coverage27, const std::int32_t* work,
                   bool mapsReady) {
   if (!mapsReady) {
@@ -55,7 +62,7 @@ int RefineFeature(FeatureBlock& block, std::uint8_t* coverage27, const std::int3
       return -1;
     }
   }
-  for (int v = 0; v < 4; ++v) CoarseValues(coverage27, work, kWindows[v], block.coarse + 60 * v);
+  for (int v = 0; v < kCoarseWindows; ++v) CoarseValues(coverage27, work, v, block.coarse + 60 * v);
   return 0;
 }
 

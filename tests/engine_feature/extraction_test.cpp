@@ -101,6 +101,37 @@ TEST_F(Extraction, ShiftedFingerAgreesOnClearlyMoreBitsThanAnotherFinger) {
   }
 }
 
+// Every code bit should split fingers about evenly, or unrelated fingers agree too often.
+TEST_F(Extraction, CodeBitsAreBalancedOverFingers) {
+  std::vector<long> ones(104, 0);
+  long cells = 0;
+  std::vector<FeatureBlock> blocks;
+  for (std::uint64_t seed = 200; seed < 212; ++seed) {
+    const Extracted e = Extract(simfinger::FingerImage(seed, 0));
+    ASSERT_EQ(e.status, 0) << seed;
+    const FeatureBlock& b = e.feature.blocks[0];
+    blocks.push_back(b);
+    for (int cell = 0; cell < kGridCells; ++cell) {
+      if (b.coverage27[cell] < 128) continue;
+      ++cells;
+      for (int i = 0; i < 104; ++i) {
+        const std::uint32_t word = b.codeRows[cell][i < 96 ? i / 32 : 3];
+        ones[i] += (word >> (i < 96 ? 31 - i % 32 : 103 - i)) & 1u;
+      }
+    }
+  }
+  for (int i = 0; i < 104; ++i) {
+    const double p = static_cast<double>(ones[i]) / cells;
+    EXPECT_GT(p, 0.35) << "bit " << i;
+    EXPECT_LT(p, 0.65) << "bit " << i;
+  }
+  double impostor = 0;
+  for (std::size_t i = 1; i < blocks.size(); ++i) {
+    impostor += featuretest::CodeAgreement(blocks[i - 1], blocks[i]) / (blocks.size() - 1);
+  }
+  EXPECT_LT(impostor, 0.54);
+}
+
 // Extremes of input: nothing may crash, read out of bounds or overflow.
 TEST_F(Extraction, DegenerateImagesEndWithAStatus) {
   simfinger::Random random(99);

@@ -82,6 +82,7 @@ int main(int argc, char** argv) {
   training::CorpusSpec spec;
   if (argc > 2) spec.dataDir = argv[2];
 
+  training::InitEngineForTraining();
   std::vector<double> sum(kEntries, 0.0);
   long blocks = 0;
   int extracted = 0;

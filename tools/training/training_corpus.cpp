@@ -6,6 +6,7 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include "core/engine_state.h"
 #include "core/image_ref.h"
 #include "feature/compute_feature_block.h"
 #include "feature/filter_bank.h"
@@ -13,6 +14,7 @@
 #include "feature/unpack_feature_block.h"
 #include "preprocess/preprocess_image.h"
 #include "sim_finger/finger_generator.h"
+#include "tables/lookup_tables.h"
 
 namespace training {
 
@@ -68,6 +70,11 @@ bool ExtractBlocks(const std::uint8_t* image, ImageBlocks& out) {
     }
   }
   return true;
+}
+
+void InitEngineForTraining() {
+  veltrum::InitEngine(0);
+  veltrum::BuildLookupTables();
 }
 
 std::string Describe(const CorpusSpec& spec, int images, int extracted) {

@@ -27,6 +27,9 @@ struct CorpusSpec {
 // Visits every image in a fixed order; returns how many were visited.
 int ForEachImage(const CorpusSpec& spec, const std::function<void(const CorpusImage&)>& visit);
 
+// What VLT_FV_Init(0) does: engine mode 0 and the lookup tables. Call before ExtractBlocks.
+void InitEngineForTraining();
+
 // The three tilted blocks of one image as the extraction computes them, unpacked with both
 // coverage maps, and each block's filter responses.
 struct ImageBlocks {
