@@ -101,8 +101,12 @@ TEST(UnpackFeatureBlock, RebuildsTheMapsOfEitherForm) {
   EXPECT_EQ(sampled.coverage15[144], 0);  // the sample form fills 144 and 98 bytes only
 
   FeatureBlock plain = block;
+  std::memset(plain.codeRows, 0xFF, sizeof plain.codeRows);
   ASSERT_EQ(UnpackFeatureBlock(plain, 98, false), 0);
   EXPECT_EQ(plain.coverage15[165], 0);
+  EXPECT_EQ(plain.codeRows[97][3], 0xFFu);        // expanded from an all-ones stream
+  EXPECT_EQ(plain.codeRows[98][0], 0u);           // the rest of the code area is cleared
+  EXPECT_EQ(plain.codeRows[329][3], 0u);
 
   // Each of the unpacking's three allocations ends the call with -1.
   for (int n = 1; n <= 3; ++n) {

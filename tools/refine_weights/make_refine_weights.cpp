@@ -2,7 +2,7 @@
 // coarse-window sums of the training corpus. Every sum is taken to unit length and the
 // direction all fingers share is removed; one class per finger and window, within-class
 // scatter shrunk by a tenth of its mean variance; the 60 leading discriminant directions,
-// scaled so the largest weight is 1. The trained row that best matches the eight known leading
+// scaled into -0.99 .. 1.02. The trained row that best matches the eight known leading
 // weights becomes row 0 and takes those weights exactly.
 // Usage: make_refine_weights [output.cpp] [data folder] [--seeded]
 // --seeded (or a corpus that cannot be extracted) writes the seeded Gaussian fallback instead.
@@ -176,10 +176,6 @@ bool Discriminant(std::vector<Sample> samples, Weights& out) {
     rows.push_back(v);
   }
   std::cerr << "discriminant ratios " << values[0] << " .. " << values[kOut - 1] << "\n";
-  double largest = 0;
-  for (const auto& r : rows) {
-    for (double v : r) largest = std::max(largest, std::abs(v));
-  }
   // The row whose start best follows the known weights, with its sign, goes first.
   int best = 0;
   double bestCorrelation = -2;
@@ -202,8 +198,22 @@ bool Discriminant(std::vector<Sample> samples, Weights& out) {
   const double sign = best >= 0 ? 1.0 : -1.0;
   std::swap(rows[0], rows[chosen]);
   for (double& v : rows[0]) v *= sign;
+  // Signs of the other rows are free: each row's largest weight is made positive, and one
+  // global scale brings the matrix inside -0.99 .. 1.02.
+  double highest = 0, lowest = 0;
   for (int j = 0; j < kOut; ++j) {
-    for (int k = 0; k < kIn; ++k) out[j * kIn + k] = static_cast<float>(rows[j][k] / largest);
+    if (j > 0) {
+      const auto peak = *std::max_element(rows[j].begin(), rows[j].end(),
+                                          [](double a, double b) { return std::abs(a) < std::abs(b); });
+      if (peak < 0) {
+        for (double& v : rows[j]) v = -v;
+      }
+    }
+    for (double v : rows[j]) highest = std::max(highest, v), lowest = std::min(lowest, v);
+  }
+  const double scale = std::min(1.02 / highest, lowest < 0 ? 0.99 / -lowest : 1e300);
+  for (int j = 0; j < kOut; ++j) {
+    for (int k = 0; k < kIn; ++k) out[j * kIn + k] = static_cast<float>(rows[j][k] * scale);
   }
   double change = 0, norm = 0;
   for (int k = 0; k < kIn; ++k) {
