@@ -79,14 +79,14 @@ bool Write(const char* path, const Table& t, const std::string& corpus) {
 
 int main(int argc, char** argv) {
   const char* path = argc > 1 ? argv[1] : "engine/tables/cell_norm_table_data.cpp";
-  training::CorpusSpec spec;
-  if (argc > 2) spec.dataDir = argv[2];
+  training::CorpusPlan plan;
+  if (argc > 2) plan.dataDir = argv[2];
 
   training::InitEngineForTraining();
   std::vector<double> sum(kEntries, 0.0);
   long blocks = 0;
   int extracted = 0;
-  const int images = training::ForEachImage(spec, [&](const training::CorpusImage& image) {
+  const int images = training::ForEachImage(plan, [&](const training::CorpusImage& image) {
     training::ImageBlocks b;
     if (!training::ExtractBlocks(image.pixels.data(), b)) return;
     ++extracted;
@@ -108,13 +108,13 @@ int main(int argc, char** argv) {
   const Table table = FromMeans(mean, unit0, unit165);
 
   // Held-out synthetic fingers, never trained on.
-  training::CorpusSpec heldOutSpec;
-  heldOutSpec.firstSeed = 900000;
-  heldOutSpec.syntheticFingers = 60;
-  heldOutSpec.capturesPerFinger = 2;
+  training::CorpusPlan heldOutPlan;
+  heldOutPlan.firstSeed = 900000;
+  heldOutPlan.syntheticFingers = 60;
+  heldOutPlan.capturesPerFinger = 2;
   std::vector<training::HeldOutImage> heldOut;
   int finger = 0;
-  training::ForEachImage(heldOutSpec, [&](const training::CorpusImage& image) {
+  training::ForEachImage(heldOutPlan, [&](const training::CorpusImage& image) {
     training::ImageBlocks b;
     if (training::ExtractBlocks(image.pixels.data(), b)) {
       heldOut.push_back({finger / 2, b.responses[0],
@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
   Report("trained table", training::MeasureCodes(heldOut, table));
   const auto [lo, hi] = std::minmax_element(table.begin(), table.end());
   std::cerr << "entries " << *lo << ".." << *hi << "\n";
-  if (!Write(path, table, training::Describe(spec, images, extracted))) {
+  if (!Write(path, table, training::Describe(plan, images, extracted))) {
     std::cerr << "cannot write " << path << "\n";
     return 1;
   }

@@ -50,11 +50,11 @@ Weights Seeded() {
   return w;
 }
 
-std::vector<Sample> CollectSums(const training::CorpusSpec& spec, int& images, int& extracted) {
+std::vector<Sample> CollectSums(const training::CorpusPlan& plan, int& images, int& extracted) {
   std::vector<Sample> samples;
   std::vector<std::int32_t> work(veltrum::kResponseEntries);
   extracted = 0;
-  images = training::ForEachImage(spec, [&](const training::CorpusImage& image) {
+  images = training::ForEachImage(plan, [&](const training::CorpusImage& image) {
     training::ImageBlocks b;
     if (!training::ExtractBlocks(image.pixels.data(), b)) return;
     ++extracted;
@@ -284,8 +284,8 @@ bool Write(const char* path, const Weights& w, const std::string& source) {
 
 int main(int argc, char** argv) {
   const char* path = "engine/tables/refine_weights_data.cpp";
-  training::CorpusSpec spec;
-  spec.syntheticFingers = 800;
+  training::CorpusPlan plan;
+  plan.syntheticFingers = 800;
   bool seeded = false;
   int positional = 0;
   for (int i = 1; i < argc; ++i) {
@@ -294,7 +294,7 @@ int main(int argc, char** argv) {
     } else if (positional++ == 0) {
       path = argv[i];
     } else {
-      spec.dataDir = argv[i];
+      plan.dataDir = argv[i];
     }
   }
   char seedText[40];
@@ -304,15 +304,22 @@ int main(int argc, char** argv) {
   if (!seeded) {
     training::InitEngineForTraining();
     int images = 0, extracted = 0;
-    const auto samples = CollectSums(spec, images, extracted);
+    const auto samples = CollectSums(plan, images, extracted);
     Weights trained{};
     if (samples.empty() || !Discriminant(samples, trained)) {
       std::cerr << "no usable corpus; writing the seeded fallback\n";
     } else {
-      std::cerr << "d' trained " << Separation(samples, trained) << ", seeded "
-                << Separation(samples, w) << "\n";
+      training::CorpusPlan heldOutPlan;  // fingers never trained on
+      heldOutPlan.firstSeed = 900000;
+      heldOutPlan.syntheticFingers = 100;
+      heldOutPlan.capturesPerFinger = 3;
+      int heldOutImages = 0, heldOutExtracted = 0;
+      const auto heldOut = CollectSums(heldOutPlan, heldOutImages, heldOutExtracted);
+      std::cerr << "d' on the corpus: trained " << Separation(samples, trained) << ", seeded "
+                << Separation(samples, w) << "; held out: trained " << Separation(heldOut, trained)
+                << ", seeded " << Separation(heldOut, w) << "\n";
       w = trained;
-      source = "Discriminant over " + training::Describe(spec, images, extracted);
+      source = "Discriminant over " + training::Describe(plan, images, extracted);
     }
   }
   const auto [lo, hi] = std::minmax_element(w.begin(), w.end());

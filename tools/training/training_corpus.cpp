@@ -18,17 +18,17 @@
 
 namespace training {
 
-int ForEachImage(const CorpusSpec& spec, const std::function<void(const CorpusImage&)>& visit) {
+int ForEachImage(const CorpusPlan& plan, const std::function<void(const CorpusImage&)>& visit) {
   int n = 0;
-  for (int f = 0; f < spec.syntheticFingers; ++f) {
-    const std::uint64_t seed = spec.firstSeed + static_cast<std::uint64_t>(f);
-    for (int c = 0; c < spec.capturesPerFinger; ++c) {
+  for (int f = 0; f < plan.syntheticFingers; ++f) {
+    const std::uint64_t seed = plan.firstSeed + static_cast<std::uint64_t>(f);
+    for (int c = 0; c < plan.capturesPerFinger; ++c) {
       visit({"sim-" + std::to_string(seed), c, simfinger::FingerImage(seed, c)});
       ++n;
     }
   }
-  if (spec.dataDir.empty()) return n;
-  std::ifstream manifest(std::filesystem::path(spec.dataDir) / "manifest.csv");
+  if (plan.dataDir.empty()) return n;
+  std::ifstream manifest(std::filesystem::path(plan.dataDir) / "manifest.csv");
   std::string line;
   std::getline(manifest, line);  // header
   while (std::getline(manifest, line)) {
@@ -38,7 +38,7 @@ int ForEachImage(const CorpusSpec& spec, const std::function<void(const CorpusIm
     std::getline(fields, finger, ',');
     std::getline(fields, capture, ',');
     const cv::Mat img =
-        cv::imread((std::filesystem::path(spec.dataDir) / path).string(), cv::IMREAD_GRAYSCALE);
+        cv::imread((std::filesystem::path(plan.dataDir) / path).string(), cv::IMREAD_GRAYSCALE);
     if (img.cols != veltrum::kFrameWidth || img.rows != veltrum::kFrameHeight || !img.isContinuous()) {
       continue;
     }
@@ -77,11 +77,11 @@ void InitEngineForTraining() {
   veltrum::BuildLookupTables();
 }
 
-std::string Describe(const CorpusSpec& spec, int images, int extracted) {
+std::string Describe(const CorpusPlan& plan, int images, int extracted) {
   std::ostringstream s;
-  s << "synthetic fingers " << spec.firstSeed << ".." << spec.firstSeed + spec.syntheticFingers - 1
-    << " x " << spec.capturesPerFinger << " captures"
-    << (spec.dataDir.empty() ? "" : ", plus the shared real images (manifest.csv)") << "; "
+  s << "synthetic fingers " << plan.firstSeed << ".." << plan.firstSeed + plan.syntheticFingers - 1
+    << " x " << plan.capturesPerFinger << " captures"
+    << (plan.dataDir.empty() ? "" : ", plus the shared real images (manifest.csv)") << "; "
     << extracted << " of " << images << " images extracted";
   return s.str();
 }

@@ -17,7 +17,7 @@ struct CorpusImage {
   std::vector<std::uint8_t> pixels;  // 320 x 240
 };
 
-struct CorpusSpec {
+struct CorpusPlan {
   std::uint64_t firstSeed = 1000;
   int syntheticFingers = 500;
   int capturesPerFinger = 4;
@@ -25,7 +25,7 @@ struct CorpusSpec {
 };
 
 // Visits every image in a fixed order; returns how many were visited.
-int ForEachImage(const CorpusSpec& spec, const std::function<void(const CorpusImage&)>& visit);
+int ForEachImage(const CorpusPlan& plan, const std::function<void(const CorpusImage&)>& visit);
 
 // What VLT_FV_Init(0) does: engine mode 0 and the lookup tables. Call before ExtractBlocks.
 void InitEngineForTraining();
@@ -40,6 +40,6 @@ struct ImageBlocks {
 bool ExtractBlocks(const std::uint8_t* image, ImageBlocks& out);
 
 // "label,capture,path" lines describing the corpus, for the generated file's header.
-std::string Describe(const CorpusSpec& spec, int images, int extracted);
+std::string Describe(const CorpusPlan& plan, int images, int extracted);
 
 }  // namespace training
