@@ -28,7 +28,7 @@ struct Work {
 };
 
 bool Allocate(Work& w) {
-  // Allocation order is part of the contract with the fault-injection tests.
+  // A fixed order, so that a failing nth allocation always hits the same buffer.
   w.planes = AllocArray<std::int32_t>(2 * kFilterPlanes * kPlaneRow);
   if (!w.planes) return false;
   w.boxes = AllocArray<std::int32_t>(kGridCells * kScales);

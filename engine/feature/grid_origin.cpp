@@ -4,7 +4,7 @@ namespace veltrum {
 
 GridParams ComputeGridOrigin(const std::uint8_t* edgePairs) {
   int upperSum = 0, lowerSum = 0, count = 0;
-  // The last ten pairs lie where the finger tip often leaves the frame.
+  // Pairs 60-69 take no part; pairs without an upper or a lower edge neither.
   for (int p = 0; p < 60; ++p) {
     const int upper = edgePairs[2 * p], lower = edgePairs[2 * p + 1];
     if (upper == 120 || lower == 0) continue;
