@@ -126,6 +126,10 @@ TEST_F(Exports, MissingArgumentsGiveTheirStatusAndWriteNothing) {
       {"feature out", [&] { return VLT_FV_ExtractFeature(img, 240, 320, nullptr); }, 4001},
       {"enroll image3 without image2",
        [&] { return VLT_FV_Enroll(img, nullptr, img, 240, 320, nullptr, model.data()); }, 3001},
+      {"enroll image3 without image2, size tested first",
+       [&] { return VLT_FV_Enroll(img, nullptr, img, 240, 319, nullptr, model.data()); }, 3003},
+      {"match similarity, size tested first",
+       [&] { return VLT_FV_Match(img, 240, 319, model.data(), nullptr); }, 3003},
       {"enroll model out",
        [&] { return VLT_FV_Enroll(img, nullptr, nullptr, 240, 320, nullptr, nullptr); }, 4001},
       {"match model", [&] { return VLT_FV_Match(img, 240, 320, nullptr, &similarity); }, 4001},
@@ -160,6 +164,11 @@ TEST_F(Exports, MissingArgumentsGiveTheirStatusAndWriteNothing) {
       {"index feature position",
        [&] {
          return VLT_FV_IndexFeature(model.data(), &count, feature.data(), nullptr, &similarity);
+       },
+       4001},
+      {"index feature similarity",
+       [&] {
+         return VLT_FV_IndexFeature(model.data(), &count, feature.data(), &position, nullptr);
        },
        4001},
   };
