@@ -6,6 +6,7 @@
 
 #include "core/engine_state.h"
 #include "core/status.h"
+#include "tables/lookup_tables.h"
 #include "veltrum.h"
 
 namespace {
@@ -40,6 +41,21 @@ class Exports : public ::testing::Test {
  protected:
   std::vector<unsigned char> image = std::vector<unsigned char>(320 * 240, 90);
 };
+
+TEST_F(Exports, LoadedEngineIsNotInitialised) {
+  // Tables stay built once any good Init has run, so zero tables mean a fresh process.
+  if (veltrum::Tables().RampTable[1023] != 0) GTEST_SKIP() << "needs a process without Init";
+  EXPECT_EQ(veltrum::EngineMode(), -1);
+  EXPECT_FALSE(veltrum::EngineInitialised());
+  std::vector<unsigned char> model(kVltModelBytes), stored(kVltSerialisedBytes);
+  float similarity = 0.5f;
+  int length = 0;
+  EXPECT_EQ(VLT_FV_Match(image.data(), 240, 320, model.data(), &similarity), 1001);
+  EXPECT_EQ(VLT_FV_Encode(model.data(), stored.data(), &length), 1001);
+  EXPECT_EQ(VLT_FV_Release(), 0);
+  EXPECT_FALSE(veltrum::EngineInitialised());
+  EXPECT_EQ(similarity, 0.5f);
+}
 
 TEST_F(Exports, ImageChecksRunInOrder) {
   struct Case {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/alloc.h"
+#include "core/engine_state.h"
 #include "tables/cell_norm_table.h"
 #include "tables/lookup_tables.h"
 #include "tables/sqrt_table.h"
@@ -18,7 +19,9 @@ const veltrum::LookupTables& Built() {
 }
 
 TEST(LookupTables, ZeroUntilInitThenBuilt) {
-  EXPECT_EQ(veltrum::Tables().RampTable[1023], 0);  // this process has not run Init yet
+  // ctest runs each test in a process of its own; a whole-binary run has had its Init already.
+  if (veltrum::EngineMode() != -1) GTEST_SKIP() << "needs a process without a good Init";
+  EXPECT_EQ(veltrum::Tables().RampTable[1023], 0);
   EXPECT_EQ(Built().RampTable[1023], 511);
 }
 
