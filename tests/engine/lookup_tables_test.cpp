@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <thread>
 #include <vector>
@@ -116,6 +118,30 @@ TEST(LookupTables, OrientedLineOffsetsPinned) {
     const int index = (c.k * 24 + (c.r + 11)) * 5 + (c.j + 4) / 2;
     EXPECT_EQ(t.OrientedLineOffsets[index], c.value) << c.k << " " << c.r << " " << c.j;
   }
+}
+
+// The two rows that are given stay exact whatever the rest of the table is trained to.
+TEST(LookupTables, CellNormTableKeepsGivenRowsAndRange) {
+  struct Row {
+    int cell, scale;
+    std::array<int, 16> values;
+  };
+  const Row rows[] = {
+      {0, 0, {7495, 6322, 6360, 7478, 8037, 8830, 11495, 16018, 13205, 8052, 6576, 5940, 5798, 5655,
+              5209, 6818}},
+      {165, 3, {60126, 58560, 60546, 57413, 58786, 70040, 85617, 96798, 98459, 91086, 78370, 63247,
+                55663, 55745, 58679, 59839}},
+  };
+  for (const auto& row : rows) {
+    for (int k = 0; k < 16; ++k) {
+      EXPECT_EQ(veltrum::CellNormTable[(row.cell * 7 + row.scale) * 16 + k], row.values[k])
+          << "cell " << row.cell << " scale " << row.scale << " orientation " << k;
+    }
+  }
+  const auto [low, high] =
+      std::minmax_element(veltrum::CellNormTable.begin(), veltrum::CellNormTable.end());
+  EXPECT_GE(*low, 2164);
+  EXPECT_LE(*high, 169963);
 }
 
 TEST(LookupTables, CellNormReciprocalFromKnownEntries) {
