@@ -22,6 +22,15 @@ int BadArgument() {
   return 0;
 }
 
+// The engine's verdict on a decoded image, also left as the last error.
+int JudgeQuality(const DecodedImage& image, float (&params)[6]) {
+  ensureEngineStarted();
+  const int status = VLT_FV_Quality(image.pixels.data(), kHeight, kWidth, params);
+  setLastError(status);
+  logMessage(0, "VLT_FV_QualityAssess r = %d\n", status);
+  return status;
+}
+
 }  // namespace
 
 int fv_quality(const unsigned char* blob, int length, int* level, int* quality) {
@@ -30,11 +39,7 @@ int fv_quality(const unsigned char* blob, int length, int* level, int* quality) 
   if (!image.ok) return 0;
   *level = fingerRegionLevel(image.pixels.data());
   float params[6] = {0.05f, 0.1f, 0.0f, 0.0f, 0.0f, 0.0f};
-  ensureEngineStarted();
-  const int status = VLT_FV_Quality(image.pixels.data(), kHeight, kWidth, params);
-  *quality = status;
-  setLastError(status);
-  logMessage(0, "VLT_FV_QualityAssess r = %d\n", status);
+  *quality = JudgeQuality(image, params);
   return 1;
 }
 
@@ -43,11 +48,7 @@ int fv_quality_ex(const unsigned char* blob, int length, int* out) {
   const DecodedImage image = decodeArgument(blob, length);
   if (!image.ok) return 0;
   float params[6] = {0.05f, 0.1f, 0.01f, 0.0f, 0.0f, 0.0f};
-  ensureEngineStarted();
-  const int status = VLT_FV_Quality(image.pixels.data(), kHeight, kWidth, params);
-  setLastError(status);
-  logMessage(0, "VLT_FV_QualityAssess r = %d\n", status);
-  out[0] = status;
+  out[0] = JudgeQuality(image, params);
   std::memcpy(out + 1, params + 3, 3 * sizeof(float));  // the three measures, as float bits
   return 1;
 }
