@@ -15,13 +15,15 @@ namespace {
 void BM_PreprocessImage(benchmark::State& state) {
   VLT_FV_Init(static_cast<int>(state.range(0)));
   const auto finger = simfinger::FingerImage(1, 0);
-  std::vector<std::uint8_t> image, reference(16800), mask(76800), scratch(veltrum::kIntegralScratchBytes);
+  std::vector<std::uint8_t> image, reference(16800), mask(76800),
+      scratch(veltrum::kIntegralScratchBytes);
   std::array<std::int16_t, 320> upper{}, lower{};
   for (auto _ : state) {
     image = finger;
     veltrum::ImageRef out{};
-    const int status = veltrum::PreprocessImage(reference.data(), {320, 240, image.data()}, out,
-                                                scratch.data(), upper.data(), lower.data(), mask.data());
+    const int status =
+        veltrum::PreprocessImage(reference.data(), {320, 240, image.data()}, out, scratch.data(),
+                                 upper.data(), lower.data(), mask.data());
     benchmark::DoNotOptimize(status);
   }
 }
@@ -43,7 +45,8 @@ void BM_ValleyResponse(benchmark::State& state) {
   Planes p;
   for (auto _ : state) {
     auto valley = p.image;
-    benchmark::DoNotOptimize(veltrum::ValleyResponse(valley.data(), p.mask.data(), p.inner.data(), 60, 179));
+    benchmark::DoNotOptimize(
+        veltrum::ValleyResponse(valley.data(), p.mask.data(), p.inner.data(), 60, 179));
   }
 }
 BENCHMARK(BM_ValleyResponse)->Unit(benchmark::kMillisecond);

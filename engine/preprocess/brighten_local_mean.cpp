@@ -35,7 +35,8 @@ int BrightenLocalMean(std::uint8_t* image, const std::uint8_t* mask, std::uint8_
       const RowWindow cols = t.WindowCols3[x];
       const std::uint32_t n = count.WindowSum(rows.low, rows.high, cols.low, cols.high);
       const float reciprocal = t.ReciprocalTable[n];
-      const float sum = static_cast<float>(value.WindowSum(rows.low, rows.high, cols.low, cols.high));
+      const float sum =
+          static_cast<float>(value.WindowSum(rows.low, rows.high, cols.low, cols.high));
       const float squares =
           static_cast<float>(square.WindowSum(rows.low, rows.high, cols.low, cols.high));
       const float mean = sum * reciprocal;

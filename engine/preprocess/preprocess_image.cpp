@@ -57,7 +57,8 @@ int PreprocessImage(std::uint8_t* reference, const ImageRef& input, ImageRef& ou
   } else if (const int s = FindFingerEdges(w.searchPlane.get(), upper, lower); s != kOk) {
     return s;
   }
-  if (const int s = FindFingerEdges(w.bandPlane.get(), bandUpper.data(), bandLower.data()); s != kOk) {
+  if (const int s = FindFingerEdges(w.bandPlane.get(), bandUpper.data(), bandLower.data());
+      s != kOk) {
     return s;
   }
   if (mode2) {
@@ -72,14 +73,17 @@ int PreprocessImage(std::uint8_t* reference, const ImageRef& input, ImageRef& ou
   const int area = FillFingerMask(upper, lower, mask);
   const int bandArea = FillFingerMask(bandUpper.data(), bandLower.data(), w.bandMask.get());
   if (area < kMinFingerArea || bandArea < kMinFingerArea) return kFingerTooSmall;
-  if (const int s = RotateFinger(image, mask, w.bandMask.get(), slope, upper, lower); s != kOk) return s;
+  if (const int s = RotateFinger(image, mask, w.bandMask.get(), slope, upper, lower); s != kOk)
+    return s;
   int top = 0, bottom = 0;
   MaskEdgeRows(bandUpper.data(), bandLower.data(), w.bandMask.get(), top, bottom);
-  if (const int s = NormaliseFingerWidth(bandUpper.data(), bandLower.data(), image, mask); s != kOk) {
+  if (const int s = NormaliseFingerWidth(bandUpper.data(), bandLower.data(), image, mask);
+      s != kOk) {
     return s;
   }
   MaskEdgeRows(upper, lower, mask, top, bottom);
-  if (const int s = UnwrapFingerSection(lower, lowerVaries, upperVaries, upper, image, mask); s != kOk) {
+  if (const int s = UnwrapFingerSection(lower, lowerVaries, upperVaries, upper, image, mask);
+      s != kOk) {
     return s;
   }
   MaskEdgeRows(upper, lower, mask, top, bottom);
@@ -89,7 +93,8 @@ int PreprocessImage(std::uint8_t* reference, const ImageRef& input, ImageRef& ou
   std::memcpy(w.referencePlane.get(), image, kFramePixels);
   std::uint8_t* valley = w.searchPlane.get();
   std::memcpy(valley, image, kFramePixels);
-  if (const int s = ValleyResponse(valley, mask, w.innerMask.get(), top, bottom); s != kOk) return s;
+  if (const int s = ValleyResponse(valley, mask, w.innerMask.get(), top, bottom); s != kOk)
+    return s;
   for (int pass = 0; pass < 2; ++pass) {
     if (const int s = SmoothInMask(mask, valley, top, bottom); s != kOk) return s;
   }
@@ -100,7 +105,8 @@ int PreprocessImage(std::uint8_t* reference, const ImageRef& input, ImageRef& ou
   std::memcpy(savedMask, mask, kFramePixels);
   std::memcpy(mask, w.innerMask.get(), kFramePixels);
   if (const int s = EqualiseLocalHistogram(image, mask, top, bottom); s != kOk) return s;
-  if (const int s = BrightenLocalMean(image, mask, integralScratch, top, bottom); s != kOk) return s;
+  if (const int s = BrightenLocalMean(image, mask, integralScratch, top, bottom); s != kOk)
+    return s;
   std::memcpy(mask, savedMask, kFramePixels);
   if (const int s = HalveImages(image, w.referencePlane.get(), mask); s != kOk) return s;
   Crop(w.referencePlane.get(), reference);

@@ -63,7 +63,8 @@ int InnerPeak(const Profile& e, int from, int to, int step, int fallback) {
   return best;
 }
 
-JumpList FindJumps(const std::array<int, kStrips>& strongest, const std::array<int, kStrips>& inner) {
+JumpList FindJumps(const std::array<int, kStrips>& strongest,
+                   const std::array<int, kStrips>& inner) {
   JumpList jumps;
   for (int s = 0; s + 1 < kStrips; ++s) {
     const int e = std::abs(strongest[s] - strongest[s + 1]) - 1;

@@ -32,8 +32,8 @@ struct Outcome {
                                       lower.data(), mask.data());
   }
   bool SameResult(const Outcome& o) const {
-    return status == o.status && image == o.image && reference == o.reference &&
-           mask == o.mask && upper == o.upper && lower == o.lower;
+    return status == o.status && image == o.image && reference == o.reference && mask == o.mask &&
+           upper == o.upper && lower == o.lower;
   }
   // First and last finger row of column x of the 140 x 120 mask, or (-1, -1).
   std::pair<int, int> MaskRows(int x) const {
@@ -79,9 +79,9 @@ class Pipeline : public ::testing::Test {
 TEST_F(Pipeline, FlatFingerGivesExactMaskRowsAndGridOrigin) {
   struct Case {
     int mode;
-    int edgeFirst, edgeLast;          // columns with edges in the full-size record
+    int edgeFirst, edgeLast;             // columns with edges in the full-size record
     int unwrappedUpper, unwrappedLower;  // their rows after the unwrap
-    int maskFirst, maskLast;          // rows of every column of the 140 x 120 mask
+    int maskFirst, maskLast;             // rows of every column of the 140 x 120 mask
   };
   // Mode 0 finds rows 61 and 178 in every column, modes 1 and 2 rows 62 and 177 in columns
   // 10..309. Both fingers are centred (no rotation) and nearly 120 wide (k = 0.991 and 0.985
@@ -176,13 +176,15 @@ TEST_F(Pipeline, DegenerateImagesGiveTheSameStatusAndBytesOnEveryRun) {
       {"FingerAtTheTop", Slab(0, 30), 1, 1},
       {"FingerAtTheBottom", Slab(215, 25), 1, 1},
       {"SaturatedBands", bands, 1, 1},
-      {"ShortFinger", [] {
+      {"ShortFinger",
+       [] {
          auto image = Slab(60, 120);
          for (int y = 0; y < 240; ++y) {
            for (int x = 30; x < 320; ++x) image[y * 320 + x] = 30;
          }
          return image;
-       }(), veltrum::kFingerTooSmall, 1},
+       }(),
+       veltrum::kFingerTooSmall, 1},
   };
   for (int mode : {0, 1, 2}) {
     ASSERT_EQ(VLT_FV_Init(mode), 0);
