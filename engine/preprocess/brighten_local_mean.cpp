@@ -8,10 +8,13 @@
 #include "core/image_ref.h"
 #include "core/status.h"
 #include "preprocess/integral_plane.h"
+#include "preprocess/preprocess_image.h"
 #include "preprocess/preprocess_steps.h"
 #include "tables/lookup_tables.h"
 
 namespace veltrum {
+
+static_assert(4 * kIntegralEntries == kIntegralScratchBytes);
 
 int BrightenLocalMean(std::uint8_t* image, const std::uint8_t* mask, std::uint8_t* scratch, int top,
                       int bottom) {
