@@ -24,7 +24,7 @@ struct Jump {
   bool valid;
 };
 
-// 31 strip pairs can each give two jumps.
+// Room for both tests appending at every one of the 31 strip pairs.
 struct JumpList {
   std::array<Jump, 2 * (kStrips - 1)> entries{};
   int size = 0;
