@@ -25,14 +25,4 @@ int SearchModelsByFeature(const unsigned char*, const int*, const unsigned char*
   return kNotAvailable;
 }
 
-int FindFingerEdges(const std::uint8_t*, std::int16_t*, std::int16_t*) { return kNotAvailable; }
-int FindFingerEdgesMode0(const std::uint8_t*, std::int16_t*, std::int16_t*) { return kNotAvailable; }
-int FindFingerEdgesMode12(const std::uint8_t*, std::int16_t*, std::int16_t*) {
-  return kNotAvailable;
-}
-int PreprocessImage(std::uint8_t*, const ImageRef&, ImageRef&, std::uint8_t*, std::int16_t*,
-                    std::int16_t*, std::uint8_t*) {
-  return kNotAvailable;
-}
-
 }  // namespace veltrum

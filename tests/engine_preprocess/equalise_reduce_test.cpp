@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "planes.h"
+#include "preprocess/preprocess_image.h"
+#include "preprocess/preprocess_steps.h"
+#include "tables/lookup_tables.h"
+
+namespace {
+
+using fvtest::kH;
+using fvtest::kW;
+using fvtest::Plane;
+
+TEST(EqualiseLocalHistogram, RanksWithinTheWindow) {
+  struct Case {
+    std::string name;
+    int x, value;
+  };
+  // Three finger pixels in one row, values 10, 20, 30: ranks 1, 2, 3 of n = 3, inclusive.
+  Plane image(77), mask;
+  image.at(100, 40) = 10;
+  image.at(100, 41) = 20;
+  image.at(100, 42) = 30;
+  mask.Fill(100, 100, 40, 42, 1);
+  image.at(100, 200) = 90;  // alone in its window
+  mask.at(100, 200) = 1;
+  ASSERT_EQ(veltrum::EqualiseLocalHistogram(image.data(), mask.data(), 100, 100), 0);
+  for (const Case& c : {Case{"Lowest", 40, 85}, Case{"Middle", 41, 170}, Case{"Highest", 42, 255},
+                        Case{"Single", 200, 255}, Case{"OutsideMask", 43, 0}}) {
+    EXPECT_EQ(image.at(100, c.x), c.value) << c.name;
+  }
+}
+
+TEST(EqualiseLocalHistogram, DarkSpreadWindowRanksStrictly) {
+  struct Case {
+    std::string name;
+    int size;  // square finger block around (120, 161), a column that is a window's centre
+    int darkest;
+  };
+  // 31 x 31 = 961 dark pixels spread over 0..99: strict, the darkest maps to 0. In a block of
+  // 21 x 21 = 441 (not above 750) ranks are inclusive: the unique 0 has rank 1 of 441.
+  for (const Case& c : {Case{"LargeDarkWindow", 31, 0}, Case{"SmallDarkWindow", 21, 1}}) {
+    Plane image, mask;
+    const int h = c.size / 2;
+    int k = 1;
+    for (int y = 120 - h; y <= 120 + h; ++y) {
+      for (int x = 161 - h; x <= 161 + h; ++x, ++k) {
+        image.at(y, x) = static_cast<std::uint8_t>(k % 99 + 1);
+      }
+    }
+    image.at(120, 161) = 0;
+    mask.Fill(120 - h, 120 + h, 161 - h, 161 + h, 1);
+    ASSERT_EQ(veltrum::EqualiseLocalHistogram(image.data(), mask.data(), 120 - h, 120 + h), 0);
+    EXPECT_EQ(image.at(120, 161), c.darkest) << c.name;
+  }
+}
+
+TEST(EqualiseLocalHistogram, UniformFingerIsWhiteAndRowsOutsideTheLimitsAreCleared) {
+  Plane image(90);
+  const Plane mask = Plane().Fill(2, 237, 0, kW - 1, 1);
+  ASSERT_EQ(veltrum::EqualiseLocalHistogram(image.data(), mask.data(), 2, 237), 0);
+  // Rows 16..224 and columns 1..318 are ranked; the rest of the plane is 0.
+  Plane expected = Plane().Fill(16, 224, 1, kW - 2, 255);
+  EXPECT_TRUE(image == expected);
+}
+
+class Brighten : public ::testing::Test {
+ protected:
+  void SetUp() override { veltrum::BuildLookupTables(); }
+  std::vector<std::uint8_t> scratch = std::vector<std::uint8_t>(veltrum::kIntegralScratchBytes + 1);
+};
+
+TEST_F(Brighten, UniformNeighbourhoodGivesTwicePointOneTimesGrey) {
+  struct Case {
+    int grey, result;
+  };
+  const Plane mask = Plane().Fill(50, 190, 10, 310, 1);
+  for (const Case& c : {Case{0, 0}, Case{10, 21}, Case{50, 105}, Case{100, 210}, Case{121, 254},
+                        Case{122, 255}, Case{200, 255}}) {
+    Plane image(static_cast<std::uint8_t>(c.grey));
+    // Scratch one byte off alignment: the step must not care.
+    ASSERT_EQ(veltrum::BrightenLocalMean(image.data(), mask.data(), scratch.data() + 1, 50, 190),
+              0);
+    EXPECT_EQ(image.at(120, 160), c.result) << c.grey;
+    EXPECT_EQ(image.at(50, 10), c.result) << "corner, " << c.grey;
+    EXPECT_EQ(image.at(49, 160), 255) << "outside, " << c.grey;
+  }
+}
+
+TEST_F(Brighten, EveryWindowSizeKeepsAUniformMean) {
+  // Windows of 1, 4, 9 .. 49 finger pixels, every grey: sum x 1/n must not fall below it.
+  Plane mask;
+  for (int n = 1; n <= 7; ++n) mask.Fill(20 * n, 20 * n + n - 1, 40, 40 + n - 1, 1);
+  for (int grey = 0; grey < 122; ++grey) {
+    Plane image(static_cast<std::uint8_t>(grey));
+    ASSERT_EQ(veltrum::BrightenLocalMean(image.data(), mask.data(), scratch.data(), 1, 238), 0);
+    for (int n = 1; n <= 7; ++n) {
+      ASSERT_EQ(image.at(20 * n + n / 2, 40 + n / 2), grey * 21 / 10) << grey << " " << n;
+    }
+  }
+}
+
+TEST_F(Brighten, HighVarianceTurnsWhite) {
+  Plane image, mask = Plane().Fill(50, 190, 10, 310, 1);
+  for (int y = 0; y < kH; ++y) {
+    for (int x = 0; x < kW; ++x) image.at(y, x) = (x + y) % 2 ? 20 : 160;
+  }
+  image.Fill(100, 140, 200, 220, 0).Fill(100, 140, 221, 240, 150);
+  ASSERT_EQ(veltrum::BrightenLocalMean(image.data(), mask.data(), scratch.data(), 50, 190), 0);
+  // 25 x 160 and 24 x 20: mean 91.4, variance 4898, just below the limit of 5000.
+  EXPECT_EQ(image.at(70, 100), 191);
+  // 28 x 0 and 21 x 150: variance 5510.
+  EXPECT_EQ(image.at(120, 220), 255);
+}
+
+TEST_F(Brighten, SumsOfSquaresWrapWithoutHarm) {
+  // A whole-frame finger of 250 makes the running sum of squares pass 2^32 long before the
+  // bottom-right corner, where a uniform patch of 100 must still come out as 210.
+  Plane image(250), mask(1);
+  image.Fill(200, 238, 270, 319, 100);
+  ASSERT_EQ(veltrum::BrightenLocalMean(image.data(), mask.data(), scratch.data(), 1, 238), 0);
+  EXPECT_EQ(image.at(230, 310), 210);
+  EXPECT_EQ(image.at(100, 100), 255);
+}
+
+TEST(HalveImages, TwoByTwoBlocks) {
+  Plane image(255), reference(255), mask;
+  // Block (row 10, column 20) of the reduction: source rows 20, 21 and columns 40, 41.
+  image.at(20, 40) = 1, image.at(20, 41) = 2, image.at(21, 40) = 3, image.at(21, 41) = 5;
+  reference.at(20, 40) = 0, reference.at(20, 41) = 0, reference.at(21, 40) = 0,
+                   reference.at(21, 41) = 2;
+  mask.Fill(20, 21, 40, 41, 1).Fill(20, 21, 42, 42, 1);  // block (10, 21) is half inside
+  mask.Fill(0, 1, 0, kW - 1, 1);                         // output row 0 is never set
+  ASSERT_EQ(veltrum::HalveImages(image.data(), reference.data(), mask.data()), 0);
+  const auto small = [](const Plane& p, int j, int i) { return p.px[j * 160 + i]; };
+  EXPECT_EQ(small(image, 10, 20), 3);      // (11 + 2) / 4
+  EXPECT_EQ(small(reference, 10, 20), 1);  // (2 + 2) / 4
+  EXPECT_EQ(small(mask, 10, 20), 1);
+  EXPECT_EQ(small(mask, 10, 21), 0);
+  EXPECT_EQ(small(mask, 0, 20), 0);
+  image = Plane(10);
+  reference = Plane(10);
+  ASSERT_EQ(veltrum::HalveImages(image.data(), reference.data(), mask.data()), 0);
+  for (const auto& [j, i, v] :
+       {std::tuple{0, 50, 255}, std::tuple{119, 50, 255}, std::tuple{50, 4, 255},
+        std::tuple{50, 150, 255}, std::tuple{50, 5, 10}, std::tuple{1, 149, 10}}) {
+    EXPECT_EQ(small(image, j, i), v) << j << " " << i;
+    EXPECT_EQ(small(reference, j, i), v) << j << " " << i;
+  }
+}
+
+}  // namespace
