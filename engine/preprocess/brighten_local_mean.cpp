@@ -8,10 +8,13 @@
 #include "core/image_ref.h"
 #include "core/status.h"
 #include "preprocess/integral_plane.h"
+#include "preprocess/preprocess_image.h"
 #include "preprocess/preprocess_steps.h"
 #include "tables/lookup_tables.h"
 
 namespace veltrum {
+
+static_assert(4 * kIntegralEntries == kIntegralScratchBytes);
 
 int BrightenLocalMean(std::uint8_t* image, const std::uint8_t* mask, std::uint8_t* scratch, int top,
                       int bottom) {
@@ -35,7 +38,8 @@ int BrightenLocalMean(std::uint8_t* image, const std::uint8_t* mask, std::uint8_
       const RowWindow cols = t.WindowCols3[x];
       const std::uint32_t n = count.WindowSum(rows.low, rows.high, cols.low, cols.high);
       const float reciprocal = t.ReciprocalTable[n];
-      const float sum = static_cast<float>(value.WindowSum(rows.low, rows.high, cols.low, cols.high));
+      const float sum =
+          static_cast<float>(value.WindowSum(rows.low, rows.high, cols.low, cols.high));
       const float squares =
           static_cast<float>(square.WindowSum(rows.low, rows.high, cols.low, cols.high));
       const float mean = sum * reciprocal;

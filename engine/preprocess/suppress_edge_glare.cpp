@@ -24,7 +24,7 @@ struct Jump {
   bool valid;
 };
 
-// 31 strip pairs can each give two jumps.
+// Room for both tests appending at every one of the 31 strip pairs.
 struct JumpList {
   std::array<Jump, 2 * (kStrips - 1)> entries{};
   int size = 0;
@@ -63,7 +63,8 @@ int InnerPeak(const Profile& e, int from, int to, int step, int fallback) {
   return best;
 }
 
-JumpList FindJumps(const std::array<int, kStrips>& strongest, const std::array<int, kStrips>& inner) {
+JumpList FindJumps(const std::array<int, kStrips>& strongest,
+                   const std::array<int, kStrips>& inner) {
   JumpList jumps;
   for (int s = 0; s + 1 < kStrips; ++s) {
     const int e = std::abs(strongest[s] - strongest[s + 1]) - 1;

@@ -63,7 +63,8 @@ Component LargestComponent(std::uint8_t* runMask, int rowBegin, Pixel* queue) {
         const int ny[4] = {py - 1, py + 1, py, py};
         const int nx[4] = {px, px, px - 1, px + 1};
         for (int k = 0; k < 4; ++k) {
-          if (ny[k] < rowBegin || ny[k] >= rowBegin + kHalfRows || nx[k] < 0 || nx[k] >= kW) continue;
+          if (ny[k] < rowBegin || ny[k] >= rowBegin + kHalfRows || nx[k] < 0 || nx[k] >= kW)
+            continue;
           std::uint8_t& m = runMask[ny[k] * kW + nx[k]];
           if (m == 0) continue;
           m = 0;
@@ -156,7 +157,8 @@ int SuppressSaturatedBands(const std::uint8_t* image, std::uint8_t* out) {
     const Component best = LargestComponent(runMask.get(), topHalf ? 0 : kHalfRows, queue.get());
     if (best.size <= kMinComponent) continue;
     std::array<int, kW> line{};
-    if (BandLine(queue.get() + best.start, best.size, topHalf, line)) RemoveBeyond(line, topHalf, out);
+    if (BandLine(queue.get() + best.start, best.size, topHalf, line))
+      RemoveBeyond(line, topHalf, out);
   }
   return 0;
 }

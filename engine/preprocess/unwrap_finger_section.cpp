@@ -25,8 +25,8 @@ int SourceOffset(int i, int h) {
 }
 
 std::uint8_t Blend(const std::uint8_t* image, int near, int far, int weight) {
-  return static_cast<std::uint8_t>(
-      (image[near] * (4096 - weight) + image[far] * weight + 2048) >> 12);
+  return static_cast<std::uint8_t>((image[near] * (4096 - weight) + image[far] * weight + 2048) >>
+                                   12);
 }
 
 }  // namespace

@@ -46,7 +46,8 @@ int ValleyResponse(std::uint8_t* valley, const std::uint8_t* mask, std::uint8_t*
   const LookupTables& t = Tables();
   for (int y = std::max(top, 0) + kReach; y <= std::min(bottom, kFrameHeight - 1) - kReach; ++y) {
     for (int x = kReach; x < kW - kReach; ++x) {
-      if (inside.WindowSum(y - kReach, y + kReach, x - kReach, x + kReach) != kWindowPixels) continue;
+      if (inside.WindowSum(y - kReach, y + kReach, x - kReach, x + kReach) != kWindowPixels)
+        continue;
       innerMask[y * kW + x] = 1;
       const float r = std::min(Response(valley, y, x, t), 255.0f);
       work[y * kW + x] = static_cast<std::uint8_t>(r);

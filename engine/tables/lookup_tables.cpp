@@ -27,12 +27,20 @@ void BuildScaledRoot(LookupTables& t) {
   }
 }
 
-// 1 / (scale * t * sqrt(t)) with t = 1 + x^2 / divisor, all in single precision, left to right.
-void BuildFalloff(std::array<float, 512>& table, float divisor, float scale) {
+// The 256 table rounds t and t * sqrt(t) to single precision; the root itself and the other two
+// tables are worked in double, only the entry stored as float.
+void BuildFalloff256(std::array<float, 512>& table) {
   for (int x = -256; x < 256; ++x) {
-    const float t = 1.0f + static_cast<float>(x * x) / divisor;
-    const float denominator = scale * t * std::sqrt(t);
-    table[x + 256] = 1.0f / denominator;
+    const float t = static_cast<float>(1.0 + x * x * 0.00390625);
+    const float cube = static_cast<float>(t * std::sqrt(static_cast<double>(t)));
+    table[x + 256] = 1.0f / cube;
+  }
+}
+
+void BuildFalloff(std::array<float, 512>& table, double divisor, double scale) {
+  for (int x = -256; x < 256; ++x) {
+    const double t = 1.0 + x * x / divisor;
+    table[x + 256] = static_cast<float>(1.0 / (scale * t * std::sqrt(t)));
   }
 }
 
@@ -68,9 +76,9 @@ void Build() {
   // Built aside and published once, so no reader ever sees a half-written table.
   auto t = std::make_unique<LookupTables>();
   BuildScaledRoot(*t);
-  BuildFalloff(t->FalloffTable256, 256.0f, 1.0f);
-  BuildFalloff(t->FalloffTable320, 320.0f, 1.25f);
-  BuildFalloff(t->FalloffTable512, 512.0f, 2.0f);
+  BuildFalloff256(t->FalloffTable256);
+  BuildFalloff(t->FalloffTable320, 320.0, 1.25);
+  BuildFalloff(t->FalloffTable512, 512.0, 2.0);
   for (int i = 0; i < 1024; ++i) t->RampTable[i] = static_cast<std::uint16_t>(std::max(i - 512, 0));
   BuildWindows(*t);
   t->ReciprocalTable[0] = 1.0f;

@@ -75,6 +75,56 @@ TEST_F(Codec, CodeRowsPackMostSignificantBitFirstWithoutGaps) {
   EXPECT_EQ(StreamWord(stored, 318), 0x00C30000u);
 }
 
+// A stored form made by hand: the decoder's own reading of bit and byte order, independent of the
+// encoder (a round trip cannot tell a grid word read whole from its low byte repeated).
+TEST_F(Codec, DecodesAHandMadeStoredForm) {
+  std::vector<unsigned char> stored(kVltSerialisedBytes, 0);
+  auto putWord = [&](int offset, std::uint32_t w) { std::memcpy(stored.data() + offset, &w, 4); };
+  stored[0] = 0x11;     // first edge byte
+  stored[139] = 0x22;   // last edge byte
+  stored[140] = 0x33;   // first cell-vector byte
+  stored[1291] = 0x44;  // last cell-vector byte
+  putWord(1292 + 4 * 0, 0x80000001u);
+  putWord(1292 + 4 * 3, 0xAB123456u);  // row 0 word 3, then row 1 from bit 104
+  putWord(1292 + 4 * 4, 0x78000000u);
+  putWord(1292 + 4 * 318, 0x00C3FFFFu);  // row 97 word 3; the low 16 bits lie past the stream
+  putWord(2568, 0x04030201u);
+  putWord(2572, 0x00000006u);
+  stored[2576] = 0x55;  // first cell weight
+  stored[2719] = 0x66;  // last cell weight
+  stored[2720] = 0x77;  // first code weight
+  stored[2817] = 0x88;  // last code weight
+  stored[2818] = 0x99;  // first coarse entry
+  stored[3057] = 0xAA;  // last coarse entry
+
+  std::vector<unsigned char> target(kVltModelBytes, 0x5C);
+  ASSERT_EQ(VLT_FV_Decode(stored.data(), kVltSerialisedBytes, target.data()), 0);
+  const VeinModel m = veltrum::LoadModel(target.data());
+  EXPECT_EQ(m.edgePairs[0][0], 0x11);
+  EXPECT_EQ(m.edgePairs[69][1], 0x22);
+  EXPECT_EQ(m.cellVectors[0][0], 0x33);
+  EXPECT_EQ(m.cellVectors[143][7], 0x44);
+  EXPECT_EQ(m.codeRows[0][0], 0x80000001u);
+  EXPECT_EQ(m.codeRows[0][3], 0xABu);
+  EXPECT_EQ(m.codeRows[1][0], 0x12345678u);
+  EXPECT_EQ(m.codeRows[1][1], 0u);
+  EXPECT_EQ(m.codeRows[97][2], 0u);
+  EXPECT_EQ(m.codeRows[97][3], 0xC3u);
+  EXPECT_EQ(m.gridOrigin, 0x04030201);  // the stored word, not its low byte
+  EXPECT_EQ(m.gridStep, 6);
+  EXPECT_EQ(m.cellWeights[0], 0x55);
+  EXPECT_EQ(m.cellWeights[143], 0x66);
+  EXPECT_EQ(m.codeWeights[0], 0x77);
+  EXPECT_EQ(m.codeWeights[97], 0x88);
+  EXPECT_EQ(m.coarse[0], static_cast<std::int8_t>(0x99));
+  EXPECT_EQ(m.coarse[239], static_cast<std::int8_t>(0xAA));
+  EXPECT_EQ(m.spare[0], 0x5C);
+  EXPECT_EQ(m.spare[1], 0x5C);
+  int nonZeroRows = 0;
+  for (const auto& row : m.codeRows) nonZeroRows += (row[0] | row[1] | row[2] | row[3]) != 0;
+  EXPECT_EQ(nonZeroRows, 3);
+}
+
 TEST_F(Codec, RoundTripKeepsEveryRegionButGridWordsAndSpare) {
   VeinModel m = PatternModel();
   m.spare[0] = 0x11;

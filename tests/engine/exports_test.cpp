@@ -6,6 +6,7 @@
 
 #include "core/engine_state.h"
 #include "core/status.h"
+#include "tables/lookup_tables.h"
 #include "veltrum.h"
 
 namespace {
@@ -42,6 +43,21 @@ class Exports : public ::testing::Test {
  protected:
   std::vector<unsigned char> image = std::vector<unsigned char>(320 * 240, 90);
 };
+
+TEST_F(Exports, LoadedEngineIsNotInitialised) {
+  // Tables stay built once any good Init has run, so zero tables mean a fresh process.
+  if (veltrum::Tables().RampTable[1023] != 0) GTEST_SKIP() << "needs a process without Init";
+  EXPECT_EQ(veltrum::EngineMode(), -1);
+  EXPECT_FALSE(veltrum::EngineInitialised());
+  std::vector<unsigned char> model(kVltModelBytes), stored(kVltSerialisedBytes);
+  float similarity = 0.5f;
+  int length = 0;
+  EXPECT_EQ(VLT_FV_Match(image.data(), 240, 320, model.data(), &similarity), 1001);
+  EXPECT_EQ(VLT_FV_Encode(model.data(), stored.data(), &length), 1001);
+  EXPECT_EQ(VLT_FV_Release(), 0);
+  EXPECT_FALSE(veltrum::EngineInitialised());
+  EXPECT_EQ(similarity, 0.5f);
+}
 
 TEST_F(Exports, ImageChecksRunInOrder) {
   struct Case {
@@ -129,6 +145,10 @@ TEST_F(Exports, MissingArgumentsGiveTheirStatusAndWriteNothing) {
       {"feature out", [&] { return VLT_FV_ExtractFeature(img, 240, 320, nullptr); }, 4001},
       {"enroll image3 without image2",
        [&] { return VLT_FV_Enroll(img, nullptr, img, 240, 320, nullptr, model.data()); }, 3001},
+      {"enroll image3 without image2, size tested first",
+       [&] { return VLT_FV_Enroll(img, nullptr, img, 240, 319, nullptr, model.data()); }, 3003},
+      {"match similarity, size tested first",
+       [&] { return VLT_FV_Match(img, 240, 319, model.data(), nullptr); }, 3003},
       {"enroll model out",
        [&] { return VLT_FV_Enroll(img, nullptr, nullptr, 240, 320, nullptr, nullptr); }, 4001},
       {"match model", [&] { return VLT_FV_Match(img, 240, 320, nullptr, &similarity); }, 4001},
@@ -163,6 +183,11 @@ TEST_F(Exports, MissingArgumentsGiveTheirStatusAndWriteNothing) {
       {"index feature position",
        [&] {
          return VLT_FV_IndexFeature(model.data(), &count, feature.data(), nullptr, &similarity);
+       },
+       4001},
+      {"index feature similarity",
+       [&] {
+         return VLT_FV_IndexFeature(model.data(), &count, feature.data(), &position, nullptr);
        },
        4001},
   };

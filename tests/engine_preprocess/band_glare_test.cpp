@@ -14,7 +14,9 @@ using fvtest::kW;
 using fvtest::Plane;
 
 // Rows 0..rows-1 of every column become 0.
-Plane ZeroTop(Plane p, int rows) { return p.Fill(0, rows - 1, 0, kW - 1, 0); }
+Plane ZeroTop(Plane p, int rows) {
+  return p.Fill(0, rows - 1, 0, kW - 1, 0);
+}
 
 // Two 255 runs per column of columns x0..x1: rows a0..a1 and b0..b1.
 Plane TwoRuns(int x0, int x1, int a0, int a1, int b0, int b1, Plane p = Plane(100)) {
@@ -29,7 +31,9 @@ struct BandCase {
   std::function<Plane(const Plane&)> expected;
 };
 
-void PrintTo(const BandCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BandCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class SaturatedBands : public ::testing::TestWithParam<BandCase> {};
 
@@ -102,7 +106,9 @@ struct GlareCase {
   int firstStrip, lastStrip;  // glare strips, columns 10 s .. 10 s + 9
 };
 
-void PrintTo(const GlareCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const GlareCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 // A finger in rows 60..179 (one-row ramps at its edges, so each edge is one peak) with glare
 // just above its upper edge, in rows 40..59, in the given strips.
@@ -151,9 +157,10 @@ TEST(EdgeGlare, KeepsGlareWithoutAJump) {
     std::string name;
     Plane input;
   };
-  for (const Case& c : {Case{"NoBrightPixels", GlareFinger({"", 0, -1})},
-                        Case{"GlareInEveryStrip", GlareFinger({"", 0, 31})},
-                        Case{"GlareInsideTheFinger", GlareFinger({"", 0, -1}).Fill(100, 104, 150, 151, 252)}}) {
+  for (const Case& c :
+       {Case{"NoBrightPixels", GlareFinger({"", 0, -1})},
+        Case{"GlareInEveryStrip", GlareFinger({"", 0, 31})},
+        Case{"GlareInsideTheFinger", GlareFinger({"", 0, -1}).Fill(100, 104, 150, 151, 252)}}) {
     Plane out;
     EXPECT_EQ(veltrum::SuppressEdgeGlare(c.input.data(), out.data()), 0);
     EXPECT_TRUE(out == c.input) << c.name;

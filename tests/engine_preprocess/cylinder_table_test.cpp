@@ -1,9 +1,9 @@
+#include "tables/cylinder_table.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
-
-#include "tables/cylinder_table.h"
 
 namespace {
 

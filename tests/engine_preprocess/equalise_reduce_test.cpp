@@ -82,7 +82,8 @@ TEST_F(Brighten, UniformNeighbourhoodGivesTwicePointOneTimesGrey) {
                         Case{122, 255}, Case{200, 255}}) {
     Plane image(static_cast<std::uint8_t>(c.grey));
     // Scratch one byte off alignment: the step must not care.
-    ASSERT_EQ(veltrum::BrightenLocalMean(image.data(), mask.data(), scratch.data() + 1, 50, 190), 0);
+    ASSERT_EQ(veltrum::BrightenLocalMean(image.data(), mask.data(), scratch.data() + 1, 50, 190),
+              0);
     EXPECT_EQ(image.at(120, 160), c.result) << c.grey;
     EXPECT_EQ(image.at(50, 10), c.result) << "corner, " << c.grey;
     EXPECT_EQ(image.at(49, 160), 255) << "outside, " << c.grey;
@@ -129,9 +130,10 @@ TEST(HalveImages, TwoByTwoBlocks) {
   Plane image(255), reference(255), mask;
   // Block (row 10, column 20) of the reduction: source rows 20, 21 and columns 40, 41.
   image.at(20, 40) = 1, image.at(20, 41) = 2, image.at(21, 40) = 3, image.at(21, 41) = 5;
-  reference.at(20, 40) = 0, reference.at(20, 41) = 0, reference.at(21, 40) = 0, reference.at(21, 41) = 2;
+  reference.at(20, 40) = 0, reference.at(20, 41) = 0, reference.at(21, 40) = 0,
+                   reference.at(21, 41) = 2;
   mask.Fill(20, 21, 40, 41, 1).Fill(20, 21, 42, 42, 1);  // block (10, 21) is half inside
-  mask.Fill(0, 1, 0, kW - 1, 1);                          // output row 0 is never set
+  mask.Fill(0, 1, 0, kW - 1, 1);                         // output row 0 is never set
   ASSERT_EQ(veltrum::HalveImages(image.data(), reference.data(), mask.data()), 0);
   const auto small = [](const Plane& p, int j, int i) { return p.px[j * 160 + i]; };
   EXPECT_EQ(small(image, 10, 20), 3);      // (11 + 2) / 4
@@ -142,8 +144,9 @@ TEST(HalveImages, TwoByTwoBlocks) {
   image = Plane(10);
   reference = Plane(10);
   ASSERT_EQ(veltrum::HalveImages(image.data(), reference.data(), mask.data()), 0);
-  for (const auto& [j, i, v] : {std::tuple{0, 50, 255}, std::tuple{119, 50, 255}, std::tuple{50, 4, 255},
-                                std::tuple{50, 150, 255}, std::tuple{50, 5, 10}, std::tuple{1, 149, 10}}) {
+  for (const auto& [j, i, v] :
+       {std::tuple{0, 50, 255}, std::tuple{119, 50, 255}, std::tuple{50, 4, 255},
+        std::tuple{50, 150, 255}, std::tuple{50, 5, 10}, std::tuple{1, 149, 10}}) {
     EXPECT_EQ(small(image, j, i), v) << j << " " << i;
     EXPECT_EQ(small(reference, j, i), v) << j << " " << i;
   }

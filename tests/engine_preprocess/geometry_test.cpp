@@ -42,7 +42,9 @@ struct AxisCase {
   int upperVaries, lowerVaries;
 };
 
-void PrintTo(const AxisCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const AxisCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class FitFingerAxisCases : public ::testing::TestWithParam<AxisCase> {};
 
@@ -62,7 +64,9 @@ TEST_P(FitFingerAxisCases, SlopeAndFlags) {
   EXPECT_FLOAT_EQ(intercept, c.intercept);
 }
 
-int Inside(int x, int x0, int x1, int v) { return x >= x0 && x <= x1 ? v : 0; }
+int Inside(int x, int x0, int x1, int v) {
+  return x >= x0 && x <= x1 ? v : 0;
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FitFingerAxisCases,
@@ -97,11 +101,11 @@ TEST(RotateFinger, LevelFingerIsShiftedToTheMiddleRow) {
   Edges gap = Edges::Flat(40, 160, 0, 158);
   gap.upper[163] = 80;  // farther from 160 than column 158
   gap.lower[163] = 200;
-  for (const Case& c : {Case{"CentredFinger", Edges::Flat(40, 200), 0},
-                        Case{"HighFinger", Edges::Flat(40, 160), 20},
-                        Case{"LowFinger", Edges::Flat(100, 220), -40},
-                        // Column 160 has no edges: the nearest column with both decides.
-                        Case{"CentreColumnWithoutEdges", gap, 20}}) {
+  for (const Case& c :
+       {Case{"CentredFinger", Edges::Flat(40, 200), 0},
+        Case{"HighFinger", Edges::Flat(40, 160), 20}, Case{"LowFinger", Edges::Flat(100, 220), -40},
+        // Column 160 has no edges: the nearest column with both decides.
+        Case{"CentreColumnWithoutEdges", gap, 20}}) {
     const Plane in = Pattern();
     Plane image = in, mask1 = in, mask2 = in;
     ASSERT_EQ(veltrum::RotateFinger(image.data(), mask1.data(), mask2.data(), 0.0f,
@@ -211,9 +215,9 @@ TEST(NormaliseFingerWidth, WideFingersShrinkNarrowOnesGrow) {
     const Edges e = Edges::Flat(c.upper, c.lower);
     Plane image = Plane(10).Fill(c.upper, c.lower, 0, kW - 1, 200);
     Plane mask = Plane().Fill(c.upper, c.lower, 0, kW - 1, 1);
-    ASSERT_EQ(veltrum::NormaliseFingerWidth(e.upper.data(), e.lower.data(), image.data(),
-                                            mask.data()),
-              0);
+    ASSERT_EQ(
+        veltrum::NormaliseFingerWidth(e.upper.data(), e.lower.data(), image.data(), mask.data()),
+        0);
     const auto [first, last] = MaskRun(mask, 100);
     EXPECT_NEAR(first, c.first, 1) << c.upper;
     EXPECT_NEAR(last, c.last, 1) << c.upper;
@@ -225,9 +229,8 @@ TEST(NormaliseFingerWidth, SourceRowsStayInTheFrameForEveryWidth) {
   for (int width = 0; width < kH; width += 7) {
     const Edges e = Edges::Flat(1, 1 + width);
     Plane image = Pattern(), mask(1);
-    ASSERT_EQ(veltrum::NormaliseFingerWidth(e.upper.data(), e.lower.data(), image.data(),
-                                            mask.data()),
-              0)
+    ASSERT_EQ(
+        veltrum::NormaliseFingerWidth(e.upper.data(), e.lower.data(), image.data(), mask.data()), 0)
         << width;
     EXPECT_EQ(mask.at(120, 0), 1) << width;
   }
@@ -276,9 +279,9 @@ TEST(UnwrapFingerSection, MiddleIsKeptAndFlanksSpreadOut) {
   Plane image, mask;
   for (int y = 0; y < kH; ++y) image.Fill(y, y, 0, kW - 1, static_cast<std::uint8_t>(y));
   const Edges e = Edges::Flat(60, 180);
-  ASSERT_EQ(veltrum::UnwrapFingerSection(e.lower.data(), 0, 0, e.upper.data(), image.data(),
-                                         mask.data()),
-            0);
+  ASSERT_EQ(
+      veltrum::UnwrapFingerSection(e.lower.data(), 0, 0, e.upper.data(), image.data(), mask.data()),
+      0);
   for (int i = 1; i <= 5; ++i) {
     EXPECT_NEAR(image.at(120 + i, 50), 120 + i, 1) << i;
     EXPECT_NEAR(image.at(120 - i, 50), 120 - i, 1) << i;

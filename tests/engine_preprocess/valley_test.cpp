@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "planes.h"
+#include "preprocess/integral_plane.h"
 #include "preprocess/preprocess_steps.h"
 #include "tables/lookup_tables.h"
 
@@ -16,6 +18,25 @@ class Valley : public ::testing::Test {
  protected:
   void SetUp() override { veltrum::BuildLookupTables(); }
 };
+
+TEST(IntegralPlane, WindowsAreClampedToTheFrame) {
+  struct Case {
+    std::string name;
+    int r0, r1, c0, c1;
+    unsigned sum;
+  };
+  // Mask rows 10..229 counted, but only rows 20..200 are summed.
+  const Plane mask = Plane().Fill(10, 229, 0, kW - 1, 1);
+  std::vector<std::uint8_t> bytes(4 * veltrum::kIntegralEntries + 1);
+  veltrum::IntegralPlane integral(bytes.data() + 1);
+  integral.Build(mask.data(), mask.data(), veltrum::IntegralOf::kCount, 20, 200);
+  for (const Case& c :
+       {Case{"Inside", 30, 39, 100, 109, 100}, Case{"AboveTheSummedRows", 0, 25, 0, 0, 6},
+        Case{"PastTheBottom", 195, 400, 315, 330, 30}, Case{"BeforeTheLeft", 50, 50, -20, 4, 5},
+        Case{"WholeFrameAndMore", -10, 300, -10, 400, 181 * 320}}) {
+    EXPECT_EQ(integral.WindowSum(c.r0, c.r1, c.c0, c.c1), c.sum) << c.name;
+  }
+}
 
 TEST(MedianInMask, RemovesSpeckleInTheFirstRunOnly) {
   Plane image(100);
@@ -37,8 +58,8 @@ TEST_F(Valley, OnePixelDip) {
   };
   // Each pair's depth is 2 (100 - c); at tilt 0 a unit of depth weighs
   // 12 (1 + 1 + 0.5 + 0.5) + 4 (4 x 0.8) = 48.8.
-  for (const Case& c : {Case{"Flat", 100, 0}, Case{"ShallowDip", 99, 97}, Case{"DeeperDip", 98, 195},
-                        Case{"DeepIsCapped", 40, 255}}) {
+  for (const Case& c : {Case{"Flat", 100, 0}, Case{"ShallowDip", 99, 97},
+                        Case{"DeeperDip", 98, 195}, Case{"DeepIsCapped", 40, 255}}) {
     Plane valley(100);
     valley.at(120, 160) = static_cast<std::uint8_t>(c.centre);
     const Plane mask = Plane().Fill(50, 190, 20, 300, 1);
@@ -73,7 +94,8 @@ TEST_F(Valley, NarrowFingerHasNoInnerMask) {
     valley.at(100, 100) = 50;
     const Plane mask = Plane().Fill(90, 90 + rows - 1, 0, kW - 1, 1);
     Plane inner(1);
-    ASSERT_EQ(veltrum::ValleyResponse(valley.data(), mask.data(), inner.data(), 90, 90 + rows - 1), 0);
+    ASSERT_EQ(veltrum::ValleyResponse(valley.data(), mask.data(), inner.data(), 90, 90 + rows - 1),
+              0);
     EXPECT_TRUE(inner == Plane()) << rows;
     EXPECT_TRUE(valley == Plane()) << rows;
   }
@@ -92,10 +114,10 @@ TEST(SmoothInMask, MeanOfTheFingerPixelsOfEachBlock) {
   }
   const Plane mask = Plane().Fill(10, 12, 10, 12, 1);
   ASSERT_EQ(veltrum::SmoothInMask(mask.data(), valley.data(), 5, 13), 0);
-  for (const Case& c : {Case{"Corner", 10, 10, 110},             // one pixel
-                        Case{"TopEdge", 10, 11, 115},            // (110 + 120) / 2
-                        Case{"Inside", 11, 11, 115},             // (110 + 111 + 120 + 121) / 4
-                        Case{"RoundsToNearest", 12, 12, 126},    // (121 + 122 + 131 + 132) / 4
+  for (const Case& c : {Case{"Corner", 10, 10, 110},           // one pixel
+                        Case{"TopEdge", 10, 11, 115},          // (110 + 120) / 2
+                        Case{"Inside", 11, 11, 115},           // (110 + 111 + 120 + 121) / 4
+                        Case{"RoundsToNearest", 12, 12, 126},  // (121 + 122 + 131 + 132) / 4
                         Case{"OutsideMask", 13, 13, 0}, Case{"FarOutside", 100, 100, 0}}) {
     EXPECT_EQ(valley.at(c.y, c.x), c.value) << c.name;
   }
@@ -103,7 +125,8 @@ TEST(SmoothInMask, MeanOfTheFingerPixelsOfEachBlock) {
 
 TEST(SmoothInMask, EqualValuesKeepTheirValue) {
   // The reciprocal of 3 is a little short of 2^20 / 3; the rounding term makes up for it.
-  const Plane mask = Plane().Fill(10, 10, 10, 11, 1).Fill(11, 11, 10, 10, 1).Fill(20, 21, 20, 21, 1);
+  const Plane mask =
+      Plane().Fill(10, 10, 10, 11, 1).Fill(11, 11, 10, 10, 1).Fill(20, 21, 20, 21, 1);
   for (int v = 0; v < 256; ++v) {
     Plane valley(static_cast<std::uint8_t>(v));
     ASSERT_EQ(veltrum::SmoothInMask(mask.data(), valley.data(), 5, 30), 0);
@@ -125,8 +148,8 @@ TEST(CombineValleyImage, InvertedBlend) {
     int grey, valley, result;
   };
   Plane image, valley;
-  const Case cases[] = {{200, 0, 244}, {0, 0, 204}, {255, 0, 255}, {0, 255, 0}, {255, 255, 51},
-                        {100, 50, 184}};
+  const Case cases[] = {{200, 0, 244}, {0, 0, 204},    {255, 0, 255},
+                        {0, 255, 0},   {255, 255, 51}, {100, 50, 184}};
   for (int i = 0; i < 6; ++i) {
     image.at(0, i) = static_cast<std::uint8_t>(cases[i].grey);
     valley.at(0, i) = static_cast<std::uint8_t>(cases[i].valley);

@@ -6,6 +6,8 @@
 using BOOL = int;
 using DWORD = std::uint32_t;
 using HMODULE = void*;
+using HWND = struct HWND__*;  // a platform window
+using HDC = struct HDC__*;    // a drawing surface
 // void (*)() is the generic function pointer that casts to any other without a warning.
 using FARPROC = void (*)();
 

@@ -1,0 +1,45 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "acquire/finger_level.h"
+
+namespace {
+
+TEST(HistogramLevel, SpreadCrowdedAndFlatHistograms) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<int, int>> bins;  // (bin, count)
+    int n;
+    int level;
+  };
+  std::vector<std::pair<int, int>> spread;
+  for (int b = 20; b < 221; ++b) spread.push_back({b, 10});  // 201 bins, median at 120
+  const Case cases[] = {
+      {"spread: the median bin", spread, 2010, 120},
+      {"two crowded bins far apart", {{40, 100}, {160, 100}, {161, 10}}, 210, 100},
+      {"crowded bins too close", {{40, 100}, {80, 100}, {81, 10}}, 210, 0},
+      {"crowded bin 0 leaves the start to the next", {{0, 500}, {30, 60}, {120, 60}, {121, 1}}, 621, 75},
+      {"nothing crowded", {{10, 50}, {200, 50}}, 100, 0},
+      {"spread found only after the last crowded bin is left", {{0, 60}, {100, 60}, {255, 60}}, 180, 0},
+  };
+  for (const auto& c : cases) {
+    int histogram[256] = {};
+    for (auto [bin, count] : c.bins) histogram[bin] = count;
+    EXPECT_EQ(dravex::histogramLevel(histogram, c.n), c.level) << c.what;
+  }
+}
+
+TEST(FingerRegionLevel, ReadsOnlyTheCentralRegion) {
+  std::vector<std::uint8_t> frame(320 * 240, 250);
+  // A spread ramp inside rows 60..179, columns 50..189; the bright surround must not count.
+  for (int row = 60; row < 180; ++row) {
+    for (int col = 50; col < 190; ++col) frame[row * 320 + col] = static_cast<std::uint8_t>(col - 50 + 10);
+  }
+  EXPECT_EQ(dravex::fingerRegionLevel(frame.data()), 79);  // median of 10..149
+  std::vector<std::uint8_t> flat(320 * 240, 128);
+  // One crowded bin only: no spread between first and last crowded bin.
+  EXPECT_EQ(dravex::fingerRegionLevel(flat.data()), 0);
+}
+
+}  // namespace
