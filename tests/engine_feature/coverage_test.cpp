@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "core/alloc.h"
 #include "feature/coverage.h"
+#include "feature/edge_pairs.h"
 #include "feature/grid_origin.h"
 #include "feature/unpack_feature_block.h"
 #include "model/sample_cells.h"
@@ -54,6 +56,22 @@ TEST(Coverage, KnownBands) {
     ASSERT_EQ(ComputeCoverageGrid(out.data(), c.pairs.data(), c.radius, grid), 0);
     EXPECT_EQ(out[c.cell], c.value) << c.what;
   }
+}
+
+TEST(Coverage, FromAFingerMask) {
+  // Finger rows 20..99 in every column: pairs (20, 99), origin 25, band rows 24..95.
+  std::vector<std::uint8_t> mask(140 * 120, 0);
+  std::fill(mask.begin() + 20 * 140, mask.begin() + 100 * 140, 255);
+  std::uint8_t pairs[140];
+  FindEdgePairs(pairs, mask.data());
+  const GridParams grid = ComputeGridOrigin(pairs);
+  ASSERT_EQ(grid.origin, 25);
+  std::vector<std::uint8_t> r15(330), r27(330);
+  ASSERT_EQ(ComputeCoverageGrid(r15.data(), pairs, 15, grid), 0);
+  ASSERT_EQ(ComputeCoverageGrid(r27.data(), pairs, 27, grid), 0);
+  EXPECT_EQ(r27[Cell(7, 11)], 255);
+  EXPECT_EQ(r15[Cell(0, 11)], 17 * 31 * 255 / 961);  // rows 24..40 of 10..40
+  EXPECT_EQ(r15[Cell(14, 11)], 16 * 31 * 255 / 961);  // rows 80..95 of 80..110
 }
 
 TEST(Coverage, SampleFormPicksTheSampleCells) {
