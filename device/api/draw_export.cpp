@@ -1,0 +1,15 @@
+// Drawing a blob into a caller's device context, as the preview does.
+
+#include "api/decoded_image.h"
+#include "dravex.h"
+#include "preview/draw_preview.h"
+
+using namespace dravex;
+
+int drawFingerVein(HDC dc, const unsigned char* blob, int length, int, int, int, int, int left,
+                   int top, int right, int bottom) {
+  const DecodedImage image = decodeArgument(blob, length);
+  if (!image.ok) return 0;
+  drawPreview(dc, image.pixels.data(), left, top, right, bottom);
+  return 1;
+}
