@@ -58,15 +58,27 @@ TEST_F(UsbDeviceTest, OpenFailsForAMissingIndexOrAnotherClass) {
   EXPECT_TRUE(CUsbDevice(nullptr, kFvDeviceClass, true).IsOpen());
 }
 
-TEST_F(UsbDeviceTest, MalformedConfigurationFailsTheOpenAndClosesTheHandle) {
-  fvsim_plug_type(1);
-  // Interface, then an endpoint whose bLength of 1 would loop for ever or read past the end.
-  const unsigned char bad[] = {9, 2, 20, 0, 1, 1, 0, 0x80, 50, 9, 4, 0, 0, 1, 0xFF, 0, 0, 0, 1, 5};
-  ASSERT_TRUE(fvsim_set_descriptor(0, 2, bad, sizeof bad));
-  CUsbDevice device(nullptr, kFvDeviceClass, false);
-  EXPECT_FALSE(device.Open(0));
-  EXPECT_FALSE(device.IsOpen());
-  EXPECT_EQ(Trace().back().kind, FVSIM_TRACE_CLOSE);
+TEST_F(UsbDeviceTest, MalformedDescriptorsFailTheOpenAndCloseTheHandle) {
+  struct Case {
+    const char* what;
+    int kind;
+    std::vector<unsigned char> bytes;
+  };
+  const Case cases[] = {
+      // An endpoint of bLength 1 would loop for ever or read past the end.
+      {"bLength 1", 2, {9, 2, 20, 0, 1, 1, 0, 0x80, 50, 9, 4, 0, 0, 1, 0xFF, 0, 0, 0, 1, 5}},
+      {"past the total", 2, {9, 2, 20, 0, 1, 1, 0, 0x80, 50, 9, 4, 0, 0, 1, 0xFF, 0, 0, 0, 7, 5}},
+      {"short device descriptor", 1, {8, 1, 0, 2, 0xFF, 0, 0, 64}},
+  };
+  for (const Case& c : cases) {
+    fvsim_reset();
+    fvsim_plug_type(1);
+    ASSERT_TRUE(fvsim_set_descriptor(0, c.kind, c.bytes.data(), static_cast<int>(c.bytes.size())));
+    CUsbDevice device(nullptr, kFvDeviceClass, false);
+    EXPECT_FALSE(device.Open(0)) << c.what;
+    EXPECT_FALSE(device.IsOpen()) << c.what;
+    EXPECT_EQ(Trace().back().kind, FVSIM_TRACE_CLOSE) << c.what;
+  }
 }
 
 TEST_F(UsbDeviceTest, AnInterfaceWithoutEndpointsStillOpens) {
