@@ -9,10 +9,9 @@ namespace fvplat {
 Event::Event(bool manualReset, bool signalled) : manualReset_(manualReset), signalled_(signalled) {}
 
 void Event::Set() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    signalled_ = true;
-  }
+  // Notify under the lock: a waiter that sees the event may destroy it as soon as it returns.
+  std::lock_guard<std::mutex> lock(mutex_);
+  signalled_ = true;
   signal_.notify_all();
 }
 

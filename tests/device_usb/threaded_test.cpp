@@ -38,6 +38,7 @@ TEST(DeviceThreads, UnplugCompletesAReadPendingOnAnotherThread) {
   reader.join();
   EXPECT_FALSE(read);
   EXPECT_EQ(fvtest::CountCode(usb::kIoctlAbortPipe), 0) << "finished before its time-out";
+  FVDEVLib_close(std::move(device));
   fvsim_reset();
 }
 
