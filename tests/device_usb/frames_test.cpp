@@ -190,15 +190,24 @@ TEST_F(FramesTest, SixteenBitGrabRefusesABufferSmallerThanTheFrame) {
 }
 
 TEST_F(FramesTest, SixteenBitGrabGivesUpAfterThreeFailures) {
-  auto device = OpenWithFinger(3);
-  fvsim_inject(0, FVSIM_FAULT_FAIL, 3);
+  FvSimDeviceConfig warm{};
+  fvsim_default_config(3, &warm);
+  warm.cold = 0;
+  fvsim_plug(&warm);
+  auto device = FVDEVLib_open(0);
+  ASSERT_NE(device, nullptr);
   std::vector<std::uint8_t> frame(kVga);
   unsigned length = kVga;
+  fvsim_trace_clear();
+  // Every transfer claims half its bytes: each read fails, the firmware still goes down.
+  fvsim_inject(0, FVSIM_FAULT_SHORT, 1000);
   EXPECT_FALSE(FVDEVLib_grab16(device.get(), 0, frame.data(), &length));
   EXPECT_EQ(length, kVga);
+  EXPECT_EQ(fvtest::CountCode(usb::kIoctlDataIn), 3);
   FvSimDeviceState state{};
   fvsim_get_state(0, &state);
-  EXPECT_EQ(state.reconnects, 2) << "the second and third failures each download";
+  EXPECT_EQ(state.firmwareDownloads, 2) << "the second and third failures each download";
+  EXPECT_EQ(state.reconnects, 2);
 }
 
 // Brightness of the 8-bit frame rises with exposure, gain and backlight.

@@ -34,7 +34,7 @@ int fvsim_device_type(int index); /* 0 for a bad index */
 
 /* A finger placed (present != 0) or lifted; each placement is a new capture of the finger. */
 int fvsim_set_finger(int index, int present);
-/* Which finger lies on the sensor from the next placement on. */
+/* Which finger lies on the sensor (the seed of its synthetic image), at once. */
 int fvsim_set_finger_seed(int index, unsigned long long seed);
 
 /* Faults for the next `count` transfer requests (control, bulk) of a device, or its next
