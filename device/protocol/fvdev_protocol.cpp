@@ -17,12 +17,7 @@ bool VendorRequest(FvDevice* device, std::uint8_t direction, std::uint8_t code,
     return false;
   }
   CControlEndPoint& ep = *device->usb.m_controlEndPoint;
-  ep.Target = kToDevice;
-  ep.ReqType = kVendorRequest;
-  ep.Direction = direction;
-  ep.ReqCode = code;
-  ep.Value = wValue;
-  ep.Index = wIndex;
+  ep.SetRequest(kToDevice, kVendorRequest, direction, code, wValue, wIndex);
   std::uint32_t transferred = static_cast<std::uint32_t>(length);
   return ep.XferData(buffer, transferred);
 }

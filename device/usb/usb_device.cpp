@@ -105,12 +105,7 @@ CUsbEndPoint* CUsbDevice::EndPoint(int i) const {
 bool CUsbDevice::GetDescriptor(std::uint8_t type, std::uint8_t index, std::uint16_t language,
                                std::uint8_t* buffer, std::uint32_t& length) {
   CControlEndPoint& ep = *m_controlEndPoint;
-  ep.Target = 0;
-  ep.ReqType = 0;
-  ep.Direction = 1;
-  ep.ReqCode = 6;
-  ep.Value = static_cast<std::uint16_t>((type << 8) | index);
-  ep.Index = language;
+  ep.SetRequest(0, 0, 1, 6, static_cast<std::uint16_t>((type << 8) | index), language);
   return ep.XferData(buffer, length);
 }
 

@@ -147,6 +147,17 @@ CControlEndPoint::CControlEndPoint(fvplat::UsbHandle handle, std::uint32_t maxPa
   m_maxPacketSize = maxPacketSize;
 }
 
+void CControlEndPoint::SetRequest(std::uint8_t target, std::uint8_t reqType,
+                                  std::uint8_t direction, std::uint8_t reqCode,
+                                  std::uint16_t value, std::uint16_t index) {
+  Target = target;
+  ReqType = reqType;
+  Direction = direction;
+  ReqCode = reqCode;
+  Value = value;
+  Index = index;
+}
+
 XferContext CControlEndPoint::BeginDataXfer(std::uint8_t* buffer, std::uint32_t length,
                                             fvplat::UsbOverlapped& overlapped) {
   if (length > 0xFFFF || (length > 0 && buffer == nullptr)) {

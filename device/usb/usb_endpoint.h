@@ -90,6 +90,11 @@ class CControlEndPoint final : public CUsbEndPoint {
   bool FinishDataXfer(std::uint8_t* buffer, std::uint32_t& length,
                       fvplat::UsbOverlapped& overlapped, XferContext& context) override;
 
+  // Names the next request: recipient, type (0 standard, 2 vendor), direction (1 IN), code,
+  // wValue and wIndex.
+  void SetRequest(std::uint8_t target, std::uint8_t reqType, std::uint8_t direction,
+                  std::uint8_t reqCode, std::uint16_t value, std::uint16_t index);
+
   std::uint8_t Target = 0;     // 0 device
   std::uint8_t ReqType = 0;    // 0 standard, 2 vendor
   std::uint8_t Direction = 0;  // 0 OUT, 1 IN

@@ -52,12 +52,7 @@ Bytes Header(Bytes setup, std::uint32_t seconds, std::uint8_t endpoint, std::uin
 
 TEST_F(HeaderTest, ControlRequestCarriesSetupPacketAndDataBehindTheHeader) {
   dravex::CControlEndPoint ep(5, 64);
-  ep.Target = 0;
-  ep.ReqType = 2;
-  ep.Direction = 0;
-  ep.ReqCode = 0xB4;
-  ep.Value = 0x0102;
-  ep.Index = 180;
+  ep.SetRequest(0, 2, 0, 0xB4, 0x0102, 180);
   std::uint8_t data[3] = {7, 8, 9};
   std::uint32_t length = 3;
   ASSERT_TRUE(ep.XferData(data, length));

@@ -101,12 +101,7 @@ TEST_F(UsbDeviceTest, ControlHeaderCarriesSetupAndTimeout) {
   for (const auto& c : cases) {
     dravex::CControlEndPoint& ep = *device.m_controlEndPoint;
     ep.m_timeout = c.timeoutMs;
-    ep.Target = 0;
-    ep.ReqType = 2;
-    ep.Direction = 0;
-    ep.ReqCode = 0xB6;
-    ep.Value = 0x1234;
-    ep.Index = 0x5678;
+    ep.SetRequest(0, 2, 0, 0xB6, 0x1234, 0x5678);
     std::uint8_t levels[2] = {5, 0};
     std::uint32_t length = 2;
     fvsim_trace_clear();
@@ -130,10 +125,7 @@ TEST_F(UsbDeviceTest, InControlDataIsCopiedOnlyUpToTheRequestedLength) {
   ASSERT_TRUE(device.Open(0));
   ASSERT_TRUE(fvsim_inject(0, FVSIM_FAULT_LONG, 1));
   dravex::CControlEndPoint& ep = *device.m_controlEndPoint;
-  ep.ReqType = 2;
-  ep.Direction = 1;
-  ep.ReqCode = 0xB0;
-  ep.Value = ep.Index = 0;
+  ep.SetRequest(0, 2, 1, 0xB0, 0, 0);
   std::uint8_t buffer[25 + 16];
   std::fill(std::begin(buffer), std::end(buffer), 0xEE);
   std::uint32_t length = 25;
@@ -149,9 +141,7 @@ TEST_F(UsbDeviceTest, StalledControlTransferIsAbortedAtItsTimeout) {
   fvsim_trace_clear();
   fvsim_inject(0, FVSIM_FAULT_STALL, 1);
   dravex::CControlEndPoint& ep = *device.m_controlEndPoint;
-  ep.ReqType = 2;
-  ep.Direction = 1;
-  ep.ReqCode = 0xB1;
+  ep.SetRequest(0, 2, 1, 0xB1, 0, 0);
   std::uint8_t finger = 0;
   std::uint32_t length = 1;
   const std::uint64_t start = fvplat::ClockMs();
@@ -166,9 +156,7 @@ TEST_F(UsbDeviceTest, DeviceStallOfARequestFailsTheTransfer) {
   CUsbDevice device(nullptr, kFvDeviceClass, false);
   ASSERT_TRUE(device.Open(0));
   dravex::CControlEndPoint& ep = *device.m_controlEndPoint;
-  ep.ReqType = 2;
-  ep.Direction = 1;
-  ep.ReqCode = 0xC7;  // no such request
+  ep.SetRequest(0, 2, 1, 0xC7, 0, 0);  // no such request
   std::uint8_t byte = 0;
   std::uint32_t length = 1;
   EXPECT_FALSE(ep.XferData(&byte, length));
