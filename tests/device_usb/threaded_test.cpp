@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -78,6 +79,41 @@ TEST_F(DeviceThreadsOnFakeClock, TwoDevicesServeTwoThreadsAtOnce) {
   second.join();
   EXPECT_EQ(failures[0], 0);
   EXPECT_EQ(failures[1], 0);
+}
+
+// A poller that reopens by index whenever a request fails, as the device's worker does, while
+// the device is unplugged and plugged in again under it.
+TEST_F(DeviceThreadsOnFakeClock, PollerReopensWhileTheDeviceComesAndGoes) {
+  fvsim_plug_type(1);
+  std::atomic<bool> stop{false};
+  std::atomic<int> reopened{0}, polledAfterLastPlug{0};
+  std::atomic<int> generation{0};
+  std::thread poller([&] {
+    std::unique_ptr<FvDevice> device;
+    while (!stop) {
+      int state = 0;
+      const int seen = generation;
+      if (device != nullptr && FVDEVLib_get_finger(device.get(), &state)) {
+        if (seen == 5) ++polledAfterLastPlug;
+        continue;
+      }
+      FVDEVLib_close(std::move(device));
+      device = FVDEVLib_open(0);
+      reopened += device != nullptr;
+      std::this_thread::yield();
+    }
+  });
+  for (int round = 1; round <= 5; ++round) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    fvsim_unplug(0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    fvsim_plug_type(1);
+    generation = round;
+  }
+  while (polledAfterLastPlug == 0) std::this_thread::yield();
+  stop = true;
+  poller.join();
+  EXPECT_GE(reopened, 2);
 }
 
 }  // namespace
