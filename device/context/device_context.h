@@ -15,9 +15,9 @@
 #include "fvplatform/win_types.h"
 #include "params/param_block.h"
 
-class CUsbDevice;
-
 namespace dravex {
+
+class CUsbDevice;
 
 struct UsbDeviceCloser {
   void operator()(CUsbDevice* device) const;
