@@ -8,7 +8,7 @@
 #include "context/device_ops.h"
 #include "fvplatform/window.h"
 #include "preview/draw_preview.h"
-#include "usb/fvdev_lib.h"
+#include "protocol/fvdev_protocol.h"
 
 namespace dravex {
 
@@ -16,7 +16,7 @@ bool grabRawFrame(FvDevContext& context, std::vector<std::uint8_t>& raw, int* by
   std::lock_guard<std::recursive_mutex> lock(context.deviceLock);
   if (!context.device || raw.empty()) return false;
   const int width = devInfoWidth(context.info), height = devInfoHeight(context.info);
-  int length = width * height;
+  unsigned length = static_cast<unsigned>(raw.size());  // the frame size, or more for 16-bit grabs
   bool ok;
   if (isTwoSensorType(devInfoType(context.info))) {
     ok = FVDEVLib_grab16(context.device.get(), 0, raw.data(), &length);
@@ -24,12 +24,12 @@ bool grabRawFrame(FvDevContext& context, std::vector<std::uint8_t>& raw, int* by
   } else {
     ok = FVDEVLib_grab(context.device.get(), raw.data(), &length);
   }
-  *bytes = length;
+  *bytes = static_cast<int>(length);
   return ok;
 }
 
 int acquireFrame(FvDevContext* context, std::uint8_t* frame) {
-  if (context == nullptr || context->fingerState != 3) return 0;
+  if (context == nullptr || context->fingerState != kFingerPresent) return 0;
   int bytes = 0;
   if (!grabRawFrame(*context, context->raw, &bytes)) {
     setLastError(kErrGrab);

@@ -42,7 +42,7 @@ void storeSteps(FvDevContext& context, const Steps& steps) {
 
 bool fingerStillThere(FvDevContext& context) {
   pollFingerStep(context);
-  return context.openFlag && context.fingerState == 3;
+  return context.openFlag && context.fingerState == kFingerPresent;
 }
 
 // One pass: from exposure 0, acquisition steps into the scratch frame until one accepts.

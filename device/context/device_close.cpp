@@ -2,7 +2,7 @@
 
 #include "api/last_error.h"
 #include "context/context_internal.h"
-#include "usb/fvdev_lib.h"
+#include "protocol/fvdev_protocol.h"
 
 namespace dravex {
 namespace {
@@ -15,7 +15,7 @@ void darkenAndCloseStep(FvDevContext& context) {
   if (!context.device) return;
   FVDEVLib_set_backlight(context.device.get(), kAllDark);
   FVDEVLib_set_exposure(context.device.get(), 0, 0, 0, 0, 0);
-  context.device.reset();
+  FVDEVLib_close(std::move(context.device));
 }
 
 // 5. Grabs find no frame buffer from now on.

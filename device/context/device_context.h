@@ -14,15 +14,9 @@
 #include "dravex.h"
 #include "fvplatform/win_types.h"
 #include "params/param_block.h"
+#include "protocol/fvdev_protocol.h"
 
 namespace dravex {
-
-class CUsbDevice;
-
-struct UsbDeviceCloser {
-  void operator()(CUsbDevice* device) const;
-};
-using UsbDevicePtr = std::unique_ptr<CUsbDevice, UsbDeviceCloser>;
 
 struct FvDevContext {
   int index = 0;              // enumeration index, used again to reopen
@@ -36,7 +30,7 @@ struct FvDevContext {
   // Guards every USB transfer of the device and both block mirrors; recursive, since device
   // operations nest (an exposure step inside an acquisition step).
   std::recursive_mutex deviceLock;
-  UsbDevicePtr device;
+  std::unique_ptr<FvDevice> device;
   FvDevInfo info{};
   FvParamBlock params{};
   FvSerialBlock serial{};

@@ -8,7 +8,7 @@
 #include "context/device_ops.h"
 #include "params/param_store.h"
 #include "store/settings.h"
-#include "usb/fvdev_lib.h"
+#include "protocol/fvdev_protocol.h"
 
 namespace dravex {
 namespace {
@@ -43,9 +43,9 @@ bool keepHealthyStep(FvDevHandle* handle) {
 }
 
 // 4. The USB device itself.
-UsbDevicePtr openUsbStep(int index) {
+std::unique_ptr<FvDevice> openUsbStep(int index) {
   logMessage(0, "FVDEVLibusb_init\n");
-  UsbDevicePtr device(FVDEVLib_open(index));
+  std::unique_ptr<FvDevice> device = FVDEVLib_open(index);
   if (!device) {
     logMessage(0, "open %d FVDEV-device failed!\n", index);
     setLastError(kErrOpenFailed);
@@ -83,7 +83,7 @@ int openDeviceContext(int index, HWND preview, FvDevHandle* handle) {
   std::lock_guard<std::mutex> life(lifecycleLock());
   if (!findDeviceStep(index)) return 0;
   if (keepHealthyStep(handle)) return 1;
-  UsbDevicePtr device = openUsbStep(index);
+  std::unique_ptr<FvDevice> device = openUsbStep(index);
   if (!device) return 0;
   loadSettings(settingsFilePath(), processSettings());
 

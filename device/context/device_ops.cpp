@@ -13,30 +13,30 @@
 #include "context/context_internal.h"
 #include "params/param_store.h"
 #include "params/serial_block.h"
-#include "usb/fvdev_lib.h"
+#include "protocol/fvdev_protocol.h"
 
 namespace dravex {
-
-void UsbDeviceCloser::operator()(CUsbDevice* device) const { FVDEVLib_close(device); }
 
 bool ContextMemory::read(int offset, void* data, int length) {
   std::lock_guard<std::recursive_mutex> lock(context_.deviceLock);
   return context_.device &&
-         FVDEVLib_read_mem(context_.device.get(), static_cast<unsigned char*>(data), offset, length);
+         FVDEVLib_read_mem(context_.device.get(), static_cast<std::uint8_t*>(data), offset, length);
 }
 
 bool ContextMemory::write(int offset, const void* data, int length) {
   std::lock_guard<std::recursive_mutex> lock(context_.deviceLock);
   return context_.device &&
-         FVDEVLib_write_mem(context_.device.get(), static_cast<const unsigned char*>(data), offset, length);
+         FVDEVLib_write_mem(context_.device.get(), static_cast<const std::uint8_t*>(data), offset, length);
 }
 
 bool contextIsOpen(const FvDevContext* context) {
   return context != nullptr && FVDEVLib_get_count() >= 1 && context->openFlag;
 }
 
+int fingerState(const FvDevContext* context) { return context ? context->fingerState.load() : 0; }
+
 bool isFingerPresent(const FvDevContext* context) {
-  return contextIsOpen(context) && context->fingerState == 3;
+  return contextIsOpen(context) && context->fingerState == kFingerPresent;
 }
 
 bool hasFrameBuffer(FvDevContext* context) {

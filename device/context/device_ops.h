@@ -1,6 +1,6 @@
 #pragma once
 // What the exports do with one context. Each takes a context that may be null and answers false
-// (0) for it; none writes the last error unless it says so.
+// (0) for it unless it says otherwise; none writes the last error unless it says so.
 
 #include <cstdint>
 
@@ -10,6 +10,8 @@ namespace dravex {
 
 // Non-null, at least one device present, and the open flag set.
 bool contextIsOpen(const FvDevContext* context);
+// The finger state the worker keeps: 0 no finger, 3 finger present.
+int fingerState(const FvDevContext* context);
 // Open, and its finger state is 3.
 bool isFingerPresent(const FvDevContext* context);
 
@@ -28,7 +30,7 @@ bool switchBacklightOff(FvDevContext* context);
 // Re-reads the device information into *out; writes nothing unless the context is open.
 void readDeviceInfo(FvDevContext* context, FvDevInfo* out);
 
-// The block's match threshold.
+// The block's match threshold; 0.63 for a null context (no current device).
 float defaultThreshold(FvDevContext* context);
 
 // Device number (4 bytes at on-board offset 16), serial text and production date.

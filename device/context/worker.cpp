@@ -13,12 +13,11 @@
 #include "fvplatform/clock.h"
 #include "fvplatform/window.h"
 #include "params/param_store.h"
-#include "usb/fvdev_lib.h"
+#include "protocol/fvdev_protocol.h"
 
 namespace dravex {
 namespace {
 
-constexpr int kFingerPresent = 3;
 constexpr DWORD kReopenPauseMs = 100;
 constexpr DWORD kBacklightSettleMs = 35;
 constexpr DWORD kTurnPauseMs = 1;
@@ -42,8 +41,8 @@ bool reopenStep(FvDevContext& context) {
   bool reopened = false;
   {
     std::lock_guard<std::recursive_mutex> lock(context.deviceLock);
-    context.device.reset();
-    UsbDevicePtr device(FVDEVLib_open(context.index));
+    FVDEVLib_close(std::move(context.device));
+    std::unique_ptr<FvDevice> device = FVDEVLib_open(context.index);
     FvDevInfo info{};
     if (device && FVDEVLib_get_info(device.get(), &info)) {
       logMessage(0, "open %d FVDEV-device ok!\n", context.index);
