@@ -3,8 +3,8 @@
 
 #include <mutex>
 
-#include "api/device_registry.h"
 #include "common/log.h"
+#include "context/device_context.h"
 #include "veltrum.h"
 
 namespace dravex {
@@ -25,7 +25,7 @@ __attribute__((destructor)) void onLibraryUnload() {
   std::lock_guard<std::mutex> lock(g_startLock);
   if (!g_started) return;
   logMessage(0, "lib usb exit.\n");
-  for (ContextPtr& context : DeviceRegistry::instance().removeAll()) closeContext(context);
+  closeAllDeviceContexts();
   VLT_FV_Release();
   g_started = false;
 }

@@ -1,0 +1,45 @@
+#pragma once
+// What the open, close, worker, acquisition and calibration steps share inside the library.
+
+#include <mutex>
+#include <vector>
+
+#include "context/device_context.h"
+#include "params/param_block.h"
+
+namespace dravex {
+
+// Serialises opens, closes and calibrations: each stops or starts workers and edits the list.
+std::mutex& lifecycleLock();
+
+// The open list: a new context becomes current and is appended; a closed one leaves the list,
+// and the current device follows the close rule.
+FvDevHandle publishOpened(const ContextRef& context);
+void withdrawClosed(const FvDevContext* context);
+// The open contexts in the order of opening.
+std::vector<ContextRef> openContexts();
+
+// The close sequence, with the lifecycle lock already held.
+void closeDeviceContextLocked(FvDevContext& context);
+
+void startWorker(FvDevContext& context);
+void stopWorker(FvDevContext& context);
+
+// One worker turn's finger poll; calibration uses it while the worker is stopped.
+void pollFingerStep(FvDevContext& context);
+
+// Raw and scratch buffers for the frame size in the context's device information.
+void allocateFrameBuffers(FvDevContext& context);
+
+// The on-board memory of the context's device, each transfer under its device lock.
+class ContextMemory final : public OnboardMemory {
+ public:
+  explicit ContextMemory(FvDevContext& context) : context_(context) {}
+  bool read(int offset, void* data, int length) override;
+  bool write(int offset, const void* data, int length) override;
+
+ private:
+  FvDevContext& context_;
+};
+
+}  // namespace dravex

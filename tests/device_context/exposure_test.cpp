@@ -1,0 +1,105 @@
+#include <cstring>
+
+#include "api/last_error.h"
+#include "context/device_ops.h"
+#include "sim_fixture.h"
+
+namespace {
+
+using dravex::lookupContext;
+using fvtest::SimDeviceTest;
+using fvtest::vendorRequests;
+using fvtest::waitFor;
+
+class Exposure : public SimDeviceTest {
+ protected:
+  dravex::ContextRef openType(int type, unsigned productId) {
+    FvSimDeviceConfig config{};
+    EXPECT_TRUE(fvsim_default_config(type, &config));
+    config.productId = productId;
+    config.cold = 0;
+    EXPECT_EQ(fvsim_plug(&config), 0);
+    return lookupContext(open());
+  }
+};
+
+TEST_F(Exposure, ConvergesFromEverySensorsDefaultStart) {
+  struct Case {
+    int type;
+    unsigned productId;
+  };
+  for (const Case& c : {Case{1, 0x009B}, Case{1, 0x8243}, Case{3, 0x8243}, Case{16, 0x8431},
+                        Case{18, 0x8232}, Case{2, 0x1234}}) {
+    SCOPED_TRACE(::testing::Message() << "type " << c.type << " product " << std::hex << c.productId);
+    fvsim_reset();
+    auto context = openType(c.type, c.productId);
+    ASSERT_NE(context, nullptr);
+    fvsim_trace_clear();
+    fvsim_set_finger(0, 1);
+    ASSERT_TRUE(waitFor([&] { return context->newFrame != 0; }));
+    std::lock_guard<std::recursive_mutex> lock(context->deviceLock);
+    EXPECT_GE(context->params.lastLevel, context->params.bandLow);
+    EXPECT_LE(context->params.lastLevel, context->params.bandHigh);
+    EXPECT_LT(vendorRequests(0xB3).size(), 40u) << "exposure steps to the first accepted frame";
+    FvDevHandle handle = context.get();
+    context.reset();
+    dravex::closeDeviceContext(handle);
+    forget(handle);
+  }
+}
+
+TEST_F(Exposure, ExportedStepMovesTheDeviceOrRefusesInsideTheBand) {
+  auto context = openType(1, 0x1234);  // steps 128, 64, 32, 16 from 760
+  ASSERT_NE(context, nullptr);
+  int exposure = -1;
+  dravex::takeLastError();
+  EXPECT_EQ(dravex::exposureStep(context.get(), 80, &exposure), 0);
+  EXPECT_EQ(dravex::takeLastError(), 5);
+  EXPECT_EQ(exposure, -1);
+  // The worker idles without a finger, so the exposure is ours to move.
+  ASSERT_EQ(dravex::exposureStep(context.get(), 0, &exposure), 1);
+  EXPECT_EQ(exposure, 888);
+  EXPECT_EQ(fvtest::deviceState().exposure[0], 888);
+  ASSERT_EQ(dravex::exposureStep(context.get(), 255, &exposure), 1);
+  EXPECT_EQ(exposure, 760);
+  EXPECT_EQ(dravex::exposureStep(nullptr, 0, &exposure), 0);
+}
+
+TEST_F(Exposure, CalibrationWithoutAFingerReturnsAtOnceAndWritesNothing) {
+  auto context = openType(1, 0x8243);
+  ASSERT_NE(context, nullptr);
+  const auto before = fvtest::deviceMemory();
+  fvsim_trace_clear();
+  EXPECT_EQ(dravex::calibrateExposureSteps(context.get()), 0);
+  EXPECT_EQ(fvtest::deviceMemory(), before);
+  EXPECT_TRUE(vendorRequests(0xB2).empty()) << "no frame was grabbed";
+  EXPECT_EQ(dravex::runningWorkerCount(), 1) << "the worker runs again";
+  std::lock_guard<std::recursive_mutex> lock(context->deviceLock);
+  EXPECT_EQ(context->params.steps[0], 285.0f);
+}
+
+TEST_F(Exposure, CalibrationOnAFingerStoresTunedStepsAndStart) {
+  auto context = openType(1, 0x8243);
+  ASSERT_NE(context, nullptr);
+  fvsim_set_finger(0, 1);
+  ASSERT_TRUE(waitFor([&] { return context->fingerState == 3; }));
+  fvsim_trace_clear();
+  EXPECT_EQ(dravex::calibrateExposureSteps(context.get()), 0);
+  EXPECT_EQ(dravex::runningWorkerCount(), 1);
+  const auto memory = fvtest::deviceMemory();
+  dravex::FvParamBlock stored;
+  std::memcpy(&stored, memory.data(), sizeof stored);
+  std::lock_guard<std::recursive_mutex> lock(context->deviceLock);
+  EXPECT_EQ(std::memcmp(&stored, &context->params, sizeof stored), 0) << "the whole block went out";
+  EXPECT_NE(stored.steps[0], 285.0f);
+  EXPECT_GT(stored.steps[0], stored.steps[1]);
+  EXPECT_GT(stored.steps[2], stored.steps[3]);
+  EXPECT_GT(stored.startExposure, 0);
+  // Each pass begins at exposure 0; there are few and each is bounded.
+  int passes = 0;
+  for (const auto& r : vendorRequests(0xB3)) passes += r.data.size() >= 2 && r.data[0] == 0 && r.data[1] == 0;
+  EXPECT_GE(passes, 1);
+  EXPECT_LE(passes, 32);
+}
+
+}  // namespace
