@@ -101,15 +101,18 @@ std::vector<std::uint8_t> Render(const Finger& f, const Capture& c, int width, i
         const double edge = Smoothstep(1.06, 0.96, std::abs(u));
         const double along = 1.0 + f.levelWave * std::sin(2 * kPi * x / 260 + f.wavePhase);
         double finger = f.level * along * across;
+        // Veins towards the sides lie deeper in the tissue: fainter. Their flanks stay gentle
+        // enough that no vein is mistaken for the finger's edge by a strip-wise edge search.
+        const double veinShade = std::pow(std::max(0.0, 1.0 - u * u), 1.5);
         for (const Vein& v : f.veins) {
           if (x < v.x0 || x > v.x1) continue;
           double vy, dvy;
           VeinCurve(v, x, vy, dvy);
           const double dist = std::abs(y - axis - vy) / std::sqrt(1.0 + dvy * dvy);
-          const double sigma = v.width / 2.5;
+          const double sigma = v.width / 1.25;
           if (dist > 4 * sigma) continue;
           const double fade = Smoothstep(v.x0, v.x0 + 12, x) * Smoothstep(v.x1, v.x1 - 12, x);
-          finger -= v.depth * fade * across * std::exp(-dist * dist / (2 * sigma * sigma));
+          finger -= v.depth * fade * veinShade * std::exp(-dist * dist / (2 * sigma * sigma));
         }
         value = f.background + (std::max(finger, f.background) - f.background) * edge;
       }

@@ -16,7 +16,7 @@ struct Vein {
   double y0, slope;        // base line
   double a1, w1, p1;       // first undulation: amplitude, angular frequency, phase
   double a2, w2, p2;       // second undulation
-  double width;            // full width in pixels (3..5)
+  double width;            // width in pixels (3..5): 1.25 standard deviations of its profile
   double depth;            // grey levels at the centre (15..40)
 };
 
