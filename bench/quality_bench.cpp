@@ -23,7 +23,12 @@ void BM_Quality(benchmark::State& state) {
     }
   }
 }
-BENCHMARK(BM_Quality)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Repetitions(5)
+BENCHMARK(BM_Quality)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
     ->ReportAggregatesOnly();
 
 void BM_QualityAssess(benchmark::State& state) {

@@ -14,7 +14,8 @@
 namespace veltrum {
 
 int AssessQuality(float& measure1, const unsigned char* image, float& measure2, float limit) {
-  const auto bright = std::count_if(image, image + kFramePixels, [](std::uint8_t p) { return p > 220; });
+  const auto bright =
+      std::count_if(image, image + kFramePixels, [](std::uint8_t p) { return p > 220; });
   measure1 = static_cast<float>(bright) / 76800.0f;
   if (measure1 > limit * 0.5f) return kOverexposed;
 

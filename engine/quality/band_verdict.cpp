@@ -48,8 +48,7 @@ int BandVerdict(const std::uint8_t* band, int bandHeight, std::int32_t fingerPix
     params[5] = m;
     return m < params[2] ? kPoorFinger : kOk;
   }
-  const float factor =
-      HistogramPeakiness(band, static_cast<std::size_t>(kFrameWidth) * bandHeight);
+  const float factor = HistogramPeakiness(band, static_cast<std::size_t>(kFrameWidth) * bandHeight);
   const float otsu = static_cast<float>(OtsuThreshold(band, kFrameWidth, bandHeight));
   const int adapted = static_cast<std::uint8_t>(otsu * factor + 128.0f * (1.0f - factor));
   std::int32_t above = 0;

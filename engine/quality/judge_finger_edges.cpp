@@ -63,7 +63,9 @@ Crop PlaceCrop(const std::int16_t* upper, const std::int16_t* lower, const EdgeS
   return {left, width, s.maxUpper, s.minLower - s.maxUpper};
 }
 
-float CropScore(float ratio) { return ratio > 0.3f ? ratio * (1.0f - ratio) : ratio * 0.9f; }
+float CropScore(float ratio) {
+  return ratio > 0.3f ? ratio * (1.0f - ratio) : ratio * 0.9f;
+}
 
 }  // namespace
 

@@ -88,9 +88,11 @@ float BlockStrength(const std::uint8_t* centre, const std::int16_t* offsets,
   for (int k = 5; k <= 19; ++k) {
     if (s[k - 1] + s[k] + s[k + 1] < s[valley - 1] + s[valley] + s[valley + 1]) valley = k;
   }
+  // Valleys near the ends of the line count less.
+  const auto squared = [](float x) { return x * x; };
   float w = 1.0f;
-  if (valley < 8) w = (0.25f * static_cast<float>(valley - 3)) * (0.25f * static_cast<float>(valley - 3));
-  if (valley >= 16) w = (0.25f * static_cast<float>(20 - valley)) * (0.25f * static_cast<float>(20 - valley));
+  if (valley < 8) w = squared(0.25f * static_cast<float>(valley - 3));
+  if (valley >= 16) w = squared(0.25f * static_cast<float>(20 - valley));
 
   const int first = std::clamp(valley, 8, 15) - 8;
   std::int64_t sumS = 0, sumQ = 0;
@@ -122,10 +124,10 @@ float MeanLineStrength(const std::uint8_t* crop) {
   float total = 0.0f;
   for (int i = 0; i < kBlockRows - 1; ++i) {
     for (int j = 0; j < kBlockCols - 1; ++j) {
-      const std::int32_t sxy = blocks[i][j].sxy + blocks[i][j + 1].sxy + blocks[i + 1][j].sxy +
-                               blocks[i + 1][j + 1].sxy;
-      const std::int32_t sd = blocks[i][j].sd + blocks[i][j + 1].sd + blocks[i + 1][j].sd +
-                              blocks[i + 1][j + 1].sd;
+      const std::int32_t sxy =
+          blocks[i][j].sxy + blocks[i][j + 1].sxy + blocks[i + 1][j].sxy + blocks[i + 1][j + 1].sxy;
+      const std::int32_t sd =
+          blocks[i][j].sd + blocks[i][j + 1].sd + blocks[i + 1][j].sd + blocks[i + 1][j + 1].sd;
       const int o = Orientation(sxy, sd);
       const std::uint8_t* centre = crop + (15 + 8 * i) * kCropWidth + 15 + 8 * j;
       total += BlockStrength(centre, lines.data() + o * kLines * kTaps, kernels);

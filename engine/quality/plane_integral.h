@@ -10,8 +10,8 @@ class PlaneIntegral {
  public:
   // Sums of curve[p] (p itself without a curve) over rows first..last; other rows count 0.
   // False when the (width + 1) x (height + 1) sums cannot be allocated.
-  bool Build(const std::uint8_t* plane, int width, int height, const std::uint8_t* curve,
-             int first, int last);
+  bool Build(const std::uint8_t* plane, int width, int height, const std::uint8_t* curve, int first,
+             int last);
   // Sum over rows r0..r1 and columns c0..c1 inclusive, all inside the plane.
   std::uint32_t WindowSum(int r0, int r1, int c0, int c1) const {
     const auto at = [&](int r, int c) { return sums_[static_cast<std::size_t>(r) * stride_ + c]; };

@@ -28,7 +28,8 @@ int ValleyResponseBand(std::uint8_t* band, int bandHeight, const std::uint8_t* m
       if (inside.WindowSum(r - kReach, r + kReach, c - kReach, c + kReach) != kWindowPixels) {
         continue;
       }
-      out[r * kBandWidth + c] = static_cast<std::uint8_t>(std::min(ValleyDepth(band, r, c, t), 255.0f));
+      out[r * kBandWidth + c] =
+          static_cast<std::uint8_t>(std::min(ValleyDepth(band, r, c, t), 255.0f));
     }
   }
   std::memcpy(band, out.get(), pixels);

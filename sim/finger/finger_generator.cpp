@@ -119,8 +119,9 @@ std::vector<std::uint8_t> Render(const Finger& f, const Capture& c, int width, i
         value = f.background + (std::max(finger, f.background) - f.background) * edge * tip;
       }
       value = value * c.gain + c.noiseSigma * noise.Gaussian();
+      const long brightest = c.clipsToWhite ? 255L : 254L;
       out[static_cast<std::size_t>(row) * width + col] =
-          static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, c.clipsToWhite ? 255L : 254L));
+          static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, brightest));
     }
   }
   return out;
