@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "core/alloc.h"
+#include "edges/finger_edges.h"
 #include "quality/quality_check.h"
 #include "quality_fixtures.h"
 #include "sim_finger/finger_generator.h"
@@ -147,10 +149,13 @@ struct Edges {
     upper.fill(60);
     lower.fill(180);
   }
-  int Judge(int mode, std::array<float, 6>& p) const {
-    static const Image image = fvq::Slab(60, 181, 0, 320);
+  int Judge(int mode, std::array<float, 6>& p, const Image& image) const {
     veltrum::FillQualityLimits(p.data(), mode);
     return veltrum::JudgeFingerEdges(image.data(), p.data(), upper.data(), lower.data(), mode);
+  }
+  int Judge(int mode, std::array<float, 6>& p) const {
+    static const Image image = fvq::Slab(60, 181, 0, 320);
+    return Judge(mode, p, image);
   }
   int Judge(int mode = 0) const {
     std::array<float, 6> p{};
@@ -192,6 +197,33 @@ TEST_F(QualityCheck, PositionWidthAndLengthBoundariesOnGivenEdges) {
         EXPECT_NE(verdict, c.verdict) << c.what << ", mode " << mode;
       }
     }
+  }
+}
+
+TEST_F(QualityCheck, DarknessAndBandLimitBoundaries) {
+  const Edges e;
+  for (int mode = 0; mode < 3; ++mode) {
+    // The finger pixels are exactly the slab's: their mean is its grey level.
+    std::array<float, 6> p{};
+    EXPECT_EQ(e.Judge(mode, p, fvq::Slab(60, 181, 0, 320, 14)), 2006) << "mode " << mode;
+    p = {};
+    EXPECT_NE(e.Judge(mode, p, fvq::Slab(60, 181, 0, 320, 15)), 2006) << "mode " << mode;
+  }
+  // Modes 1 and 2 accept a band measure equal to the limit.
+  const Image finger = simfinger::FingerImage(4, 0);
+  Edges found;
+  for (int mode = 1; mode < 3; ++mode) {
+    ASSERT_EQ(VLT_FV_Init(mode), 0);
+    ASSERT_EQ(veltrum::FindFingerEdgesMode12(finger.data(), found.upper.data(),
+                                             found.lower.data()), 0);
+    std::array<float, 6> p{};
+    ASSERT_EQ(found.Judge(mode, p, finger), 0);
+    const float m = p[5];
+    p = {0, 0, m, 0, 0, 0};
+    EXPECT_EQ(found.Judge(mode, p, finger), 0) << "mode " << mode;
+    p = {0, 0, std::nextafter(m, 1.0f), 0, 0, 0};
+    EXPECT_EQ(found.Judge(mode, p, finger), 2001) << "mode " << mode;
+    EXPECT_EQ(p[5], m);
   }
 }
 
