@@ -7,8 +7,6 @@
 
 namespace veltrum {
 
-int CheckImageQuality(const unsigned char*, float*) { return kNotAvailable; }
-int AssessQuality(float&, const unsigned char*, float&, float) { return kNotAvailable; }
 int EnrollModel(const unsigned char*, const unsigned char*, const unsigned char*, unsigned char*) {
   return kNotAvailable;
 }

@@ -12,16 +12,22 @@
 namespace veltrum {
 
 int MedianInMask(std::uint8_t* image, const std::uint8_t* mask, int top, int bottom) {
-  constexpr int kW = kFrameWidth, kH = kFrameHeight;
-  auto copy = AllocArray<std::uint8_t>(kFramePixels);
+  return MedianInMaskRows(image, kFrameHeight, mask, top, bottom);
+}
+
+int MedianInMaskRows(std::uint8_t* image, int height, const std::uint8_t* mask, int top,
+                     int bottom) {
+  constexpr int kW = kFrameWidth;
+  const std::size_t pixels = static_cast<std::size_t>(kW) * height;
+  auto copy = AllocArray<std::uint8_t>(pixels);
   if (!copy) return kFailed;
-  std::memcpy(copy.get(), image, kFramePixels);
+  std::memcpy(copy.get(), image, pixels);
   // The 3 x 3 window must stay in the frame whatever bounds the caller gives.
   top = std::max(top, 1);
-  bottom = std::min(bottom, kH - 2);
+  bottom = std::min(bottom, height - 2);
   for (int x = 1; x < kW - 1; ++x) {
     int y = top;
-    while (y <= kH - 2 && mask[y * kW + x] != 1) ++y;
+    while (y <= height - 2 && mask[y * kW + x] != 1) ++y;
     for (; y <= bottom && mask[y * kW + x] == 1; ++y) {
       std::array<std::uint8_t, 9> window;
       for (int k = 0; k < 9; ++k) window[k] = copy[(y - 1 + k / 3) * kW + x - 1 + k % 3];

@@ -32,6 +32,9 @@ int UnwrapFingerSection(const std::int16_t* lower, int lowerVaries, int upperVar
 // Vein valleys.
 // 0, or -1 when out of memory.
 int MedianInMask(std::uint8_t* image, const std::uint8_t* mask, int top, int bottom);
+// The same over a plane of 320 columns and `height` rows.
+int MedianInMaskRows(std::uint8_t* image, int height, const std::uint8_t* mask, int top,
+                     int bottom);
 // 0, or 3012. `valley` enters as a copy of the image and leaves as the response.
 int ValleyResponse(std::uint8_t* valley, const std::uint8_t* mask, std::uint8_t* innerMask, int top,
                    int bottom);

@@ -1,5 +1,4 @@
-// How far each pixel deep inside the finger lies below its neighbours at distance 8 in eight
-// directions, each depth weighted down by the tilt between the two neighbours.
+// Valley depth of each pixel deep inside the finger.
 
 #include <algorithm>
 #include <cstring>
@@ -9,6 +8,7 @@
 #include "core/status.h"
 #include "preprocess/integral_plane.h"
 #include "preprocess/preprocess_steps.h"
+#include "preprocess/valley_depth.h"
 #include "tables/lookup_tables.h"
 
 namespace veltrum {
@@ -17,20 +17,6 @@ namespace {
 constexpr int kW = kFrameWidth;
 constexpr int kReach = 8;
 constexpr std::uint32_t kWindowPixels = (2 * kReach + 1) * (2 * kReach + 1);
-
-float Response(const std::uint8_t* v, int y, int x, const LookupTables& t) {
-  const int c = v[y * kW + x];
-  const auto term = [&](int dy, int dx, const std::array<float, 512>& falloff) {
-    const int a = v[(y - dy) * kW + x - dx], b = v[(y + dy) * kW + x + dx];
-    const float depth = static_cast<float>(t.RampTable[a + b - 2 * c + 512]);
-    return depth * falloff[b - a + 256];
-  };
-  const float axial = term(8, 0, t.FalloffTable256) + term(0, 8, t.FalloffTable256) +
-                      term(8, 8, t.FalloffTable512) + term(8, -8, t.FalloffTable512);
-  const float oblique = term(8, -4, t.FalloffTable320) + term(4, -8, t.FalloffTable320) +
-                        term(8, 4, t.FalloffTable320) + term(4, 8, t.FalloffTable320);
-  return 12.0f * axial + 4.0f * oblique;
-}
 
 }  // namespace
 
@@ -49,7 +35,7 @@ int ValleyResponse(std::uint8_t* valley, const std::uint8_t* mask, std::uint8_t*
       if (inside.WindowSum(y - kReach, y + kReach, x - kReach, x + kReach) != kWindowPixels)
         continue;
       innerMask[y * kW + x] = 1;
-      const float r = std::min(Response(valley, y, x, t), 255.0f);
+      const float r = std::min(ValleyDepth(valley, y, x, t), 255.0f);
       work[y * kW + x] = static_cast<std::uint8_t>(r);
     }
   }

@@ -96,26 +96,32 @@ std::vector<std::uint8_t> Render(const Finger& f, const Capture& c, int width, i
       const double half = f.halfWidth * (1.0 + f.taper * (x - cx) / kWidth);
       const double u = (y - axis) / half;
       double value = f.background;
-      if (std::abs(u) < 1.08) {
+      // The tip: the finger fades into the background over its last 12 columns.
+      const double tip = Smoothstep(f.tipColumn, f.tipColumn - 12, x);
+      if (std::abs(u) < 1.08 && tip > 0) {
         const double across = std::pow(std::max(0.0, 1.0 - u * u), 0.3);
         const double edge = Smoothstep(1.06, 0.96, std::abs(u));
         const double along = 1.0 + f.levelWave * std::sin(2 * kPi * x / 260 + f.wavePhase);
         double finger = f.level * along * across;
+        // Veins towards the sides lie deeper in the tissue: fainter. Their flanks stay gentle
+        // enough that no vein is mistaken for the finger's edge by a strip-wise edge search.
+        const double veinShade = std::pow(std::max(0.0, 1.0 - u * u), 1.5);
         for (const Vein& v : f.veins) {
           if (x < v.x0 || x > v.x1) continue;
           double vy, dvy;
           VeinCurve(v, x, vy, dvy);
           const double dist = std::abs(y - axis - vy) / std::sqrt(1.0 + dvy * dvy);
-          const double sigma = v.width / 2.5;
+          const double sigma = v.width / 1.25;
           if (dist > 4 * sigma) continue;
           const double fade = Smoothstep(v.x0, v.x0 + 12, x) * Smoothstep(v.x1, v.x1 - 12, x);
-          finger -= v.depth * fade * across * std::exp(-dist * dist / (2 * sigma * sigma));
+          finger -= v.depth * fade * veinShade * std::exp(-dist * dist / (2 * sigma * sigma));
         }
-        value = f.background + (std::max(finger, f.background) - f.background) * edge;
+        value = f.background + (std::max(finger, f.background) - f.background) * edge * tip;
       }
       value = value * c.gain + c.noiseSigma * noise.Gaussian();
+      const long brightest = c.clipsToWhite ? 255L : 254L;
       out[static_cast<std::size_t>(row) * width + col] =
-          static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, 254L));
+          static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, brightest));
     }
   }
   return out;
@@ -123,6 +129,41 @@ std::vector<std::uint8_t> Render(const Finger& f, const Capture& c, int width, i
 
 std::vector<std::uint8_t> FingerImage(std::uint64_t seed, int captureIndex) {
   return Render(MakeFinger(seed), MakeCapture(seed, captureIndex));
+}
+
+}  // namespace simfinger
+
+namespace simfinger {
+
+std::vector<std::uint8_t> FlawedFingerImage(std::uint64_t seed, Flaw flaw) {
+  Finger finger = MakeFinger(seed);
+  Capture capture = MakeCapture(seed, 0);
+  switch (flaw) {
+    case Flaw::kSaturated:
+      capture.gain = 1.9;
+      capture.clipsToWhite = true;
+      break;
+    case Flaw::kNarrow:
+      finger.halfWidth = 40;
+      break;
+    case Flaw::kOffCentre:
+      finger.centreRow = 172;
+      finger.halfWidth = 45;
+      break;
+    case Flaw::kShort:
+      // Beyond the tip a still, unlit sensor: no edge can be traced there.
+      finger.tipColumn = 190;
+      capture.noiseSigma = 0;
+      break;
+    case Flaw::kDark:
+      capture.gain = 0.1;
+      capture.noiseSigma = 0.5;
+      break;
+    case Flaw::kNoVeins:
+      finger.veins.clear();
+      break;
+  }
+  return Render(finger, capture);
 }
 
 }  // namespace simfinger

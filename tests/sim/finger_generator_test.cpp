@@ -87,4 +87,27 @@ TEST(FingerGenerator, RendersAtOtherSizesWithTheSameLayout) {
   EXPECT_LT(diff / (60 * 80), 6.0);
 }
 
+TEST(FingerGenerator, FlawsShowWhatTheyName) {
+  using simfinger::Flaw;
+  const auto flawed = [](Flaw f) { return simfinger::FlawedFingerImage(6, f); };
+  const auto white = flawed(Flaw::kSaturated);
+  EXPECT_GT(std::count(white.begin(), white.end(), 255), 76800 / 5);
+  EXPECT_LT(MeanOfRows(flawed(Flaw::kDark), 100, 140), 15);
+  // Beyond the tip the sensor is still and dark: not a single grey level changes.
+  const auto tip = flawed(Flaw::kShort);
+  EXPECT_GT(MeanOfRows(tip, 100, 140, 40, 160), 110);
+  for (int r = 0; r < 240; ++r) {
+    for (int c = 192; c < 320; ++c) ASSERT_EQ(tip[r * 320 + c], tip[192]) << r << "," << c;
+  }
+  // Without veins the band's middle rows vary only by noise and the slow brightness wave.
+  const auto plain = flawed(Flaw::kNoVeins);
+  const auto veined = simfinger::FingerImage(6, 0);
+  double plainSpread = 0, veinedSpread = 0;
+  for (int c = 40; c < 280; ++c) {
+    plainSpread += std::abs(plain[110 * 320 + c] - plain[130 * 320 + c]);
+    veinedSpread += std::abs(veined[110 * 320 + c] - veined[130 * 320 + c]);
+  }
+  EXPECT_LT(plainSpread * 2, veinedSpread);
+}
+
 }  // namespace

@@ -16,7 +16,7 @@ struct Vein {
   double y0, slope;        // base line
   double a1, w1, p1;       // first undulation: amplitude, angular frequency, phase
   double a2, w2, p2;       // second undulation
-  double width;            // full width in pixels (3..5)
+  double width;            // width in pixels (3..5): 1.25 standard deviations of its profile
   double depth;            // grey levels at the centre (15..40)
 };
 
@@ -31,6 +31,7 @@ struct Finger {
   double wavePhase;
   double background;  // grey level off the finger
   std::vector<Vein> veins;
+  double tipColumn = 1e9;  // scene column where the finger ends; beyond the frame by default
 };
 
 // How one capture differs: placement, exposure and sensor noise.
@@ -40,6 +41,7 @@ struct Capture {
   double gain = 1.0;
   double noiseSigma = 0;
   std::uint64_t noiseSeed = 0;
+  bool clipsToWhite = false;  // an over-driven sensor: what would exceed 254 reads 255
 };
 
 Finger MakeFinger(std::uint64_t seed);
@@ -53,5 +55,18 @@ std::vector<std::uint8_t> Render(const Finger& finger, const Capture& capture, i
 
 // The usual shorthand: capture `captureIndex` of finger `seed`, 320 x 240.
 std::vector<std::uint8_t> FingerImage(std::uint64_t seed, int captureIndex);
+
+// Ways a capture goes wrong that a quality check must refuse.
+enum class Flaw {
+  kSaturated,  // over-exposed: much of the finger reads 255
+  kNarrow,     // a thin finger, edges less than 96 rows apart
+  kOffCentre,  // lying low in the frame, its upper edge below row 120
+  kShort,      // only its tip reaches in, ending before the middle
+  kDark,       // under-exposed: the finger averages below 15
+  kNoVeins,    // a finger without any vein
+};
+
+// Capture 0 of finger `seed` with one flaw, 320 x 240.
+std::vector<std::uint8_t> FlawedFingerImage(std::uint64_t seed, Flaw flaw);
 
 }  // namespace simfinger
