@@ -23,10 +23,10 @@ struct OpenDevices {
   std::uintptr_t nextToken = 0x1001;  // odd, so never a context's address; never reused
 };
 
-// Never destroyed: unload closes the devices still listed after static objects may be gone.
+// Unload closes the devices still listed before the library's static objects are destroyed.
 OpenDevices& openDevices() {
-  static OpenDevices* instance = new OpenDevices();
-  return *instance;
+  static OpenDevices instance;
+  return instance;
 }
 
 std::uintptr_t tokenOf(FvDevHandle handle) { return reinterpret_cast<std::uintptr_t>(handle); }
@@ -40,8 +40,8 @@ const OpenDevice* findLocked(const OpenDevices& open, std::uintptr_t token) {
 }  // namespace
 
 std::mutex& lifecycleLock() {
-  static std::mutex* lock = new std::mutex();
-  return *lock;
+  static std::mutex lock;
+  return lock;
 }
 
 FvDevHandle publishOpened(const ContextRef& context) {
