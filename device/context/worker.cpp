@@ -80,7 +80,6 @@ void workerTurn(FvDevContext& context) {
 }
 
 void deviceThreadProc(FvDevContext* context) {
-  ++g_runningWorkers;
   context->newFrame = 0;
   context->fingerState = 0;
   while (!context->stopFlag) {
@@ -144,7 +143,13 @@ void allocateFrameBuffers(FvDevContext& context) {
 
 void startWorker(FvDevContext& context) {
   context.stopFlag = 0;
-  context.worker = std::thread(deviceThreadProc, &context);
+  ++g_runningWorkers;  // counted from its start, so a caller sees it at once
+  try {
+    context.worker = std::thread(deviceThreadProc, &context);
+  } catch (...) {
+    --g_runningWorkers;
+    throw;
+  }
 }
 
 void stopWorker(FvDevContext& context) {
