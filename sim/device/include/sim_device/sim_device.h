@@ -1,0 +1,97 @@
+#ifndef SIM_DEVICE_SIM_DEVICE_H
+#define SIM_DEVICE_SIM_DEVICE_H
+/* Control of the simulated capture device behind the USB driver port. Until fvsim_reset is
+   called the simulator runs its demonstration set-up: one device of type 1 with a finger
+   placed for 3 s and lifted for 3 s in turn, on the platform clock. */
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct FvSimDeviceConfig {
+  int type;              /* 1, 2: 8-bit frames; 3, 16, 18: 16-bit frames, two sensors */
+  unsigned productId;    /* reported in the device information */
+  int width;             /* native raw frame size */
+  int height;
+  int maxExposure;
+  int exposureUnit;      /* exposure at which frames show the scene at its own brightness */
+  int cold;              /* frames only after a firmware download and a reconnect */
+} FvSimDeviceConfig;
+
+/* The usual configuration of a device type; 0 for an unknown type. */
+int fvsim_default_config(int type, FvSimDeviceConfig* config);
+
+/* Leaves the demonstration: no devices, an empty trace, no faults, no handles. */
+void fvsim_reset(void);
+/* Appends a device; returns its index, or -1 for a bad configuration. */
+int fvsim_plug(const FvSimDeviceConfig* config);
+int fvsim_plug_type(int type);
+/* Removes a device; later devices move down one index. Its handles fail every request from
+   now on and its pending requests fail at once. 0 for a bad index. */
+int fvsim_unplug(int index);
+int fvsim_device_count(void);
+int fvsim_device_type(int index); /* 0 for a bad index */
+
+/* A finger placed (present != 0) or lifted; each placement is a new capture of the finger. */
+int fvsim_set_finger(int index, int present);
+/* Which finger lies on the sensor (the seed of its synthetic image), at once. */
+int fvsim_set_finger_seed(int index, unsigned long long seed);
+
+/* Faults for the next `count` transfer requests (control, bulk) of a device, or its next
+   `count` handle closes for FVSIM_FAULT_CLOSE. A later call for the same fault replaces it. */
+enum {
+  FVSIM_FAULT_FAIL = 1,  /* refused at once */
+  FVSIM_FAULT_STALL = 2, /* pending until the pipe is aborted, the handle closed or unplugged */
+  FVSIM_FAULT_SHORT = 3, /* answers half the requested bytes */
+  FVSIM_FAULT_LONG = 4,  /* claims 16 bytes more than the buffer holds */
+  FVSIM_FAULT_CLOSE = 5  /* the handle close reports failure (the handle is gone all the same) */
+};
+int fvsim_inject(int index, int fault, int count);
+
+/* Replaces the device's descriptor answers: kind 1 device descriptor, 2 configuration
+   descriptor (with its interfaces and endpoints). At most 1024 bytes. */
+int fvsim_set_descriptor(int index, int kind, const unsigned char* bytes, int length);
+/* The frame size the device answers to request 0xB2, apart from the frames it sends. */
+int fvsim_set_reported_size(int index, int width, int height);
+
+typedef struct FvSimDeviceState {
+  int exposure[2];          /* per sensor, as last set */
+  unsigned gain[2][4];      /* the gain words as sent */
+  unsigned char backlight[8];
+  unsigned char led[2];
+  int cold;                 /* still without firmware */
+  int firmwareDownloads;    /* complete downloads (hold, whole image, release) */
+  int reconnects;
+  unsigned transferSize;    /* last transfer size set on the bulk IN endpoint */
+} FvSimDeviceState;
+int fvsim_get_state(int index, FvSimDeviceState* state);
+
+/* The 256-byte on-board memory. */
+int fvsim_get_memory(int index, unsigned char* out256);
+int fvsim_set_memory(int index, int offset, const unsigned char* bytes, int length);
+
+/* The ordered trace of requests (the last 65536 are kept). */
+enum { FVSIM_TRACE_OPEN = 1, FVSIM_TRACE_CLOSE = 2, FVSIM_TRACE_IOCTL = 3 };
+enum { FVSIM_DONE = 0, FVSIM_PENDING = 1, FVSIM_FAILED = 2 };
+typedef struct FvSimTraceEntry {
+  int kind;
+  int device;              /* index of the device then, -1 for a request on a lost handle */
+  unsigned code;           /* driver request */
+  unsigned char requestType, request;
+  unsigned short value, index, length;
+  unsigned char endpoint;
+  unsigned timeoutSeconds;
+  unsigned transferLength; /* data bytes asked for or sent */
+  int outcome;
+  int dataBytes;           /* how many of the request's first OUT bytes follow */
+  unsigned char data[16];
+} FvSimTraceEntry;
+int fvsim_trace_count(void);
+int fvsim_trace_get(int i, FvSimTraceEntry* entry);
+void fvsim_trace_clear(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

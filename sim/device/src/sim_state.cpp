@@ -1,0 +1,78 @@
+#include "sim_state.h"
+
+#include <algorithm>
+
+#include "fvplatform/clock.h"
+
+namespace simdev {
+namespace {
+
+// Demonstration: a finger lies on the sensor for 3 s, then is away for 3 s.
+constexpr std::uint64_t kDemoHalfCycleMs = 3000;
+
+World* BuildWorld() {
+  auto* world = new World;  // lives for the process: pending requests may outlast statics
+  FvSimDeviceConfig config{};
+  fvsim_default_config(1, &config);
+  world->devices.push_back(MakeDevice(*world, config));
+  return world;
+}
+
+}  // namespace
+
+World& TheWorld() {
+  static World* world = BuildWorld();
+  return *world;
+}
+
+SimDevice* DeviceAt(World& world, int index) {
+  if (index < 0 || index >= static_cast<int>(world.devices.size())) return nullptr;
+  return world.devices[static_cast<std::size_t>(index)].get();
+}
+
+SimDevice* DeviceById(World& world, int id, int* index) {
+  for (std::size_t i = 0; i < world.devices.size(); ++i) {
+    if (world.devices[i]->id == id) {
+      if (index != nullptr) *index = static_cast<int>(i);
+      return world.devices[i].get();
+    }
+  }
+  return nullptr;
+}
+
+std::unique_ptr<SimDevice> MakeDevice(World& world, const FvSimDeviceConfig& config) {
+  auto device = std::make_unique<SimDevice>();
+  device->id = world.nextDeviceId++;
+  device->config = config;
+  device->deviceDescriptor = DefaultDeviceDescriptor(config);
+  device->configDescriptor = DefaultConfigDescriptor();
+  device->reportedWidth = config.width;
+  device->reportedHeight = config.height;
+  device->cold = config.cold != 0;
+  device->written.assign(kFirmwareSize, false);
+  device->transferSize.fill(4096);
+  return device;
+}
+
+bool FingerPresent(const World& world, const SimDevice& device) {
+  if (!world.demo) return device.finger;
+  return (fvplat::ClockMs() / kDemoHalfCycleMs) % 2 == 1;
+}
+
+void FailPending(World& world, int deviceId, int endpoint, fvplat::UsbHandle handle) {
+  auto matches = [&](const Pending& p) {
+    return (deviceId < 0 || p.deviceId == deviceId) && (endpoint < 0 || p.endpoint == endpoint) &&
+           (handle == fvplat::kInvalidUsbHandle || p.handle == handle);
+  };
+  for (const Pending& p : world.pending) {
+    if (matches(p)) p.overlapped->Complete(0, false);
+  }
+  std::erase_if(world.pending, matches);
+}
+
+void AddTrace(World& world, const FvSimTraceEntry& entry) {
+  world.trace.push_back(entry);
+  if (world.trace.size() > kTraceLimit) world.trace.pop_front();
+}
+
+}  // namespace simdev

@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "protocol/fvdev_protocol.h"
+#include "sim_fixture.h"
+
+namespace {
+
+using namespace dravex;
+using fvtest::VendorRequests;
+
+class ProtocolTest : public fvtest::SimTest {
+ protected:
+  std::unique_ptr<FvDevice> Open(int index = 0) {
+    auto device = FVDEVLib_open(index);
+    EXPECT_NE(device, nullptr);
+    return device;
+  }
+};
+
+int PlugWithProduct(unsigned productId) {
+  FvSimDeviceConfig config{};
+  fvsim_default_config(1, &config);
+  config.productId = productId;
+  return fvsim_plug(&config);
+}
+
+TEST_F(ProtocolTest, InfoCarriesMarkersAndTheDeviceAnswer) {
+  const struct {
+    int type;
+    unsigned productId, width, height;
+  } cases[] = {{1, 0x8243, 640, 480}, {2, 0x009B, 320, 240}, {16, 0x8431, 640, 480}};
+  for (const auto& c : cases) {
+    fvsim_reset();
+    fvsim_plug_type(c.type);
+    auto device = Open();
+    FvDevInfo info;
+    std::memset(&info, 0xAA, sizeof info);
+    ASSERT_TRUE(FVDEVLib_get_info(device.get(), &info));
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&info);
+    EXPECT_EQ(info.marker0, 0x0200);
+    EXPECT_EQ(info.marker1, 0x2015);
+    EXPECT_EQ(info.marker2, 0x0123);
+    EXPECT_EQ(bytes[18], c.type);
+    EXPECT_EQ(bytes[20] | bytes[21] << 8, static_cast<int>(c.productId));
+    EXPECT_EQ(bytes[23] | bytes[24] << 8, static_cast<int>(c.width));
+    EXPECT_EQ(bytes[25] | bytes[26] << 8, static_cast<int>(c.height));
+  }
+}
+
+TEST_F(ProtocolTest, FailedInfoReadStillWritesTheMarkers) {
+  fvsim_plug_type(1);
+  auto device = Open();
+  fvsim_inject(0, FVSIM_FAULT_FAIL, 1);
+  FvDevInfo info;
+  std::memset(&info, 0xAA, sizeof info);
+  EXPECT_FALSE(FVDEVLib_get_info(device.get(), &info));
+  EXPECT_EQ(info.marker1, 0x2015);
+  for (std::uint8_t b : info.deviceInfo) EXPECT_EQ(b, 0);
+}
+
+TEST_F(ProtocolTest, GainWordsTakeTheBitsOfTheProductId) {
+  const struct {
+    unsigned productId, bits;
+  } cases[] = {{0x8431, 0x40}, {0x8232, 0x80}, {0x8243, 0x80}, {0x009B, 0}, {0x1234, 0}};
+  for (const auto& c : cases) {
+    fvsim_reset();
+    PlugWithProduct(c.productId);
+    auto device = Open();
+    ASSERT_TRUE(FVDEVLib_get_info(device.get(), nullptr));
+    ASSERT_TRUE(FVDEVLib_set_exposure(device.get(), 0x12345, 32, 1, 2, 0x40));
+    FvSimDeviceState state{};
+    fvsim_get_state(0, &state);
+    EXPECT_EQ(state.exposure[0], 0x2345) << "the low 16 bits";
+    EXPECT_EQ(state.gain[0][0], 32 | c.bits) << std::hex << c.productId;
+    EXPECT_EQ(state.gain[0][1], 1 | c.bits);
+    EXPECT_EQ(state.gain[0][3], 0x40 | c.bits);
+  }
+}
+
+TEST_F(ProtocolTest, GainBitsFollowEachDevicesOwnInformation) {
+  PlugWithProduct(0x8431);
+  PlugWithProduct(0x8232);
+  auto first = Open(0);
+  auto second = Open(1);
+  FVDEVLib_get_info(first.get(), nullptr);
+  FVDEVLib_get_info(second.get(), nullptr);  // read last, yet it does not decide for the first
+  ASSERT_TRUE(FVDEVLib_set_exposure(first.get(), 100, 32, 32, 32, 32));
+  ASSERT_TRUE(FVDEVLib_set_exposure(second.get(), 100, 32, 32, 32, 32));
+  FvSimDeviceState a{}, b{};
+  fvsim_get_state(0, &a);
+  fvsim_get_state(1, &b);
+  EXPECT_EQ(a.gain[0][0], 32u | 0x40);
+  EXPECT_EQ(b.gain[0][0], 32u | 0x80);
+}
+
+TEST_F(ProtocolTest, TwoSensorExposureUsesTheSensorModuloTwo) {
+  fvsim_plug_type(3);
+  auto device = Open();
+  for (int sensor : {0, 1, 2, 3}) {
+    fvsim_trace_clear();
+    ASSERT_TRUE(FVDEVLib_set_exposure2(device.get(), sensor, 40 + sensor, 32, 32, 32, 32));
+    EXPECT_EQ(VendorRequests(0xB3).at(0).index, sensor % 2);
+  }
+  FvSimDeviceState state{};
+  fvsim_get_state(0, &state);
+  EXPECT_EQ(state.exposure[0], 42);
+  EXPECT_EQ(state.exposure[1], 43);
+}
+
+TEST_F(ProtocolTest, MemoryRequestsAreCutAtTheEndOfTheMemory) {
+  fvsim_plug_type(1);
+  auto device = Open();
+  const struct {
+    int offset, n, wIndex, wLength;
+  } cases[] = {{180, 96, 180, 76}, {0, 96, 0, 96}, {0, 300, 0, 256},
+               {255, 4, 255, 1},   {300, 10, 44, 10}, {-1, 2, 255, 1}};
+  std::vector<std::uint8_t> data(300);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i + 1);
+  for (const auto& c : cases) {
+    fvsim_trace_clear();
+    ASSERT_TRUE(FVDEVLib_write_mem(device.get(), data.data(), c.offset, c.n)) << c.offset;
+    std::vector<std::uint8_t> back(300, 0);
+    ASSERT_TRUE(FVDEVLib_read_mem(device.get(), back.data(), c.offset, c.n));
+    const auto requests = VendorRequests(0xB4);
+    ASSERT_EQ(requests.size(), 2u);
+    for (const FvSimTraceEntry& e : requests) {
+      EXPECT_EQ(e.index, c.wIndex) << c.offset << "+" << c.n;
+      EXPECT_EQ(e.length, c.wLength) << c.offset << "+" << c.n;
+    }
+    EXPECT_EQ(requests[0].requestType, 0x40);
+    EXPECT_EQ(requests[1].requestType, 0xC0);
+    EXPECT_TRUE(std::equal(back.begin(), back.begin() + c.wLength, data.begin()));
+    EXPECT_EQ(back[static_cast<std::size_t>(c.wLength)], 0) << "nothing beyond the cut";
+  }
+  fvsim_trace_clear();
+  EXPECT_FALSE(FVDEVLib_read_mem(device.get(), data.data(), 0, 0));
+  EXPECT_FALSE(FVDEVLib_read_mem(device.get(), nullptr, 0, 4));
+  EXPECT_FALSE(FVDEVLib_write_mem(device.get(), data.data(), 0, -3));
+  EXPECT_TRUE(VendorRequests(0xB4).empty());
+}
+
+TEST_F(ProtocolTest, FingerStateAndLightRequests) {
+  fvsim_plug_type(1);
+  auto device = Open();
+  int state = -1;
+  ASSERT_TRUE(FVDEVLib_get_finger(device.get(), &state));
+  EXPECT_EQ(state, 0);
+  fvsim_set_finger(0, 1);
+  ASSERT_TRUE(FVDEVLib_get_finger(device.get(), &state));
+  EXPECT_EQ(state, 3);
+  const std::uint8_t pattern[8] = {0x36, 0x25, 0x19, 0x0E, 0x0E, 0x19, 0x25, 0x36};
+  ASSERT_TRUE(FVDEVLib_set_backlight(device.get(), pattern));
+  ASSERT_TRUE(FVDEVLib_set_led(device.get(), 255, 5));
+  FvSimDeviceState s{};
+  fvsim_get_state(0, &s);
+  EXPECT_EQ(std::memcmp(s.backlight, pattern, 8), 0);
+  EXPECT_EQ(s.led[0], 255);
+  EXPECT_EQ(s.led[1], 5);
+}
+
+TEST_F(ProtocolTest, EveryFunctionFailsAtOnceWithoutAnOpenDevice) {
+  std::uint8_t buffer[16] = {};
+  unsigned length = sizeof buffer;
+  int state = 0;
+  FvDevice closed;
+  for (FvDevice* device : {static_cast<FvDevice*>(nullptr), &closed}) {
+    EXPECT_FALSE(FVDEVLib_is_open(device));
+    EXPECT_FALSE(FVDEVLib_ctrl_in(device, 0xB1, 0, 0, buffer, 1));
+    EXPECT_FALSE(FVDEVLib_ctrl_out(device, 0xB6, 0, 0, buffer, 2));
+    EXPECT_FALSE(FVDEVLib_get_info(device, nullptr));
+    EXPECT_FALSE(FVDEVLib_get_finger(device, &state));
+    EXPECT_FALSE(FVDEVLib_grab(device, buffer, &length));
+    EXPECT_FALSE(FVDEVLib_grab16(device, 0, buffer, &length));
+    EXPECT_FALSE(FVDEVLib_bulk_read(device, 0, buffer, &length));
+    EXPECT_FALSE(FVDEVLib_set_exposure(device, 1, 1, 1, 1, 1));
+    EXPECT_FALSE(FVDEVLib_read_mem(device, buffer, 0, 4));
+    EXPECT_FALSE(FVDEVLib_set_backlight(device, buffer));
+    EXPECT_FALSE(FVDEVLib_set_led(device, 1, 1));
+  }
+  EXPECT_TRUE(FVDEVLib_init());
+  EXPECT_EQ(FVDEVLib_get_count(), 0);
+  EXPECT_EQ(FVDEVLib_open(0), nullptr);
+  FVDEVLib_close(nullptr);
+}
+
+TEST_F(ProtocolTest, OpenTriesOnceMore) {
+  fvsim_plug_type(1);
+  fvsim_inject(0, FVSIM_FAULT_FAIL, 1);  // the first descriptor request
+  EXPECT_NE(FVDEVLib_open(0), nullptr);
+  fvsim_inject(0, FVSIM_FAULT_FAIL, 2);  // both attempts
+  EXPECT_EQ(FVDEVLib_open(0), nullptr);
+}
+
+TEST_F(ProtocolTest, UnplugFailsEveryRequestOnOldHandles) {
+  fvsim_plug_type(2);
+  fvsim_plug_type(1);
+  auto first = Open(0);
+  auto second = Open(1);
+  ASSERT_TRUE(fvsim_unplug(0));
+  EXPECT_EQ(FVDEVLib_get_count(), 1);
+  EXPECT_EQ(fvsim_device_type(0), 1) << "later devices move down";
+
+  std::uint8_t buffer[76800];
+  unsigned length = sizeof buffer;
+  int state = 0;
+  EXPECT_FALSE(FVDEVLib_get_info(first.get(), nullptr));
+  EXPECT_FALSE(FVDEVLib_get_finger(first.get(), &state));
+  EXPECT_FALSE(FVDEVLib_grab(first.get(), buffer, &length));
+  EXPECT_FALSE(FVDEVLib_read_mem(first.get(), buffer, 0, 96));
+  EXPECT_FALSE(FVDEVLib_set_led(first.get(), 1, 1));
+  EXPECT_TRUE(FVDEVLib_get_finger(second.get(), &state)) << "the other device goes on";
+
+  // Plugged in again it is a new device: the old handle stays dead, a new open works.
+  fvsim_plug_type(2);
+  EXPECT_FALSE(FVDEVLib_get_finger(first.get(), &state));
+  auto again = Open(1);
+  FvDevInfo info{};
+  ASSERT_TRUE(FVDEVLib_get_info(again.get(), &info));
+  EXPECT_EQ(info.deviceInfo[12], 2);
+  FVDEVLib_close(std::move(first));
+}
+
+}  // namespace
