@@ -9,7 +9,7 @@ namespace {
 
 constexpr std::uint8_t kAllDark[8] = {};
 
-// 2 to 4. Exposure 0 with gain words 0 goes out in the single-sensor form on every type.
+// Exposure 0 with gain words 0 goes out in the single-sensor form on every type.
 void darkenAndCloseStep(FvDevContext& context) {
   std::lock_guard<std::recursive_mutex> lock(context.deviceLock);
   if (!context.device) return;
@@ -18,7 +18,7 @@ void darkenAndCloseStep(FvDevContext& context) {
   FVDEVLib_close(std::move(context.device));
 }
 
-// 5. Grabs find no frame buffer from now on.
+// Grabs find no frame buffer from now on.
 void releaseBuffersStep(FvDevContext& context) {
   std::lock_guard<std::mutex> frame(context.frameLock);
   std::lock_guard<std::recursive_mutex> device(context.deviceLock);

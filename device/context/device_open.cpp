@@ -20,7 +20,7 @@ bool isHealthy(FvDevContext& context) {
   return context.openFlag && context.device && FVDEVLib_is_open(context.device.get());
 }
 
-// 1. The index names a present device.
+// The index names a present device.
 bool findDeviceStep(int index) {
   int count = FVDEVLib_get_count();
   if (index < 0 || index >= count) {
@@ -32,7 +32,7 @@ bool findDeviceStep(int index) {
   return true;
 }
 
-// 2, 3. A healthy context named by the handle stays; a stale one is closed first.
+// A healthy context named by the handle stays; a stale one is closed first.
 bool keepHealthyStep(FvDevHandle* handle) {
   if (handle == nullptr || *handle == nullptr) return false;
   ContextRef named = lookupContext(*handle);
@@ -42,7 +42,7 @@ bool keepHealthyStep(FvDevHandle* handle) {
   return false;
 }
 
-// 4. The USB device itself.
+// The USB device itself.
 std::unique_ptr<FvDevice> openUsbStep(int index) {
   logMessage(0, "FVDEVLibusb_init\n");
   std::unique_ptr<FvDevice> device = FVDEVLib_open(index);
@@ -55,7 +55,7 @@ std::unique_ptr<FvDevice> openUsbStep(int index) {
   return device;
 }
 
-// 6. Without its information the device's frame size and type are unknown: the open fails.
+// Without its information the device's frame size and type are unknown: the open fails.
 bool readInfoStep(FvDevContext& context) {
   if (!FVDEVLib_get_info(context.device.get(), &context.info)) {
     logMessage(0, "open %d FVDEV-device failed!\n", context.index);
@@ -67,7 +67,7 @@ bool readInfoStep(FvDevContext& context) {
   return true;
 }
 
-// 8 to 10. Light off, the on-board parameters in, then open at the start exposure.
+// Light off, the on-board parameters in, then open at the start exposure.
 void prepareDeviceStep(FvDevContext& context) {
   std::lock_guard<std::recursive_mutex> lock(context.deviceLock);
   FVDEVLib_set_backlight(context.device.get(), kAllDark);

@@ -29,7 +29,7 @@ bool deviceUsable(FvDevContext& context) {
   return context.openFlag && context.device && FVDEVLib_is_open(context.device.get());
 }
 
-// 1. A lost device is opened again by its index, with fresh information and parameters. Its
+// A lost device is opened again by its index, with fresh information and parameters. Its
 // finger, backlight and frame state start over, so a finger still lying there is seen anew.
 bool reopenStep(FvDevContext& context) {
   if (deviceUsable(context)) return true;
@@ -65,7 +65,7 @@ bool reopenStep(FvDevContext& context) {
   return reopened;
 }
 
-// 3. Only while no accepted frame waits for a caller.
+// Only while no accepted frame waits for a caller.
 void acquisitionStep(FvDevContext& context) {
   if (context.newFrame) return;
   std::lock_guard<std::mutex> lock(context.frameLock);
@@ -114,7 +114,7 @@ void fingerLeft(FvDevContext& context) {
 
 }  // namespace
 
-// 2. A failed poll marks the device lost; a change of state switches the backlight.
+// A failed poll marks the device lost; a change of state switches the backlight.
 void pollFingerStep(FvDevContext& context) {
   if (!context.openFlag) return;
   int state = 0;

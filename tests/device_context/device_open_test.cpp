@@ -93,22 +93,35 @@ TEST_F(DeviceOpen, RefusesMissingDevicesAndFailedOpens) {
 
 TEST_F(DeviceOpen, AFailedInformationReadFailsTheOpen) {
   fvsim_plug_type(1);
-  // Learn where the information request comes in an open, then fail the open from there on.
-  fvsim_trace_clear();
-  FvDevHandle probe = open();
-  ASSERT_NE(probe, nullptr);
-  closeDeviceContext(probe);
-  forget(probe);
-  int transfersBefore = 0;
-  for (int i = 0, n = fvsim_trace_count(); i < n; ++i) {
-    FvSimTraceEntry e{};
-    fvsim_trace_get(i, &e);
-    if (e.kind == FVSIM_TRACE_IOCTL && e.request == 0xB0 && (e.requestType & 0x60) == 0x40) break;
-    if (e.kind == FVSIM_TRACE_IOCTL && e.code == 0x220020) ++transfersBefore;
+  fvsim_inject_request(0, 0xB0, 1);
+  FvDevHandle handle = nullptr;
+  EXPECT_EQ(openDeviceContext(0, nullptr, &handle), 0);
+  EXPECT_EQ(lastError(), 8) << "not a device with 0 x 0 frames";
+  EXPECT_EQ(handle, nullptr);
+  EXPECT_EQ(dravex::runningWorkerCount(), 0);
+  EXPECT_TRUE(fvtest::vendorRequests(0xB4).empty()) << "no parameter block was touched";
+  handle = open();
+  ASSERT_NE(handle, nullptr) << "the next open works";
+}
+
+TEST_F(DeviceOpen, AReopenWaitsForAnInformationReadThatWorks) {
+  fvsim_plug_type(1);
+  auto context = lookupContext(open());
+  ASSERT_NE(context, nullptr);
+  fvsim_unplug(0);
+  ASSERT_TRUE(fvtest::waitFor([&] { return context->openFlag == 0; }));
+  {
+    std::lock_guard<std::recursive_mutex> lock(context->deviceLock);
+    fvsim_plug_type(1);
+    fvsim_inject_request(0, 0xB0, 3);
+    fvsim_trace_clear();
   }
-  ASSERT_GT(transfersBefore, 0);
-  (void)transfersBefore;
-  GTEST_SKIP() << "needs a fault on one request";
+  ASSERT_TRUE(fvtest::waitFor([&] { return context->openFlag == 1; }));
+  const auto info = fvtest::vendorRequests(0xB0);
+  ASSERT_EQ(info.size(), 4u);
+  EXPECT_EQ(info.back().outcome, FVSIM_DONE);
+  std::lock_guard<std::recursive_mutex> lock(context->deviceLock);
+  EXPECT_EQ(context->raw.size(), 640u * 480u) << "frame buffers from the information that came";
 }
 
 TEST_F(DeviceOpen, AHealthyHandleIsKeptWithItsOneWorker) {

@@ -81,7 +81,8 @@ TEST_F(Worker, UnplugAndReplugReopenTheDeviceWithOneWorker) {
   ASSERT_TRUE(take(context));
 
   fvsim_unplug(0);
-  ASSERT_TRUE(waitFor([&] { return !dravex::contextIsOpen(context.get()); }));
+  EXPECT_FALSE(dravex::contextIsOpen(context.get())) << "no device present";
+  ASSERT_TRUE(waitFor([&] { return context->openFlag == 0; })) << "the worker's poll failed";
   EXPECT_FALSE(dravex::isFingerPresent(context.get()));
   EXPECT_FALSE(dravex::setLedLevels(context.get(), 5, 0));
 
@@ -92,7 +93,8 @@ TEST_F(Worker, UnplugAndReplugReopenTheDeviceWithOneWorker) {
     fvsim_set_finger(0, 1);
     fvsim_trace_clear();
   }
-  ASSERT_TRUE(waitFor([&] { return dravex::contextIsOpen(context.get()); }));
+  ASSERT_TRUE(waitFor([&] { return context->openFlag == 1; }));
+  EXPECT_TRUE(dravex::contextIsOpen(context.get()));
   EXPECT_EQ(dravex::runningWorkerCount(), 1);
   // Seen anew: backlight on again and a fresh frame.
   ASSERT_TRUE(waitFor([&] { return holdsFrame(context); }));
