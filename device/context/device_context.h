@@ -32,8 +32,8 @@ struct FvDevContext {
   std::recursive_mutex deviceLock;
   std::unique_ptr<FvDevice> device;
   FvDevInfo info{};
-  FvParamBlock params{};
-  FvSerialBlock serial{};
+  alignas(4) FvParamBlock params{};
+  alignas(4) FvSerialBlock serial{};
   std::vector<std::uint8_t> raw;  // one raw frame as the device sends it; the worker's
 
   // Guards the held frame; always taken before the device lock.

@@ -152,7 +152,7 @@ int exposureStep(FvDevContext* context, int level, int* exposure) {
     std::lock_guard<std::recursive_mutex> lock(context->deviceLock);
     band = ExposureBand{context->params.bandLow, context->params.bandHigh, devInfoMaxExposure(context->info)};
     current = context->params.exposure;
-    std::copy(std::begin(context->params.steps), std::end(context->params.steps), steps);
+    std::memcpy(steps, context->params.steps, sizeof steps);  // a packed field: copied bytewise
   }
   logMessage(0, "get exp %d   avg = %d\n", current, level);
   if (levelInBand(level, band)) {
