@@ -88,6 +88,23 @@ TEST_F(Exposure, CalibrationWithoutAFingerReturnsAtOnceAndWritesNothing) {
   EXPECT_EQ(context->params.steps[0], 285.0f);
 }
 
+TEST_F(Exposure, CalibrationThatCannotConvergeEndsAndWritesNothing) {
+  auto context = openType(1, 0x8243);
+  ASSERT_NE(context, nullptr);
+  fvsim_set_finger(0, 1);
+  ASSERT_TRUE(waitFor([&] { return context->fingerState == 3; }));
+  const auto before = fvtest::deviceMemory();
+  fvsim_inject_request(0, 0xB2, 1000000);  // no frame ever comes
+  fvsim_trace_clear();
+  EXPECT_EQ(dravex::calibrateExposureSteps(context.get()), 0);
+  fvsim_inject_request(0, 0xB2, 0);
+  EXPECT_EQ(fvtest::deviceMemory(), before);
+  EXPECT_LE(fvtest::vendorRequests(0xB2).size(), 32u * 201u) << "passes and steps are bounded";
+  EXPECT_EQ(dravex::runningWorkerCount(), 1);
+  std::lock_guard<std::recursive_mutex> lock(context->deviceLock);
+  EXPECT_EQ(context->params.steps[0], 285.0f) << "the mirror is as it was";
+}
+
 TEST_F(Exposure, CalibrationOnAFingerStoresTunedStepsAndStart) {
   auto context = openType(1, 0x8243);
   ASSERT_NE(context, nullptr);
