@@ -86,34 +86,30 @@ TEST_F(DeviceThreadsOnFakeClock, TwoDevicesServeTwoThreadsAtOnce) {
 TEST_F(DeviceThreadsOnFakeClock, PollerReopensWhileTheDeviceComesAndGoes) {
   fvsim_plug_type(1);
   std::atomic<bool> stop{false};
-  std::atomic<int> reopened{0}, polledAfterLastPlug{0};
-  std::atomic<int> generation{0};
+  std::atomic<int> opened{0};
   std::thread poller([&] {
     std::unique_ptr<FvDevice> device;
     while (!stop) {
       int state = 0;
-      const int seen = generation;
-      if (device != nullptr && FVDEVLib_get_finger(device.get(), &state)) {
-        if (seen == 5) ++polledAfterLastPlug;
-        continue;
-      }
+      if (device != nullptr && FVDEVLib_get_finger(device.get(), &state)) continue;
       FVDEVLib_close(std::move(device));
       device = FVDEVLib_open(0);
-      reopened += device != nullptr;
+      opened += device != nullptr;
       std::this_thread::yield();
     }
   });
+  auto waitForOpens = [&](int n) {
+    while (opened < n) std::this_thread::yield();
+  };
+  waitForOpens(1);
   for (int round = 1; round <= 5; ++round) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
     fvsim_unplug(0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
     fvsim_plug_type(1);
-    generation = round;
+    waitForOpens(round + 1);  // the old handle failed; the new device opened by the same index
   }
-  while (polledAfterLastPlug == 0) std::this_thread::yield();
   stop = true;
   poller.join();
-  EXPECT_GE(reopened, 2);
+  EXPECT_EQ(opened, 6);
 }
 
 }  // namespace
