@@ -7,13 +7,11 @@
 namespace dravex {
 namespace {
 
-constexpr std::uint8_t kAllDark[8] = {};
-
 // Exposure 0 with gain words 0 goes out in the single-sensor form on every type.
 void darkenAndCloseStep(FvDevContext& context) {
   std::lock_guard<std::recursive_mutex> lock(context.deviceLock);
   if (!context.device) return;
-  FVDEVLib_set_backlight(context.device.get(), kAllDark);
+  FVDEVLib_set_backlight(context.device.get(), kBacklightDark);
   FVDEVLib_set_exposure(context.device.get(), 0, 0, 0, 0, 0);
   FVDEVLib_close(std::move(context.device));
 }

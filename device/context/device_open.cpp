@@ -1,19 +1,16 @@
 // Opening a device: the steps in order, each refusing with the error its failure names.
 
-#include "acquire/acquire_frame.h"
 #include "api/last_error.h"
 #include "common/dev_info.h"
 #include "common/log.h"
 #include "context/context_internal.h"
 #include "context/device_ops.h"
 #include "params/param_store.h"
-#include "store/settings.h"
 #include "protocol/fvdev_protocol.h"
+#include "store/settings.h"
 
 namespace dravex {
 namespace {
-
-constexpr std::uint8_t kAllDark[8] = {};
 
 bool isHealthy(FvDevContext& context) {
   std::lock_guard<std::recursive_mutex> lock(context.deviceLock);
@@ -70,11 +67,24 @@ bool readInfoStep(FvDevContext& context) {
 // Light off, the on-board parameters in, then open at the start exposure.
 void prepareDeviceStep(FvDevContext& context) {
   std::lock_guard<std::recursive_mutex> lock(context.deviceLock);
-  FVDEVLib_set_backlight(context.device.get(), kAllDark);
+  FVDEVLib_set_backlight(context.device.get(), kBacklightDark);
   ContextMemory memory(context);
   loadParamBlock(memory, context.info, context.params);
   context.openFlag = 1;
   setExposure(&context, context.params.startExposure);
+}
+
+// A new context for the USB device, opened and prepared; null (error 8) when its information
+// cannot be read.
+ContextRef createContextStep(int index, HWND preview, std::unique_ptr<FvDevice> device) {
+  auto context = std::make_shared<FvDevContext>();
+  context->index = index;
+  context->preview = preview;
+  context->device = std::move(device);
+  if (!readInfoStep(*context)) return nullptr;
+  allocateFrameBuffers(*context);
+  prepareDeviceStep(*context);
+  return context;
 }
 
 }  // namespace
@@ -83,27 +93,20 @@ int openDeviceContext(int index, HWND preview, FvDevHandle* handle) {
   std::lock_guard<std::mutex> life(lifecycleLock());
   if (!findDeviceStep(index)) return 0;
   if (keepHealthyStep(handle)) return 1;
-  std::unique_ptr<FvDevice> device = openUsbStep(index);
-  if (!device) return 0;
-  loadSettings(settingsFilePath(), processSettings());
-
-  auto context = std::make_shared<FvDevContext>();
-  context->index = index;
-  context->preview = preview;
-  context->device = std::move(device);
-  if (!readInfoStep(*context)) return 0;
-  allocateFrameBuffers(*context);
-  prepareDeviceStep(*context);
-
   try {
+    std::unique_ptr<FvDevice> device = openUsbStep(index);
+    if (!device) return 0;
+    loadSettings(settingsFilePath(), processSettings());
+    ContextRef context = createContextStep(index, preview, std::move(device));
+    if (!context) return 0;
     startWorker(*context);
-  } catch (const std::exception&) {  // no thread to be had: the device stays closed
+    if (handle != nullptr) *handle = context.get();
+    publishOpened(context);
+    return 1;
+  } catch (const std::exception&) {  // no memory or no thread to be had: the device stays closed
     setLastError(kErrOpenFailed);
     return 0;
   }
-  if (handle != nullptr) *handle = context.get();
-  publishOpened(context);
-  return 1;
 }
 
 }  // namespace dravex

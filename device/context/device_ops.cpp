@@ -50,7 +50,12 @@ bool takeHeldFrame(FvDevContext* context, std::uint8_t* buffer, unsigned* length
   std::lock_guard<std::mutex> lock(context->frameLock);
   if (context->scratch.empty() || !context->newFrame) return false;
   context->newFrame = 0;  // used up even when it does not fit
-  std::vector<std::uint8_t> blob = encodeImageBlob(context->frame.data());
+  std::vector<std::uint8_t> blob;
+  try {
+    blob = encodeImageBlob(context->frame.data());
+  } catch (const std::exception&) {  // the codec found no memory
+    return false;
+  }
   if (blob.size() >= *length) return false;
   std::memcpy(buffer, blob.data(), blob.size());
   *length = static_cast<unsigned>(blob.size());
