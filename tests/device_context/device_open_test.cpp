@@ -73,6 +73,28 @@ TEST_F(DeviceOpen, WritesThePerSensorDefaultsIntoAFreshDevice) {
   }
 }
 
+TEST_F(DeviceOpen, ABlockOfAnotherEditionIsRebuiltWithItsDeviceNumber) {
+  FvSimDeviceConfig config{};
+  ASSERT_TRUE(fvsim_default_config(1, &config));
+  ASSERT_EQ(fvsim_plug(&config), 0);
+  FvDevHandle first = open();
+  ASSERT_NE(first, nullptr);
+  closeDeviceContext(first);
+  forget(first);
+  auto memory = fvtest::deviceMemory();
+  const std::int32_t number = 42, lowBand = 50;
+  memory[2] = 0x00;  // edition 2560
+  std::memcpy(memory.data() + 8, &lowBand, 4);
+  std::memcpy(memory.data() + 16, &number, 4);
+  fvsim_set_memory(0, 0, memory.data(), 96);
+
+  ASSERT_NE(open(), nullptr);
+  const auto rebuilt = fvtest::deviceMemory();
+  EXPECT_EQ(rebuilt[2] | rebuilt[3] << 8, 2561);
+  EXPECT_EQ(i32(rebuilt, 8), 70) << "the tuning is the defaults again";
+  EXPECT_EQ(i32(rebuilt, 16), 42) << "the number someone gave the device stays";
+}
+
 TEST_F(DeviceOpen, RefusesMissingDevicesAndFailedOpens) {
   EXPECT_EQ(openDeviceContext(0, nullptr, nullptr), 0);
   EXPECT_EQ(lastError(), 7) << "no device at all";
