@@ -58,7 +58,8 @@ int closeDeviceContext(FvDevHandle handle);
 
 // The open context a handle names, or null for null, closed and unknown handles.
 ContextRef lookupContext(FvDevHandle handle);
-// The device opened last; after a close, see closeDeviceContext's rule in the open list.
+// The device opened last. Closing the current device hands the slot to the first device still
+// open; closing any other device leaves no current device.
 ContextRef currentContext();
 FvDevHandle currentHandle();
 
