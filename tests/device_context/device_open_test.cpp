@@ -73,6 +73,48 @@ TEST_F(DeviceOpen, WritesThePerSensorDefaultsIntoAFreshDevice) {
   }
 }
 
+// The vendor requests of an open and a close in order, without the worker's finger polls.
+std::vector<fvtest::VendorRequest> requestsBesidesPolls() {
+  std::vector<fvtest::VendorRequest> out;
+  for (auto& r : fvtest::vendorRequests()) {
+    if (r.request != 0xB1) out.push_back(r);
+  }
+  return out;
+}
+
+TEST_F(DeviceOpen, OpenAndCloseSendTheirRequestsInOrder) {
+  FvSimDeviceConfig config{};
+  ASSERT_TRUE(fvsim_default_config(1, &config));  // product 0x8243: gain words get 0x80
+  ASSERT_EQ(fvsim_plug(&config), 0);
+  fvsim_trace_clear();
+  FvDevHandle handle = open();
+  ASSERT_NE(handle, nullptr);
+  auto opened = requestsBesidesPolls();
+  ASSERT_EQ(opened.size(), 5u);
+  EXPECT_EQ(opened[0].request, 0xB0);
+  EXPECT_EQ(opened[1].request, 0xB5);
+  EXPECT_EQ(opened[1].data, std::vector<unsigned char>(8, 0));
+  EXPECT_EQ(opened[2].request, 0xB4) << "the block is read";
+  EXPECT_EQ(opened[2].index, 0);
+  EXPECT_EQ(opened[2].length, 96);
+  EXPECT_EQ(opened[3].request, 0xB4) << "and, being fresh, written";
+  EXPECT_EQ(opened[3].length, 96);
+  EXPECT_EQ(opened[4].request, 0xB3);
+  EXPECT_EQ(opened[4].data, (std::vector<unsigned char>{0xA8, 0x02, 0xA0, 0, 0xA0, 0, 0xA0, 0, 0xA0, 0}))
+      << "start exposure 680 with gain words 32";
+
+  fvsim_trace_clear();
+  ASSERT_EQ(closeDeviceContext(handle), 1);
+  forget(handle);
+  auto closed = requestsBesidesPolls();
+  ASSERT_EQ(closed.size(), 2u);
+  EXPECT_EQ(closed[0].request, 0xB5);
+  EXPECT_EQ(closed[0].data, std::vector<unsigned char>(8, 0));
+  EXPECT_EQ(closed[1].request, 0xB3);
+  EXPECT_EQ(closed[1].data, (std::vector<unsigned char>{0, 0, 0x80, 0, 0x80, 0, 0x80, 0, 0x80, 0}))
+      << "exposure 0, gain words 0 with the product's bits";
+}
+
 TEST_F(DeviceOpen, ABlockOfAnotherEditionIsRebuiltWithItsDeviceNumber) {
   FvSimDeviceConfig config{};
   ASSERT_TRUE(fvsim_default_config(1, &config));
