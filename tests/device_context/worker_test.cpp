@@ -1,3 +1,6 @@
+#include <atomic>
+#include <stdexcept>
+
 #include "context/device_ops.h"
 #include "fvplatform/window.h"
 #include "sim_fixture.h"
@@ -130,6 +133,39 @@ TEST_F(Worker, APreviewWindowDestroyedWhileCapturingIsLeftAlone) {
   DestroyWindow(window);
   ASSERT_TRUE(waitFor([&] { return holdsFrame(context); }));
   EXPECT_TRUE(take(context));
+}
+
+// A fake clock whose first settling pause after the backlight goes on throws.
+class ThrowingClock final : public fvplat::Clock {
+ public:
+  std::uint64_t NowMs() override { return inner_.NowMs(); }
+  void SleepMs(std::uint32_t ms) override {
+    if (ms == 35 && throwsLeft_.fetch_sub(1) > 0) throw std::runtime_error("no time");
+    inner_.SleepMs(ms);
+  }
+
+ private:
+  fvplat::FakeClock inner_;
+  std::atomic<int> throwsLeft_{1};
+};
+
+TEST_F(Worker, AnExceptionInATurnStaysInTheWorker) {
+  ThrowingClock clock;
+  fvplat::SetClock(&clock);
+  auto context = openWithFinger();
+  fvsim_trace_clear();
+  fvsim_set_finger(0, 1);
+  // The arrival is cut short by the exception; the next turn sees the finger again.
+  EXPECT_TRUE(waitFor([&] { return holdsFrame(context); }));
+  EXPECT_EQ(dravex::runningWorkerCount(), 1);
+  int backlightOn = 0;
+  for (const auto& r : vendorRequests(0xB5)) backlightOn += !r.data.empty() && r.data[0] != 0;
+  EXPECT_EQ(backlightOn, 2);
+  FvDevHandle handle = context.get();
+  context.reset();
+  dravex::closeDeviceContext(handle);
+  forget(handle);
+  fvplat::SetClock(&clock_.clock());
 }
 
 }  // namespace
