@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -36,11 +37,14 @@ int countRequests(int request) {
   return count;
 }
 
-FvDevHandle plugAndOpen(int type) {
+// unitScale > 1 makes the sensor that many times darker than its start exposure expects.
+FvDevHandle plugAndOpen(int type, int unitScale = 1) {
   fvsim_reset();
   FvSimDeviceConfig config{};
   fvsim_default_config(type, &config);
   config.cold = 0;
+  config.exposureUnit *= unitScale;
+  config.maxExposure = std::min(0xFFFF, config.maxExposure * unitScale);
   fvsim_plug(&config);
   FvDevHandle handle = nullptr;
   dravex::openDeviceContext(0, nullptr, &handle);
@@ -79,12 +83,13 @@ BENCHMARK(BM_FramesThroughSimulatedDevice)
     ->Unit(benchmark::kMillisecond);
 
 // Counter "steps": exposure requests (0xB3) after the finger arrives, up to the first accepted
-// frame, from the device's default start exposure.
+// frame, from the device's default start exposure. Arg 1: how many times darker the sensor is
+// than that start expects (1: the simulator's usual device).
 void BM_ExposureStepsToFirstFrame(benchmark::State& state) {
   fvplat::ScopedFakeClock fake;
   double steps = 0;
   for (auto _ : state) {
-    FvDevHandle handle = plugAndOpen(static_cast<int>(state.range(0)));
+    FvDevHandle handle = plugAndOpen(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     dravex::ContextRef context = dravex::lookupContext(handle);
     if (!context) {
       state.SkipWithError("open failed");
@@ -104,8 +109,8 @@ void BM_ExposureStepsToFirstFrame(benchmark::State& state) {
   state.counters["steps"] = steps;
 }
 BENCHMARK(BM_ExposureStepsToFirstFrame)
-    ->Arg(1)->Arg(2)->Arg(3)->Arg(16)->Arg(18)
-    ->ArgName("type")
+    ->ArgsProduct({{1, 2, 3, 16, 18}, {1, 4}})
+    ->ArgNames({"type", "darker"})
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 

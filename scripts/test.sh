@@ -18,7 +18,7 @@ run_build() {  # folder, sanitizer, ctest arguments...
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/scripts/tsan.supp"
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
 run_build build ""
 run_build build-asan address

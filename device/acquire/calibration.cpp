@@ -72,7 +72,12 @@ PassResult runPass(FvDevContext& context) {
 // Restarts the worker however calibration ends.
 struct WorkerRestart {
   FvDevContext& context;
-  ~WorkerRestart() { startWorker(context); }
+  ~WorkerRestart() {
+    try {
+      startWorker(context);
+    } catch (const std::exception&) {  // no thread: the context stays without its worker
+    }
+  }
 };
 
 }  // namespace

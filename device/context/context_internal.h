@@ -1,6 +1,7 @@
 #pragma once
 // What the open, close, worker, acquisition and calibration steps share inside the library.
 
+#include <cstdint>
 #include <mutex>
 #include <vector>
 
@@ -8,6 +9,9 @@
 #include "params/param_block.h"
 
 namespace dravex {
+
+// The backlight pattern of a device nobody uses: every segment dark.
+inline constexpr std::uint8_t kBacklightDark[8] = {};
 
 // Serialises opens, closes and calibrations: each stops or starts workers and edits the list.
 std::mutex& lifecycleLock();

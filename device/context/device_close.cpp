@@ -7,18 +7,16 @@
 namespace dravex {
 namespace {
 
-constexpr std::uint8_t kAllDark[8] = {};
-
-// 2 to 4. Exposure 0 with gain words 0 goes out in the single-sensor form on every type.
+// Exposure 0 with gain words 0 goes out in the single-sensor form on every type.
 void darkenAndCloseStep(FvDevContext& context) {
   std::lock_guard<std::recursive_mutex> lock(context.deviceLock);
   if (!context.device) return;
-  FVDEVLib_set_backlight(context.device.get(), kAllDark);
+  FVDEVLib_set_backlight(context.device.get(), kBacklightDark);
   FVDEVLib_set_exposure(context.device.get(), 0, 0, 0, 0, 0);
   FVDEVLib_close(std::move(context.device));
 }
 
-// 5. Grabs find no frame buffer from now on.
+// Grabs find no frame buffer from now on.
 void releaseBuffersStep(FvDevContext& context) {
   std::lock_guard<std::mutex> frame(context.frameLock);
   std::lock_guard<std::recursive_mutex> device(context.deviceLock);

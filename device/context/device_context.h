@@ -32,8 +32,8 @@ struct FvDevContext {
   std::recursive_mutex deviceLock;
   std::unique_ptr<FvDevice> device;
   FvDevInfo info{};
-  FvParamBlock params{};
-  FvSerialBlock serial{};
+  alignas(4) FvParamBlock params{};
+  alignas(4) FvSerialBlock serial{};
   std::vector<std::uint8_t> raw;  // one raw frame as the device sends it; the worker's
 
   // Guards the held frame; always taken before the device lock.
@@ -61,7 +61,8 @@ void closeAllDeviceContexts();
 
 // The open context a handle names, or null for null, closed and unknown handles.
 ContextRef lookupContext(FvDevHandle handle);
-// The device opened last; after a close, see closeDeviceContext's rule in the open list.
+// The device opened last. Closing the current device hands the slot to the first device still
+// open; closing any other device leaves no current device.
 ContextRef currentContext();
 FvDevHandle currentHandle();
 

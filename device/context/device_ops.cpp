@@ -49,7 +49,12 @@ bool takeHeldFrame(FvDevContext* context, std::uint8_t* buffer, unsigned* length
   if (context == nullptr || buffer == nullptr || length == nullptr) return false;
   std::lock_guard<std::mutex> lock(context->frameLock);
   if (context->scratch.empty() || !context->newFrame) return false;
-  std::vector<std::uint8_t> blob = encodeImageBlob(context->frame.data());
+  std::vector<std::uint8_t> blob;
+  try {
+    blob = encodeImageBlob(context->frame.data());
+  } catch (const std::exception&) {  // the codec found no memory
+    blob.clear();
+  }
   // A buffer without room keeps the frame for the next call instead of losing it.
   if (!blob.empty() && blob.size() >= *length) return false;
   context->newFrame = 0;
@@ -154,7 +159,7 @@ int exposureStep(FvDevContext* context, int level, int* exposure) {
     std::lock_guard<std::recursive_mutex> lock(context->deviceLock);
     band = ExposureBand{context->params.bandLow, context->params.bandHigh, devInfoMaxExposure(context->info)};
     current = context->params.exposure;
-    std::copy(std::begin(context->params.steps), std::end(context->params.steps), steps);
+    std::memcpy(steps, context->params.steps, sizeof steps);  // a packed field: copied bytewise
   }
   logMessage(0, "get exp %d   avg = %d\n", current, level);
   if (levelInBand(level, band)) {

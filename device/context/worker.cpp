@@ -29,7 +29,7 @@ bool deviceUsable(FvDevContext& context) {
   return context.openFlag && context.device && FVDEVLib_is_open(context.device.get());
 }
 
-// 1. A lost device is opened again by its index, with fresh information and parameters. Its
+// A lost device is opened again by its index, with fresh information and parameters. Its
 // finger, backlight and frame state start over, so a finger still lying there is seen anew.
 bool reopenStep(FvDevContext& context) {
   if (deviceUsable(context)) return true;
@@ -65,7 +65,7 @@ bool reopenStep(FvDevContext& context) {
   return reopened;
 }
 
-// 3. Only while no accepted frame waits for a caller.
+// Only while no accepted frame waits for a caller.
 void acquisitionStep(FvDevContext& context) {
   if (context.newFrame) return;
   std::lock_guard<std::mutex> lock(context.frameLock);
@@ -80,7 +80,6 @@ void workerTurn(FvDevContext& context) {
 }
 
 void deviceThreadProc(FvDevContext* context) {
-  ++g_runningWorkers;
   context->newFrame = 0;
   context->fingerState = 0;
   while (!context->stopFlag) {
@@ -115,7 +114,7 @@ void fingerLeft(FvDevContext& context) {
 
 }  // namespace
 
-// 2. A failed poll marks the device lost; a change of state switches the backlight.
+// A failed poll marks the device lost; a change of state switches the backlight.
 void pollFingerStep(FvDevContext& context) {
   if (!context.openFlag) return;
   int state = 0;
@@ -144,7 +143,13 @@ void allocateFrameBuffers(FvDevContext& context) {
 
 void startWorker(FvDevContext& context) {
   context.stopFlag = 0;
-  context.worker = std::thread(deviceThreadProc, &context);
+  ++g_runningWorkers;  // counted from its start, so a caller sees it at once
+  try {
+    context.worker = std::thread(deviceThreadProc, &context);
+  } catch (...) {
+    --g_runningWorkers;
+    throw;
+  }
 }
 
 void stopWorker(FvDevContext& context) {

@@ -73,6 +73,70 @@ TEST_F(DeviceOpen, WritesThePerSensorDefaultsIntoAFreshDevice) {
   }
 }
 
+// The vendor requests of an open and a close in order, without the worker's finger polls.
+std::vector<fvtest::VendorRequest> requestsBesidesPolls() {
+  std::vector<fvtest::VendorRequest> out;
+  for (auto& r : fvtest::vendorRequests()) {
+    if (r.request != 0xB1) out.push_back(r);
+  }
+  return out;
+}
+
+TEST_F(DeviceOpen, OpenAndCloseSendTheirRequestsInOrder) {
+  FvSimDeviceConfig config{};
+  ASSERT_TRUE(fvsim_default_config(1, &config));  // product 0x8243: gain words get 0x80
+  ASSERT_EQ(fvsim_plug(&config), 0);
+  fvsim_trace_clear();
+  FvDevHandle handle = open();
+  ASSERT_NE(handle, nullptr);
+  auto opened = requestsBesidesPolls();
+  ASSERT_EQ(opened.size(), 5u);
+  EXPECT_EQ(opened[0].request, 0xB0);
+  EXPECT_EQ(opened[1].request, 0xB5);
+  EXPECT_EQ(opened[1].data, std::vector<unsigned char>(8, 0));
+  EXPECT_EQ(opened[2].request, 0xB4) << "the block is read";
+  EXPECT_EQ(opened[2].index, 0);
+  EXPECT_EQ(opened[2].length, 96);
+  EXPECT_EQ(opened[3].request, 0xB4) << "and, being fresh, written";
+  EXPECT_EQ(opened[3].length, 96);
+  EXPECT_EQ(opened[4].request, 0xB3);
+  EXPECT_EQ(opened[4].data, (std::vector<unsigned char>{0xA8, 0x02, 0xA0, 0, 0xA0, 0, 0xA0, 0, 0xA0, 0}))
+      << "start exposure 680 with gain words 32";
+
+  fvsim_trace_clear();
+  ASSERT_EQ(closeDeviceContext(handle), 1);
+  forget(handle);
+  auto closed = requestsBesidesPolls();
+  ASSERT_EQ(closed.size(), 2u);
+  EXPECT_EQ(closed[0].request, 0xB5);
+  EXPECT_EQ(closed[0].data, std::vector<unsigned char>(8, 0));
+  EXPECT_EQ(closed[1].request, 0xB3);
+  EXPECT_EQ(closed[1].data, (std::vector<unsigned char>{0, 0, 0x80, 0, 0x80, 0, 0x80, 0, 0x80, 0}))
+      << "exposure 0, gain words 0 with the product's bits";
+}
+
+TEST_F(DeviceOpen, ABlockOfAnotherEditionIsRebuiltWithItsDeviceNumber) {
+  FvSimDeviceConfig config{};
+  ASSERT_TRUE(fvsim_default_config(1, &config));
+  ASSERT_EQ(fvsim_plug(&config), 0);
+  FvDevHandle first = open();
+  ASSERT_NE(first, nullptr);
+  closeDeviceContext(first);
+  forget(first);
+  auto memory = fvtest::deviceMemory();
+  const std::int32_t number = 42, lowBand = 50;
+  memory[2] = 0x00;  // edition 2560
+  std::memcpy(memory.data() + 8, &lowBand, 4);
+  std::memcpy(memory.data() + 16, &number, 4);
+  fvsim_set_memory(0, 0, memory.data(), 96);
+
+  ASSERT_NE(open(), nullptr);
+  const auto rebuilt = fvtest::deviceMemory();
+  EXPECT_EQ(rebuilt[2] | rebuilt[3] << 8, 2561);
+  EXPECT_EQ(i32(rebuilt, 8), 70) << "the tuning is the defaults again";
+  EXPECT_EQ(i32(rebuilt, 16), 42) << "the number someone gave the device stays";
+}
+
 TEST_F(DeviceOpen, RefusesMissingDevicesAndFailedOpens) {
   EXPECT_EQ(openDeviceContext(0, nullptr, nullptr), 0);
   EXPECT_EQ(lastError(), 7) << "no device at all";
@@ -93,22 +157,35 @@ TEST_F(DeviceOpen, RefusesMissingDevicesAndFailedOpens) {
 
 TEST_F(DeviceOpen, AFailedInformationReadFailsTheOpen) {
   fvsim_plug_type(1);
-  // Learn where the information request comes in an open, then fail the open from there on.
-  fvsim_trace_clear();
-  FvDevHandle probe = open();
-  ASSERT_NE(probe, nullptr);
-  closeDeviceContext(probe);
-  forget(probe);
-  int transfersBefore = 0;
-  for (int i = 0, n = fvsim_trace_count(); i < n; ++i) {
-    FvSimTraceEntry e{};
-    fvsim_trace_get(i, &e);
-    if (e.kind == FVSIM_TRACE_IOCTL && e.request == 0xB0 && (e.requestType & 0x60) == 0x40) break;
-    if (e.kind == FVSIM_TRACE_IOCTL && e.code == 0x220020) ++transfersBefore;
+  fvsim_inject_request(0, 0xB0, 1);
+  FvDevHandle handle = nullptr;
+  EXPECT_EQ(openDeviceContext(0, nullptr, &handle), 0);
+  EXPECT_EQ(lastError(), 8) << "not a device with 0 x 0 frames";
+  EXPECT_EQ(handle, nullptr);
+  EXPECT_EQ(dravex::runningWorkerCount(), 0);
+  EXPECT_TRUE(fvtest::vendorRequests(0xB4).empty()) << "no parameter block was touched";
+  handle = open();
+  ASSERT_NE(handle, nullptr) << "the next open works";
+}
+
+TEST_F(DeviceOpen, AReopenWaitsForAnInformationReadThatWorks) {
+  fvsim_plug_type(1);
+  auto context = lookupContext(open());
+  ASSERT_NE(context, nullptr);
+  fvsim_unplug(0);
+  ASSERT_TRUE(fvtest::waitFor([&] { return context->openFlag == 0; }));
+  {
+    std::lock_guard<std::recursive_mutex> lock(context->deviceLock);
+    fvsim_plug_type(1);
+    fvsim_inject_request(0, 0xB0, 3);
+    fvsim_trace_clear();
   }
-  ASSERT_GT(transfersBefore, 0);
-  (void)transfersBefore;
-  GTEST_SKIP() << "needs a fault on one request";
+  ASSERT_TRUE(fvtest::waitFor([&] { return context->openFlag == 1; }));
+  const auto info = fvtest::vendorRequests(0xB0);
+  ASSERT_EQ(info.size(), 4u);
+  EXPECT_EQ(info.back().outcome, FVSIM_DONE);
+  std::lock_guard<std::recursive_mutex> lock(context->deviceLock);
+  EXPECT_EQ(context->raw.size(), 640u * 480u) << "frame buffers from the information that came";
 }
 
 TEST_F(DeviceOpen, AHealthyHandleIsKeptWithItsOneWorker) {

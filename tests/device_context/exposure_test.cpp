@@ -13,35 +13,45 @@ using fvtest::waitFor;
 
 class Exposure : public SimDeviceTest {
  protected:
-  dravex::ContextRef openType(int type, unsigned productId) {
+  // exposureUnit 0 keeps the simulator's usual brightness for the type.
+  dravex::ContextRef openType(int type, unsigned productId, int exposureUnit = 0) {
     FvSimDeviceConfig config{};
     EXPECT_TRUE(fvsim_default_config(type, &config));
     config.productId = productId;
     config.cold = 0;
+    if (exposureUnit) {
+      config.exposureUnit = exposureUnit;
+      config.maxExposure = 4 * exposureUnit;
+    }
     EXPECT_EQ(fvsim_plug(&config), 0);
     return lookupContext(open());
   }
 };
 
 TEST_F(Exposure, ConvergesFromEverySensorsDefaultStart) {
+  // One device per row of the sensor defaults, each with a sensor as bright as that row's start
+  // exposure expects.
   struct Case {
     int type;
     unsigned productId;
+    int exposureUnit;
   };
-  for (const Case& c : {Case{1, 0x009B}, Case{1, 0x8243}, Case{3, 0x8243}, Case{16, 0x8431},
-                        Case{18, 0x8232}, Case{2, 0x1234}}) {
+  for (const Case& c : {Case{2, 0x009B, 0}, Case{1, 0x8243, 0}, Case{3, 0x8243, 0}, Case{16, 0x8431, 0},
+                        Case{18, 0x8232, 0}, Case{2, 0x1234, 850}}) {
     SCOPED_TRACE(::testing::Message() << "type " << c.type << " product " << std::hex << c.productId);
     fvsim_reset();
-    auto context = openType(c.type, c.productId);
+    auto context = openType(c.type, c.productId, c.exposureUnit);
     ASSERT_NE(context, nullptr);
     fvsim_trace_clear();
     fvsim_set_finger(0, 1);
     ASSERT_TRUE(waitFor([&] { return context->newFrame != 0; }));
-    std::lock_guard<std::recursive_mutex> lock(context->deviceLock);
-    EXPECT_GE(context->params.lastLevel, context->params.bandLow);
-    EXPECT_LE(context->params.lastLevel, context->params.bandHigh);
+    {
+      std::lock_guard<std::recursive_mutex> lock(context->deviceLock);
+      EXPECT_GE(context->params.lastLevel, context->params.bandLow);
+      EXPECT_LE(context->params.lastLevel, context->params.bandHigh);
+    }
     EXPECT_LT(vendorRequests(0xB3).size(), 40u) << "exposure steps to the first accepted frame";
-    FvDevHandle handle = context.get();
+    FvDevHandle handle = handleOf(context);
     context.reset();
     dravex::closeDeviceContext(handle);
     forget(handle);
@@ -76,6 +86,23 @@ TEST_F(Exposure, CalibrationWithoutAFingerReturnsAtOnceAndWritesNothing) {
   EXPECT_EQ(dravex::runningWorkerCount(), 1) << "the worker runs again";
   std::lock_guard<std::recursive_mutex> lock(context->deviceLock);
   EXPECT_EQ(context->params.steps[0], 285.0f);
+}
+
+TEST_F(Exposure, CalibrationThatCannotConvergeEndsAndWritesNothing) {
+  auto context = openType(1, 0x8243);
+  ASSERT_NE(context, nullptr);
+  fvsim_set_finger(0, 1);
+  ASSERT_TRUE(waitFor([&] { return context->fingerState == 3; }));
+  const auto before = fvtest::deviceMemory();
+  fvsim_inject_request(0, 0xB2, 1000000);  // no frame ever comes
+  fvsim_trace_clear();
+  EXPECT_EQ(dravex::calibrateExposureSteps(context.get()), 0);
+  fvsim_inject_request(0, 0xB2, 0);
+  EXPECT_EQ(fvtest::deviceMemory(), before);
+  EXPECT_LE(fvtest::vendorRequests(0xB2).size(), 32u * 201u) << "passes and steps are bounded";
+  EXPECT_EQ(dravex::runningWorkerCount(), 1);
+  std::lock_guard<std::recursive_mutex> lock(context->deviceLock);
+  EXPECT_EQ(context->params.steps[0], 285.0f) << "the mirror is as it was";
 }
 
 TEST_F(Exposure, CalibrationOnAFingerStoresTunedStepsAndStart) {

@@ -75,6 +75,13 @@ class SimDeviceTest : public ::testing::Test {
     return handle;
   }
   void forget(FvDevHandle handle) { std::erase(opened_, handle); }
+  // The handle this test opened a context under (handles are tokens, not context addresses).
+  FvDevHandle handleOf(const dravex::ContextRef& context) const {
+    for (FvDevHandle handle : opened_) {
+      if (dravex::lookupContext(handle) == context) return handle;
+    }
+    return nullptr;
+  }
 
   fvplat::ScopedFakeClock clock_;
   std::vector<FvDevHandle> opened_;

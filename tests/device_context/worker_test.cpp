@@ -1,3 +1,6 @@
+#include <atomic>
+#include <stdexcept>
+
 #include "blob/image_blob.h"
 #include "context/device_ops.h"
 #include "fvplatform/window.h"
@@ -26,11 +29,12 @@ class Worker : public SimDeviceTest {
     unsigned length = static_cast<unsigned>(blob_.size());
     return dravex::takeHeldFrame(c.get(), blob_.data(), &length);
   }
-  // Lets the worker run at least `turns` more finger polls.
+  // Clears the trace and lets the worker run at least `turns` finger polls.
   static void letTurnsPass(int turns) {
-    const std::size_t polls = vendorRequests(0xB1).size();
-    ASSERT_TRUE(waitFor([&] { return vendorRequests(0xB1).size() >= polls + turns; }));
+    fvsim_trace_clear();
+    ASSERT_TRUE(waitFor([&] { return vendorRequests(0xB1).size() >= static_cast<std::size_t>(turns); }));
   }
+  static bool grabbed() { return !vendorRequests(0xB2).empty(); }
 };
 
 TEST_F(Worker, OneHeldFramePerPlacementUntilACallerTakesIt) {
@@ -39,13 +43,12 @@ TEST_F(Worker, OneHeldFramePerPlacementUntilACallerTakesIt) {
   fvsim_set_finger(0, 1);
   ASSERT_TRUE(waitFor([&] { return holdsFrame(context); }));
   EXPECT_TRUE(dravex::isFingerPresent(context.get()));
-  const std::size_t grabs = vendorRequests(0xB2).size();
   letTurnsPass(20);
-  EXPECT_EQ(vendorRequests(0xB2).size(), grabs) << "no acquisition while a frame waits";
+  EXPECT_FALSE(grabbed()) << "no acquisition while a frame waits";
 
   ASSERT_TRUE(take(context));
   // The finger stays: the worker acquires again.
-  ASSERT_TRUE(waitFor([&] { return vendorRequests(0xB2).size() > grabs; }));
+  ASSERT_TRUE(waitFor(grabbed));
   ASSERT_TRUE(waitFor([&] { return holdsFrame(context); }));
 }
 
@@ -93,7 +96,8 @@ TEST_F(Worker, UnplugAndReplugReopenTheDeviceWithOneWorker) {
   ASSERT_TRUE(take(context));
 
   fvsim_unplug(0);
-  ASSERT_TRUE(waitFor([&] { return !dravex::contextIsOpen(context.get()); }));
+  EXPECT_FALSE(dravex::contextIsOpen(context.get())) << "no device present";
+  ASSERT_TRUE(waitFor([&] { return context->openFlag == 0; })) << "the worker's poll failed";
   EXPECT_FALSE(dravex::isFingerPresent(context.get()));
   EXPECT_FALSE(dravex::setLedLevels(context.get(), 5, 0));
 
@@ -104,7 +108,8 @@ TEST_F(Worker, UnplugAndReplugReopenTheDeviceWithOneWorker) {
     fvsim_set_finger(0, 1);
     fvsim_trace_clear();
   }
-  ASSERT_TRUE(waitFor([&] { return dravex::contextIsOpen(context.get()); }));
+  ASSERT_TRUE(waitFor([&] { return context->openFlag == 1; }));
+  EXPECT_TRUE(dravex::contextIsOpen(context.get()));
   EXPECT_EQ(dravex::runningWorkerCount(), 1);
   // Seen anew: backlight on again and a fresh frame.
   ASSERT_TRUE(waitFor([&] { return holdsFrame(context); }));
@@ -123,7 +128,7 @@ TEST_F(Worker, DrawsThePreviewAndInvalidatesItAtTheEnd) {
   EXPECT_EQ(drawn.bgra[(60 * 160 + 80) * 4 + 3], 255) << "the frame reached the window";
   EXPECT_EQ(drawn.invalidations, 0);
 
-  FvDevHandle handle = context.get();
+  FvDevHandle handle = handleOf(context);
   context.reset();
   dravex::closeDeviceContext(handle);
   forget(handle);
@@ -140,6 +145,39 @@ TEST_F(Worker, APreviewWindowDestroyedWhileCapturingIsLeftAlone) {
   DestroyWindow(window);
   ASSERT_TRUE(waitFor([&] { return holdsFrame(context); }));
   EXPECT_TRUE(take(context));
+}
+
+// A fake clock whose first settling pause after the backlight goes on throws.
+class ThrowingClock final : public fvplat::Clock {
+ public:
+  std::uint64_t NowMs() override { return inner_.NowMs(); }
+  void SleepMs(std::uint32_t ms) override {
+    if (ms == 35 && throwsLeft_.fetch_sub(1) > 0) throw std::runtime_error("no time");
+    inner_.SleepMs(ms);
+  }
+
+ private:
+  fvplat::FakeClock inner_;
+  std::atomic<int> throwsLeft_{1};
+};
+
+TEST_F(Worker, AnExceptionInATurnStaysInTheWorker) {
+  ThrowingClock clock;
+  fvplat::SetClock(&clock);
+  auto context = openWithFinger();
+  fvsim_trace_clear();
+  fvsim_set_finger(0, 1);
+  // The arrival is cut short by the exception; the next turn sees the finger again.
+  EXPECT_TRUE(waitFor([&] { return holdsFrame(context); }));
+  EXPECT_EQ(dravex::runningWorkerCount(), 1);
+  int backlightOn = 0;
+  for (const auto& r : vendorRequests(0xB5)) backlightOn += !r.data.empty() && r.data[0] != 0;
+  EXPECT_EQ(backlightOn, 2);
+  FvDevHandle handle = handleOf(context);
+  context.reset();
+  dravex::closeDeviceContext(handle);
+  forget(handle);
+  fvplat::SetClock(&clock_.clock());
 }
 
 }  // namespace

@@ -152,6 +152,11 @@ class SimBackend final : public fvplat::UsbBackend {
         --d.faults.fail;
         return UsbIo::kFailed;
       }
+      if (r.code == kIoctlControlTransfer && d.faults.failedRequestCount > 0 &&
+          h.setup.request == d.faults.failedRequest) {
+        --d.faults.failedRequestCount;
+        return UsbIo::kFailed;
+      }
       if (d.faults.stall > 0) {
         --d.faults.stall;
         return Keep(world, d, handle, h.endpoint, overlapped);

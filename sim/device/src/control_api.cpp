@@ -114,6 +114,15 @@ FVSIM_API int fvsim_inject(int index, int fault, int count) {
   });
 }
 
+FVSIM_API int fvsim_inject_request(int index, int request, int count) {
+  if (count < 0 || request < 0 || request > 255) return 0;
+  return WithDevice(index, [request, count](World&, SimDevice& d) {
+    d.faults.failedRequest = request;
+    d.faults.failedRequestCount = count;
+    return 1;
+  });
+}
+
 FVSIM_API int fvsim_set_descriptor(int index, int kind, const unsigned char* bytes, int length) {
   if (bytes == nullptr || length < 0 || length > 1024 || (kind != 1 && kind != 2)) return 0;
   return WithDevice(index, [=](World&, SimDevice& d) {

@@ -20,6 +20,7 @@ inline constexpr std::size_t kTraceLimit = 65536;
 
 struct Faults {
   int fail = 0, stall = 0, shortAnswer = 0, longAnswer = 0, closeFailure = 0;
+  int failedRequest = 0, failedRequestCount = 0;  // control requests of one code refused
 };
 
 struct SimDevice {

@@ -47,6 +47,8 @@ enum {
   FVSIM_FAULT_CLOSE = 5  /* the handle close reports failure (the handle is gone all the same) */
 };
 int fvsim_inject(int index, int fault, int count);
+/* Refuses the next `count` control requests with the code `request` (bRequest), others pass. */
+int fvsim_inject_request(int index, int request, int count);
 
 /* Replaces the device's descriptor answers: kind 1 device descriptor, 2 configuration
    descriptor (with its interfaces and endpoints). At most 1024 bytes. */
