@@ -9,19 +9,5 @@ namespace veltrum {
 
 int CheckImageQuality(const unsigned char*, float*) { return kNotAvailable; }
 int AssessQuality(float&, const unsigned char*, float&, float) { return kNotAvailable; }
-int EnrollModel(const unsigned char*, const unsigned char*, const unsigned char*, unsigned char*) {
-  return kNotAvailable;
-}
-int MatchImageToModel(const unsigned char*, const unsigned char*, int*) { return kNotAvailable; }
-int MatchFeatureToModel(std::int8_t&, std::int8_t&, const unsigned char*, const unsigned char*,
-                        int*) {
-  return kNotAvailable;
-}
-int SearchModelsByImage(const unsigned char*, const int*, const unsigned char*, int*, int*) {
-  return kNotAvailable;
-}
-int SearchModelsByFeature(const unsigned char*, const int*, const unsigned char*, int*, int*) {
-  return kNotAvailable;
-}
 
 }  // namespace veltrum

@@ -33,9 +33,11 @@ std::vector<ImageCall> ImageExports() {
       {"Enroll",
        [](auto* i, int h, int w) {
          return VLT_FV_Enroll(i, nullptr, nullptr, h, w, nullptr, model.data());
-       }},
+       },
+       veltrum::kFingerTooSmall},
       {"Match",
-       [](auto* i, int h, int w) { return VLT_FV_Match(i, h, w, model.data(), &similarity); }},
+       [](auto* i, int h, int w) { return VLT_FV_Match(i, h, w, model.data(), &similarity); },
+       veltrum::kPreprocessFailed},
   };
 }
 

@@ -1,0 +1,30 @@
+#pragma once
+// Enrol-and-match runs over a corpus and their summary.
+
+#include <vector>
+
+#include "training_corpus.h"
+
+namespace evaluation {
+
+struct Scores {
+  std::vector<int> genuine, impostor;  // raw scores 0..999
+  int fingers = 0, enrolFailures = 0, probeFailures = 0;
+};
+
+// Each finger with at least four usable captures: template from the first three, every later
+// capture a probe against every template.
+Scores Evaluate(const training::CorpusPlan& plan);
+
+// Share of genuine scores the threshold refuses and of impostor scores it accepts.
+struct Rates {
+  double frr, far;
+};
+// Accepts similarity >= threshold, as the callers of the engine do.
+Rates RatesAt(const Scores& scores, float threshold);
+// Where the two rates cross, over thresholds on the raw score.
+double EqualErrorRate(const Scores& scores);
+
+void Report(const Scores& scores);
+
+}  // namespace evaluation
