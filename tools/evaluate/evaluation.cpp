@@ -23,10 +23,11 @@ struct Finger {
 
 }  // namespace
 
-Scores Evaluate(const training::CorpusPlan& plan) {
+Scores Evaluate(const training::CorpusPlan& plan, const std::string& labelPrefix) {
   std::map<std::string, Finger> byLabel;
   std::vector<std::string> labels;
   training::ForEachImage(plan, [&](const training::CorpusImage& image) {
+    if (image.finger.rfind(labelPrefix, 0) != 0) return;
     if (!byLabel.count(image.finger)) labels.push_back(image.finger);
     byLabel[image.finger].captures.push_back(image.pixels);
   });

@@ -1,6 +1,7 @@
 #pragma once
 // Enrol-and-match runs over a corpus and their summary.
 
+#include <string>
 #include <vector>
 
 #include "training_corpus.h"
@@ -12,9 +13,9 @@ struct Scores {
   int fingers = 0, enrolFailures = 0, probeFailures = 0;
 };
 
-// Each finger with at least four usable captures: template from the first three, every later
-// capture a probe against every template.
-Scores Evaluate(const training::CorpusPlan& plan);
+// Each finger with at least four usable captures (and a label starting with `labelPrefix`):
+// template from the first three, every later capture a probe against every template.
+Scores Evaluate(const training::CorpusPlan& plan, const std::string& labelPrefix = "");
 
 // Share of genuine scores the threshold refuses and of impostor scores it accepts.
 struct Rates {
