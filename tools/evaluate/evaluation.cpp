@@ -11,6 +11,7 @@
 #include "feature/feature_block.h"
 #include "match/match_block_to_model.h"
 #include "model/vein_model.h"
+#include "search/search_stages.h"
 
 namespace evaluation {
 namespace {
@@ -18,21 +19,25 @@ namespace {
 constexpr float kDefaultThreshold = 0.6f;
 
 struct Finger {
+  std::string finger;  // the same finger may appear under several notes
   std::vector<std::vector<std::uint8_t>> captures;
 };
 
 }  // namespace
 
-Scores Evaluate(const training::CorpusPlan& plan, const std::string& labelPrefix) {
+Scores Evaluate(const training::CorpusPlan& plan, const std::string& labelPrefix, bool perNote) {
   std::map<std::string, Finger> byLabel;
   std::vector<std::string> labels;
   training::ForEachImage(plan, [&](const training::CorpusImage& image) {
     if (image.finger.rfind(labelPrefix, 0) != 0) return;
-    if (!byLabel.count(image.finger)) labels.push_back(image.finger);
-    byLabel[image.finger].captures.push_back(image.pixels);
+    const std::string label = perNote ? image.finger + " " + image.note : image.finger;
+    if (!byLabel.count(label)) labels.push_back(label);
+    byLabel[label].finger = image.finger;
+    byLabel[label].captures.push_back(image.pixels);
   });
   Scores s;
   std::vector<veltrum::VeinModel> models;
+  std::vector<std::string> fingerOf;
   std::vector<std::vector<veltrum::VeinFeature>> probes;
   for (const auto& label : labels) {
     const Finger& f = byLabel[label];
@@ -44,6 +49,7 @@ Scores Evaluate(const training::CorpusPlan& plan, const std::string& labelPrefix
       continue;
     }
     models.push_back(veltrum::LoadModel(model));
+    fingerOf.push_back(f.finger);
     probes.emplace_back();
     for (std::size_t c = 3; c < f.captures.size(); ++c) {
       veltrum::VeinFeature feature;
@@ -58,7 +64,20 @@ Scores Evaluate(const training::CorpusPlan& plan, const std::string& labelPrefix
   s.fingers = static_cast<int>(models.size());
   for (std::size_t p = 0; p < probes.size(); ++p) {
     for (const auto& probe : probes[p]) {
+      ++s.probes;
+      const int own = veltrum::CoarseScreenValue(probe.blocks[0].coarse, models[p].coarse);
+      int above = 0;  // other fingers' templates at or above the own one
       for (std::size_t m = 0; m < models.size(); ++m) {
+        if (fingerOf[m] != fingerOf[p] &&
+            veltrum::CoarseScreenValue(probe.blocks[0].coarse, models[m].coarse) >= own) {
+          ++above;
+        }
+      }
+      s.coarseFirst += above == 0;
+      s.coarseTop100 += above < 100;
+      for (std::size_t m = 0; m < models.size(); ++m) {
+        // The same finger under another note (device) is neither genuine nor impostor here.
+        if (m != p && fingerOf[m] == fingerOf[p]) continue;
         std::int8_t shiftRow = veltrum::kShiftSearchFull, shiftCol = 0;
         const int raw = veltrum::MatchFeatureToModel(shiftRow, shiftCol, models[m], probe);
         (m == p ? s.genuine : s.impostor).push_back(raw);
@@ -132,6 +151,10 @@ void Report(const Scores& s) {
   const Rates r = RatesAt(s, kDefaultThreshold);
   std::printf("at threshold 0.6: FRR %.4f%%  FAR %.4f%%\n", 100 * r.frr, 100 * r.far);
   std::printf("equal error rate (raw-score thresholds): %.4f%%\n", 100 * EqualErrorRate(s));
+  if (s.probes > 0) {
+    std::printf("coarse screen: own template first for %.2f%%, among the 100 highest for %.2f%%\n",
+                100.0 * s.coarseFirst / s.probes, 100.0 * s.coarseTop100 / s.probes);
+  }
 }
 
 }  // namespace evaluation
