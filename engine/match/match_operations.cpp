@@ -1,23 +1,11 @@
 // The 1:1 operations behind VLT_FV_Match and VLT_FV_MatchFeature.
 
-#include <cstring>
-
 #include "api/operations.h"
 #include "core/status.h"
 #include "match/match_block_to_model.h"
 #include "match/shift_search.h"
 
 namespace veltrum {
-namespace {
-
-// Callers' bytes carry no alignment promise.
-VeinFeature LoadFeature(const unsigned char* bytes) {
-  VeinFeature feature;
-  std::memcpy(&feature, bytes, sizeof feature);
-  return feature;
-}
-
-}  // namespace
 
 int MatchFeatureToModel(std::int8_t& shiftRow, std::int8_t& shiftCol, const unsigned char* model,
                         const unsigned char* feature, int* raw) {

@@ -1,7 +1,5 @@
 // The 1:N operations behind VLT_FV_Index and VLT_FV_IndexFeature.
 
-#include <cstring>
-
 #include "api/operations.h"
 #include "core/status.h"
 #include "search/search_models.h"
@@ -36,9 +34,7 @@ int SearchModelsByFeature(const unsigned char* models, const int* count,
                           const unsigned char* feature, int* position, int* raw) {
   if (models == nullptr || feature == nullptr) return kNoTemplates;
   if (EmptyList(count, position, raw)) return kOk;
-  VeinFeature probe;  // the caller's bytes carry no alignment promise
-  std::memcpy(&probe, feature, sizeof probe);
-  return SearchModels(models, static_cast<std::size_t>(*count), probe, position, raw);
+  return SearchModels(models, static_cast<std::size_t>(*count), LoadFeature(feature), position, raw);
 }
 
 }  // namespace veltrum
