@@ -21,8 +21,11 @@ int CheckImage(const unsigned char* image, int height, int width) {
   return kOk;
 }
 
-// Similarity is written only on success.
-int FinishMatch(int status, int raw, float* similarity) {
+// Runs the operation, which fills `raw`, and writes the similarity only on success.
+template <class Operation>
+int MatchAndConvert(float* similarity, Operation&& operation) {
+  int raw = 0;
+  const int status = operation(&raw);
   if (status == kOk) *similarity = ScoreToSimilarity(raw);
   return status;
 }
@@ -68,8 +71,7 @@ int VLT_FV_Match(const unsigned char* image, int height, int width, const unsign
                  float* similarity) {
   if (const int status = CheckImage(image, height, width); status != kOk) return status;
   if (model == nullptr || similarity == nullptr) return kNoTemplates;
-  int raw = 0;
-  return FinishMatch(MatchImageToModel(image, model, &raw), raw, similarity);
+  return MatchAndConvert(similarity, [&](int* raw) { return MatchImageToModel(image, model, raw); });
 }
 
 int VLT_FV_MatchFeature(const unsigned char* model, const unsigned char* feature,
@@ -78,9 +80,9 @@ int VLT_FV_MatchFeature(const unsigned char* model, const unsigned char* feature
   if (model == nullptr || feature == nullptr || similarity == nullptr) return kNoTemplates;
   std::int8_t shiftRow = 20;  // full search from zero
   std::int8_t shiftCol = 0;
-  int raw = 0;
-  return FinishMatch(MatchFeatureToModel(shiftRow, shiftCol, model, feature, &raw), raw,
-                     similarity);
+  return MatchAndConvert(similarity, [&](int* raw) {
+    return MatchFeatureToModel(shiftRow, shiftCol, model, feature, raw);
+  });
 }
 
 int VLT_FV_Index(const unsigned char* models, int* count, const unsigned char* image,
@@ -89,8 +91,9 @@ int VLT_FV_Index(const unsigned char* models, int* count, const unsigned char* i
   if (models == nullptr) return kNoTemplates;
   if (image == nullptr) return kNoImage;
   if (count == nullptr || position == nullptr || similarity == nullptr) return kNoTemplates;
-  int raw = 0;
-  return FinishMatch(SearchModelsByImage(models, count, image, position, &raw), raw, similarity);
+  return MatchAndConvert(similarity, [&](int* raw) {
+    return SearchModelsByImage(models, count, image, position, raw);
+  });
 }
 
 int VLT_FV_IndexFeature(const unsigned char* models, int* count, const unsigned char* feature,
@@ -98,9 +101,9 @@ int VLT_FV_IndexFeature(const unsigned char* models, int* count, const unsigned 
   if (!EngineInitialised()) return kNotInitialised;
   if (models == nullptr || feature == nullptr) return kNoTemplates;
   if (count == nullptr || position == nullptr || similarity == nullptr) return kNoTemplates;
-  int raw = 0;
-  return FinishMatch(SearchModelsByFeature(models, count, feature, position, &raw), raw,
-                     similarity);
+  return MatchAndConvert(similarity, [&](int* raw) {
+    return SearchModelsByFeature(models, count, feature, position, raw);
+  });
 }
 
 int VLT_FV_Encode(const unsigned char* model, unsigned char* out, int* outLength) {

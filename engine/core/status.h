@@ -16,8 +16,6 @@ enum Status : std::int32_t {
   kNoFingerEdges = 3102,
   kNoTemplates = 4001,
   kFailed = -1,
-  // Returned by operations that this build does not carry yet.
-  kNotAvailable = 9999,
 };
 
 }  // namespace veltrum

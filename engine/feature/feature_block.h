@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "model/sample_cells.h"
 
@@ -48,5 +49,12 @@ struct VeinFeature {
 static_assert(sizeof(VeinFeature) == 26904);
 
 inline constexpr float kFeatureTilts[3] = {0.0f, 0.03f, -0.06f};
+
+// Callers' feature bytes carry no alignment promise: features are read by copy.
+inline VeinFeature LoadFeature(const unsigned char* bytes) {
+  VeinFeature feature;
+  std::memcpy(&feature, bytes, sizeof feature);
+  return feature;
+}
 
 }  // namespace veltrum

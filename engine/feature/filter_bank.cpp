@@ -19,8 +19,8 @@ constexpr int kBorder = 28;
 struct Work {
   std::unique_ptr<std::int32_t[]> planes;  // 9 planes x (even row, odd row) of 194
   std::unique_ptr<std::int32_t[]> boxes;   // (cell * 7 + scale)
-  std::unique_ptr<std::int16_t[]> even;    // [x][0..27]
-  std::unique_ptr<std::int16_t[]> odd;     // [x][1..27] at [x * 27 + d - 1]
+  std::unique_ptr<std::int16_t[]> even;    // [0..27][x]: one row of 140 per distance
+  std::unique_ptr<std::int16_t[]> odd;     // [1..27][x] at [(d - 1) * 140 + x]
   std::unique_ptr<std::int32_t[]> integral;
 
   std::int32_t* Ve(int k) { return planes.get() + (2 * k) * kPlaneRow + kMaxHalf; }
@@ -83,13 +83,15 @@ void ColumnSums(const std::uint8_t* p, int y, Work& w) {
   auto at = [&](int row, int x) -> int {
     return row >= 0 && row < kOutHeight ? p[row * kOutWidth + x] : 0;
   };
-  for (int x = 0; x < kOutWidth; ++x) {
-    std::int16_t* e = w.even.get() + x * 28;
-    std::int16_t* o = w.odd.get() + x * 27;
-    e[0] = static_cast<std::int16_t>(at(y, x));
-    for (int d = 1; d <= kMaxHalf; ++d) {
-      e[d] = static_cast<std::int16_t>(at(y - d, x) + at(y + d, x));
-      o[d - 1] = static_cast<std::int16_t>(at(y - d, x) - at(y + d, x));
+  std::int16_t* e = w.even.get();
+  std::int16_t* o = w.odd.get();
+  for (int x = 0; x < kOutWidth; ++x) e[x] = static_cast<std::int16_t>(at(y, x));
+  for (int d = 1; d <= kMaxHalf; ++d) {
+    std::int16_t* ed = e + d * kOutWidth;
+    std::int16_t* od = o + (d - 1) * kOutWidth;
+    for (int x = 0; x < kOutWidth; ++x) {
+      ed[x] = static_cast<std::int16_t>(at(y - d, x) + at(y + d, x));
+      od[x] = static_cast<std::int16_t>(at(y - d, x) - at(y + d, x));
     }
   }
 }
@@ -97,24 +99,28 @@ void ColumnSums(const std::uint8_t* p, int y, Work& w) {
 void VerticalPass(const ScaleKernels& kt, Work& w) {
   const int h = kt.halfSize;
   for (int k = 0; k < kFilterPlanes; ++k) {
-    std::int32_t ce[kMaxHalf + 1], co[kMaxHalf + 1];
+    std::int16_t ce[kMaxHalf + 1], co[kMaxHalf + 1];  // the kernel tables hold 16-bit taps
     for (int d = 1; d <= h; ++d) {
-      ce[d] = kt.Even(d, k);
-      co[d] = kt.Odd(d, k);
+      ce[d] = static_cast<std::int16_t>(kt.Even(d, k));
+      co[d] = static_cast<std::int16_t>(kt.Odd(d, k));
     }
-    std::int32_t* ve = w.Ve(k);
-    std::int32_t* vo = w.Vo(k);
+    // Distance outer, column inner, into local rows: the column loops vectorise.
+    const std::int16_t* e = w.even.get();
+    std::int32_t se[kOutWidth], so[kOutWidth];
     for (int x = 0; x < kOutWidth; ++x) {
-      const std::int16_t* e = w.even.get() + x * 28;
-      const std::int16_t* o = w.odd.get() + x * 27;
-      std::int32_t se = kVerticalCentreWeight * e[0], so = 0;
-      for (int d = 1; d <= h; ++d) {
-        se += ce[d] * e[d];
-        so += co[d] * o[d - 1];
-      }
-      ve[x] = se;
-      vo[x] = so;
+      se[x] = kVerticalCentreWeight * e[x];
+      so[x] = 0;
     }
+    for (int d = 1; d <= h; ++d) {
+      const std::int16_t* ed = e + d * kOutWidth;
+      const std::int16_t cd = ce[d];
+      for (int x = 0; x < kOutWidth; ++x) se[x] += cd * ed[x];
+      const std::int16_t* od = w.odd.get() + (d - 1) * kOutWidth;
+      const std::int16_t cod = co[d];
+      for (int x = 0; x < kOutWidth; ++x) so[x] += cod * od[x];
+    }
+    std::copy(se, se + kOutWidth, w.Ve(k));
+    std::copy(so, so + kOutWidth, w.Vo(k));
   }
 }
 

@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-namespace veltrum {
+#include "model/vein_model.h"  // kEdgePairs: (upper, lower) bytes, pair p = columns 2p and 2p + 1
 
-inline constexpr int kEdgePairs = 70;  // (upper, lower) bytes, pair p = columns 2p and 2p + 1
+namespace veltrum {
 
 struct GridParams {
   int origin;        // row of grid row 0

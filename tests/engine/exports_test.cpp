@@ -11,12 +11,13 @@
 
 namespace {
 
-constexpr int kNotYet = veltrum::kNotAvailable;
+// Marks the case whose status is the operation's own (ImageCall::passed).
+constexpr int kOperationStatus = 1 << 30;
 
 struct ImageCall {
   std::string name;
   std::function<int(const unsigned char* image, int height, int width)> call;
-  int passed = kNotYet;  // status once every export check has passed, on a flat grey image
+  int passed = 0;  // status once every export check has passed, on a flat grey image
 };
 
 // Every export that takes an image with its height and width, with valid other arguments.
@@ -35,9 +36,11 @@ std::vector<ImageCall> ImageExports() {
       {"Enroll",
        [](auto* i, int h, int w) {
          return VLT_FV_Enroll(i, nullptr, nullptr, h, w, nullptr, model.data());
-       }},
+       },
+       veltrum::kFingerTooSmall},
       {"Match",
-       [](auto* i, int h, int w) { return VLT_FV_Match(i, h, w, model.data(), &similarity); }},
+       [](auto* i, int h, int w) { return VLT_FV_Match(i, h, w, model.data(), &similarity); },
+       veltrum::kPreprocessFailed},
   };
 }
 
@@ -77,12 +80,12 @@ TEST_F(Exports, ImageChecksRunInOrder) {
       {"height 239", true, true, 239, 320, 3003},
       {"both wrong", true, true, 239, 319, 3003},
       {"transposed", true, true, 320, 240, 3003},
-      {"all checks passed", true, true, 240, 320, kNotYet},
+      {"all checks passed", true, true, 240, 320, kOperationStatus},
   };
   for (const auto& exp : ImageExports()) {
     for (const auto& c : cases) {
       ASSERT_EQ(VLT_FV_Init(c.init ? 0 : 3), c.init ? 0 : -1);
-      const int expected = c.expected == kNotYet ? exp.passed : c.expected;
+      const int expected = c.expected == kOperationStatus ? exp.passed : c.expected;
       EXPECT_EQ(exp.call(c.haveImage ? image.data() : nullptr, c.height, c.width), expected)
           << exp.name << ": " << c.what;
     }

@@ -1,11 +1,13 @@
 // Writes engine/tables/cell_norm_table_data.cpp: CellNormTable as the mean filter response of
 // every cell, scale and orientation over the training corpus (all three tilted blocks of each
 // image, on and off the finger), in the unit of the two known rows, which are kept exactly.
-// Usage: make_cell_norm_table [output.cpp] [data folder]
+// Usage: make_cell_norm_table [output.cpp] [data folder] [weight of the real images, 0..1]
+// Without a weight the synthetic and real images count alike, image by image.
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <cstdint>
 #include <fstream>
 #include <iostream>
@@ -82,25 +84,37 @@ int main(int argc, char** argv) {
   training::CorpusPlan plan;
   if (argc > 2) plan.dataDir = argv[2];
 
+  const double realWeight = argc > 3 ? std::atof(argv[3]) : -1.0;
+
   training::InitEngineForTraining();
-  std::vector<double> sum(kEntries, 0.0);
-  long blocks = 0;
+  // Synthetic [0] and real [1] images apart, so that the real ones can weigh more than their
+  // number.
+  std::vector<double> sum[2] = {std::vector<double>(kEntries, 0.0), std::vector<double>(kEntries, 0.0)};
+  long blocks[2] = {0, 0};
   int extracted = 0;
   const int images = training::ForEachImage(plan, [&](const training::CorpusImage& image) {
     training::ImageBlocks b;
     if (!training::ExtractBlocks(image.pixels.data(), b)) return;
     ++extracted;
+    const int source = image.note.empty() ? 0 : 1;
     for (const auto& responses : b.responses) {
-      for (int i = 0; i < kEntries; ++i) sum[i] += responses[i];
-      ++blocks;
+      for (int i = 0; i < kEntries; ++i) sum[source][i] += responses[i];
+      ++blocks[source];
     }
   });
-  if (blocks == 0) {
+  if (blocks[0] + blocks[1] == 0) {
     std::cerr << "no image of the corpus could be extracted\n";
     return 1;
   }
   std::vector<double> mean(kEntries);
-  for (int i = 0; i < kEntries; ++i) mean[i] = sum[i] / static_cast<double>(blocks);
+  for (int i = 0; i < kEntries; ++i) {
+    if (realWeight < 0 || blocks[0] == 0 || blocks[1] == 0) {
+      mean[i] = (sum[0][i] + sum[1][i]) / static_cast<double>(blocks[0] + blocks[1]);
+    } else {
+      mean[i] = (1.0 - realWeight) * sum[0][i] / static_cast<double>(blocks[0]) +
+                realWeight * sum[1][i] / static_cast<double>(blocks[1]);
+    }
+  }
   const double unit0 = MedianRatio(mean, kCell0Row, kCell0Scale0);
   const double unit165 = MedianRatio(mean, kCell165Row, kCell165Scale3);
   std::cerr << images << " images, " << extracted << " extracted; unit cell 0 " << unit0

@@ -23,7 +23,7 @@ int ForEachImage(const CorpusPlan& plan, const std::function<void(const CorpusIm
   for (int f = 0; f < plan.syntheticFingers; ++f) {
     const std::uint64_t seed = plan.firstSeed + static_cast<std::uint64_t>(f);
     for (int c = 0; c < plan.capturesPerFinger; ++c) {
-      visit({"sim-" + std::to_string(seed), c, simfinger::FingerImage(seed, c)});
+      visit({"sim-" + std::to_string(seed), c, simfinger::FingerImage(seed, c), ""});
       ++n;
     }
   }
@@ -33,16 +33,18 @@ int ForEachImage(const CorpusPlan& plan, const std::function<void(const CorpusIm
   std::getline(manifest, line);  // header
   while (std::getline(manifest, line)) {
     std::stringstream fields(line);
-    std::string path, finger, capture;
+    std::string path, finger, capture, note;
     std::getline(fields, path, ',');
     std::getline(fields, finger, ',');
     std::getline(fields, capture, ',');
+    std::getline(fields, note);
     const cv::Mat img =
         cv::imread((std::filesystem::path(plan.dataDir) / path).string(), cv::IMREAD_GRAYSCALE);
     if (img.cols != veltrum::kFrameWidth || img.rows != veltrum::kFrameHeight || !img.isContinuous()) {
       continue;
     }
-    visit({finger, std::stoi(capture), std::vector<std::uint8_t>(img.data, img.data + img.total())});
+    visit({finger, std::stoi(capture), std::vector<std::uint8_t>(img.data, img.data + img.total()),
+           note});
     ++n;
   }
   return n;

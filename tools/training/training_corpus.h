@@ -15,6 +15,7 @@ struct CorpusImage {
   std::string finger;  // one label per finger
   int capture;
   std::vector<std::uint8_t> pixels;  // 320 x 240
+  std::string note;  // the manifest's note (the capture device of real-a); empty for synthetic
 };
 
 struct CorpusPlan {

@@ -1,0 +1,110 @@
+// Enrolment, 1:1 match and 1:N search through the exports, on synthetic fingers.
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
+#include "sim_finger/finger_generator.h"
+#include "veltrum.h"
+
+namespace {
+
+struct Gallery {
+  std::vector<std::uint8_t> probeImage = simfinger::FingerImage(42, 3);
+  std::vector<unsigned char> probeFeature = std::vector<unsigned char>(kVltFeatureBytes);
+  std::vector<unsigned char> genuine = std::vector<unsigned char>(kVltModelBytes);
+  std::vector<std::vector<unsigned char>> decoys;
+
+  Gallery() {
+    VLT_FV_Init(0);
+    VLT_FV_ExtractFeature(probeImage.data(), kVltImageHeight, kVltImageWidth, probeFeature.data());
+    genuine = Enrol(42);
+    for (std::uint64_t seed = 1000; seed < 1050; ++seed) decoys.push_back(Enrol(seed));
+  }
+  static std::vector<unsigned char> Enrol(std::uint64_t seed) {
+    const auto a = simfinger::FingerImage(seed, 0), b = simfinger::FingerImage(seed, 1),
+               c = simfinger::FingerImage(seed, 2);
+    std::vector<unsigned char> model(kVltModelBytes);
+    VLT_FV_Enroll(a.data(), b.data(), c.data(), kVltImageHeight, kVltImageWidth, nullptr, model.data());
+    return model;
+  }
+  // `count` templates of 50 decoy fingers repeated, the genuine one in the middle.
+  std::vector<unsigned char> List(int count) const {
+    std::vector<unsigned char> list(static_cast<std::size_t>(count) * kVltModelBytes);
+    for (int i = 0; i < count; ++i) {
+      const auto& m = i == count / 2 ? genuine : decoys[static_cast<std::size_t>(i) % decoys.size()];
+      std::memcpy(list.data() + static_cast<std::size_t>(i) * kVltModelBytes, m.data(), kVltModelBytes);
+    }
+    return list;
+  }
+};
+
+const Gallery& TheGallery() {
+  static const Gallery g;
+  return g;
+}
+
+void BM_EnrollThreeImages(benchmark::State& state) {
+  VLT_FV_Init(0);
+  const auto a = simfinger::FingerImage(7, 0), b = simfinger::FingerImage(7, 1),
+             c = simfinger::FingerImage(7, 2);
+  std::vector<unsigned char> model(kVltModelBytes);
+  for (auto _ : state) {
+    if (VLT_FV_Enroll(a.data(), b.data(), c.data(), kVltImageHeight, kVltImageWidth, nullptr,
+                      model.data()) != 0) {
+      state.SkipWithError("enrolment failed");
+      break;
+    }
+    benchmark::DoNotOptimize(model.data());
+  }
+}
+BENCHMARK(BM_EnrollThreeImages)->Unit(benchmark::kMillisecond);
+
+void BM_MatchFeature(benchmark::State& state) {
+  const Gallery& g = TheGallery();
+  float similarity = 0;
+  for (auto _ : state) {
+    VLT_FV_MatchFeature(g.genuine.data(), g.probeFeature.data(), &similarity);
+    benchmark::DoNotOptimize(similarity);
+  }
+}
+BENCHMARK(BM_MatchFeature)->Unit(benchmark::kMicrosecond);
+
+void BM_MatchImage(benchmark::State& state) {
+  const Gallery& g = TheGallery();
+  float similarity = 0;
+  for (auto _ : state) {
+    VLT_FV_Match(g.probeImage.data(), kVltImageHeight, kVltImageWidth, g.genuine.data(), &similarity);
+    benchmark::DoNotOptimize(similarity);
+  }
+}
+BENCHMARK(BM_MatchImage)->Unit(benchmark::kMillisecond);
+
+// One search over `count` templates per iteration, by feature or by image.
+void RunIndex(benchmark::State& state, bool byImage) {
+  const Gallery& g = TheGallery();
+  int count = static_cast<int>(state.range(0));
+  const auto list = g.List(count);
+  int position = -1;
+  float similarity = 0;
+  for (auto _ : state) {
+    if (byImage) {
+      VLT_FV_Index(list.data(), &count, g.probeImage.data(), &position, &similarity);
+    } else {
+      VLT_FV_IndexFeature(list.data(), &count, g.probeFeature.data(), &position, &similarity);
+    }
+    benchmark::DoNotOptimize(position);
+  }
+  if (position != count / 2) state.SkipWithError("genuine template not found");
+}
+
+void BM_IndexFeature(benchmark::State& state) { RunIndex(state, false); }
+BENCHMARK(BM_IndexFeature)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+void BM_IndexImage(benchmark::State& state) { RunIndex(state, true); }
+BENCHMARK(BM_IndexImage)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

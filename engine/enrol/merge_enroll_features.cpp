@@ -1,0 +1,98 @@
+#include "enrol/merge_enroll_features.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "feature/cell_codes.h"
+#include "feature/cell_nibbles.h"
+#include "feature/code_stream.h"
+#include "feature/filter_bank.h"
+
+namespace veltrum {
+namespace {
+
+int Nibble(const std::uint8_t* vector, int t) {
+  return t % 2 == 0 ? vector[t / 2] >> 4 : vector[t / 2] & 15;
+}
+
+// Half the shift, rounded toward zero from one step nearer zero.
+int HalfShift(int s) { return s >= 0 ? (s - 1) / 2 : (s + 1) / 2; }
+
+bool InGrid(int row, int col) {
+  return row >= 0 && row < kGridRows && col >= 0 && col < kGridCols;
+}
+
+std::uint8_t NormalisedNibble(std::int64_t m, std::int64_t n) {
+  return static_cast<std::uint8_t>(std::min<std::int64_t>(15, (m * 65536 / 3) / n));
+}
+
+}  // namespace
+
+void StartMerge(MergeRunning& running, const FeatureBlock& reference) {
+  for (int cell = 0; cell < kGridCells; ++cell) {
+    for (int t = 0; t < 16; ++t) running.values[cell][t] = Nibble(reference.cellVectors[cell], t);
+    running.weight15[cell] = reference.coverage15[cell];
+    running.weight27[cell] = reference.coverage27[cell];
+  }
+}
+
+void MergeEnrollFeatures(FeatureBlock& result, const FeatureBlock& reference,
+                         const FeatureBlock& other, const std::int32_t* referenceTable,
+                         const std::int32_t* otherTable, MergeRunning& running,
+                         std::int8_t shiftRow, std::int8_t shiftCol, int weight,
+                         std::int32_t* resultTable) {
+  std::memset(&result, 0, sizeof result);
+  MergeRunning next;
+  CodeStream codes{&result.codeRows[0][0]};
+  for (int r = 0; r < kGridRows; ++r) {
+    for (int c = 0; c < kGridCols; ++c) {
+      const int cell = r * kGridCols + c;
+      const int refRow = r - HalfShift(shiftRow), refCol = c - HalfShift(shiftCol);
+      const int othRow = refRow + shiftRow, othCol = refCol + shiftCol;
+      // A cell off the grid has weight 0 and is never read.
+      const bool refIn = InGrid(refRow, refCol), othIn = InGrid(othRow, othCol);
+      const int ref = refIn ? refRow * kGridCols + refCol : 0;
+      const int oth = othIn ? othRow * kGridCols + othCol : 0;
+
+      const std::int64_t wr = refIn ? running.weight15[ref] : 0;
+      const std::int64_t wo = othIn ? other.coverage15[oth] * weight / 10 : 0;
+      const std::int64_t w = std::max<std::int64_t>(1, wr + wo);
+      std::int64_t m[16], squares = 0;
+      for (int t = 0; t < 16; ++t) {
+        const std::int64_t rv = refIn ? running.values[ref][t] : 0;
+        const std::int64_t ov = othIn ? Nibble(other.cellVectors[oth], t) : 0;
+        m[t] = (rv * wr + ov * wo + w / 2) / w;
+        squares += m[t] * m[t];
+      }
+      std::int64_t n = static_cast<std::int64_t>(TableRoot(static_cast<std::uint64_t>(squares)));
+      if (n == 0) n = 1;
+      for (int j = 0; j < 8; ++j) {
+        result.cellVectors[cell][j] =
+            static_cast<std::uint8_t>(NormalisedNibble(m[2 * j], n) * 16 + NormalisedNibble(m[2 * j + 1], n));
+      }
+      result.coverage15[cell] = std::max(refIn ? reference.coverage15[ref] : std::uint8_t{0},
+                                         othIn ? other.coverage15[oth] : std::uint8_t{0});
+
+      const std::int64_t wr27 = refIn ? running.weight27[ref] : 0;
+      const std::int64_t wo27 = othIn ? other.coverage27[oth] * weight / 10 : 0;
+      const std::int64_t w27 = std::max<std::int64_t>(1, wr27 + wo27);
+      std::int32_t* out = resultTable + cell * kCellResponses;
+      for (int k = 0; k < kCellResponses; ++k) {
+        const std::int64_t rv = refIn ? referenceTable[ref * kCellResponses + k] : 0;
+        const std::int64_t ov = othIn ? otherTable[oth * kCellResponses + k] : 0;
+        out[k] = static_cast<std::int32_t>((rv * wr27 + ov * wo27 + w27 / 2) / w27);
+      }
+      result.coverage27[cell] = std::max(refIn ? reference.coverage27[ref] : std::uint8_t{0},
+                                         othIn ? other.coverage27[oth] : std::uint8_t{0});
+      AppendCellCode(codes, cell, resultTable);
+
+      for (int t = 0; t < 16; ++t) next.values[cell][t] = static_cast<std::int32_t>(m[t]);
+      next.weight15[cell] = static_cast<std::int32_t>(w);
+      next.weight27[cell] = static_cast<std::int32_t>(w27);
+    }
+  }
+  FinishCodeStream(codes);
+  running = next;
+}
+
+}  // namespace veltrum

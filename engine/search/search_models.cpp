@@ -1,0 +1,61 @@
+#include "search/search_models.h"
+
+#include "core/alloc.h"
+#include "core/status.h"
+#include "match/match_block_to_model.h"
+#include "match/shift_search.h"
+#include "model/vein_model.h"
+#include "search/search_stages.h"
+
+namespace veltrum {
+namespace {
+
+const unsigned char* ModelAt(const unsigned char* models, std::size_t i) {
+  return models + i * sizeof(VeinModel);
+}
+
+}  // namespace
+
+int SearchModels(const unsigned char* models, std::size_t count, const VeinFeature& probe,
+                 int* position, int* raw) {
+  auto scores = AllocArray<std::int16_t>(count);
+  auto coarseHistogram = AllocArray<std::int32_t>(kCoarseLevels);
+  auto rawHistogram = AllocArray<std::int32_t>(kRawLevels);
+  if (!scores || !coarseHistogram || !rawHistogram) return kFailed;
+
+  std::int8_t coarse[kCoarseEntries];
+  for (int k = 0; k < kCoarseEntries; ++k) coarse[k] = probe.blocks[0].coarse[k];
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto* modelCoarse =
+        reinterpret_cast<const std::int8_t*>(ModelAt(models, i) + offsetof(VeinModel, coarse));
+    scores[i] = CoarseScreenValue(coarse, modelCoarse);
+    ++coarseHistogram[scores[i]];
+  }
+  const int t1 = KeepThreshold(coarseHistogram.get(), kCoarseLevels, KeepCount(count, kFirstKeep));
+
+  for (std::size_t i = 0; i < count; ++i) {
+    int s = 0;
+    if (scores[i] >= t1) {
+      std::int8_t shiftRow = kShiftSearchFull, shiftCol = 0;
+      s = MatchBlockToModel(shiftRow, shiftCol, LoadModel(ModelAt(models, i)), probe.blocks[0]);
+    }
+    scores[i] = static_cast<std::int16_t>(s);
+    ++rawHistogram[s];
+  }
+  const int t2 = KeepThreshold(rawHistogram.get(), kRawLevels, KeepCount(count, kSecondKeep));
+
+  *raw = 0;
+  *position = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (scores[i] < t2) continue;
+    std::int8_t shiftRow = kShiftSearchFull, shiftCol = 0;
+    const int best = MatchFeatureToModel(shiftRow, shiftCol, LoadModel(ModelAt(models, i)), probe);
+    if (best > *raw) {
+      *raw = best;
+      *position = static_cast<int>(i);
+    }
+  }
+  return kOk;
+}
+
+}  // namespace veltrum

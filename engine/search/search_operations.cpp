@@ -1,0 +1,40 @@
+// The 1:N operations behind VLT_FV_Index and VLT_FV_IndexFeature.
+
+#include "api/operations.h"
+#include "core/status.h"
+#include "search/search_models.h"
+
+namespace veltrum {
+namespace {
+
+// No templates: nothing to search and nothing to allocate.
+bool EmptyList(const int* count, int* position, int* raw) {
+  if (*count > 0) return false;
+  *position = 0;
+  *raw = 0;
+  return true;
+}
+
+}  // namespace
+
+int SearchModelsByImage(const unsigned char* models, const int* count, const unsigned char* image,
+                        int* position, int* raw) {
+  if (models == nullptr) return kNoTemplates;
+  if (image == nullptr) return kNoImage;
+  if (EmptyList(count, position, raw)) return kOk;
+  VeinFeature probe;
+  if (const int status = ExtractMatchFeature(image, reinterpret_cast<unsigned char*>(&probe));
+      status != kOk) {
+    return status;
+  }
+  return SearchModels(models, static_cast<std::size_t>(*count), probe, position, raw);
+}
+
+int SearchModelsByFeature(const unsigned char* models, const int* count,
+                          const unsigned char* feature, int* position, int* raw) {
+  if (models == nullptr || feature == nullptr) return kNoTemplates;
+  if (EmptyList(count, position, raw)) return kOk;
+  return SearchModels(models, static_cast<std::size_t>(*count), LoadFeature(feature), position, raw);
+}
+
+}  // namespace veltrum

@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "api/operations.h"
+#include "core/alloc.h"
+#include "match_fixtures.h"
+#include "search/search_stages.h"
+#include "veltrum.h"
+
+namespace {
+
+using veltrum::VeinModel;
+
+std::vector<unsigned char> ModelList(const std::vector<const VeinModel*>& models) {
+  std::vector<unsigned char> bytes(models.size() * sizeof(VeinModel));
+  for (std::size_t i = 0; i < models.size(); ++i) {
+    std::memcpy(bytes.data() + i * sizeof(VeinModel), models[i], sizeof(VeinModel));
+  }
+  return bytes;
+}
+
+TEST(CoarseScreen, DotProductIsMovedIntoFifteenBits) {
+  struct Case {
+    std::vector<std::int8_t> probe, model;
+    int value;
+  };
+  const Case cases[] = {
+      {{}, {}, 16384},
+      {{127, 127, 127, 127, 127}, {127, 127, 127, 127, 8}, 32767},             // 65532
+      {{127, 127, 127, 127, 127}, {127, 127, 127, 127, 7}, 32735},             // 65405
+      {{127, 127, 127, 127, 127, 1}, {-127, -127, -127, -127, -8, -1}, 0},     // -65533
+      {{127, 127, 127, 127, 127}, {-127, -127, -127, -127, -8}, 1},            // -65532
+      {std::vector<std::int8_t>(240, 127), std::vector<std::int8_t>(240, 127), 32767},
+      {std::vector<std::int8_t>(240, 127), std::vector<std::int8_t>(240, -128), 0},
+  };
+  for (const auto& c : cases) {
+    std::int8_t probe[240] = {}, model[240] = {};
+    std::copy(c.probe.begin(), c.probe.end(), probe);
+    std::copy(c.model.begin(), c.model.end(), model);
+    EXPECT_EQ(veltrum::CoarseScreenValue(probe, model), c.value);
+  }
+}
+
+TEST(KeepThreshold, AdmitsTheKeepCountAndEveryTie) {
+  struct Case {
+    const char* what;
+    std::vector<int> values;
+    std::size_t keep;
+    int threshold;
+  };
+  std::vector<int> distinct(500);
+  for (int i = 0; i < 500; ++i) distinct[i] = 1000 + 7 * i;
+  const Case cases[] = {
+      {"500 distinct: the 101st highest", distinct, 100, 1000 + 7 * 399},
+      {"fewer than keep + 1: everything", std::vector<int>(30, 5000), 30, 0},
+      {"all equal above keep: all of them", std::vector<int>(200, 5000), 100, 5000},
+      {"exactly keep + 1", std::vector<int>(101, 9), 100, 9},
+      {"no values", {}, 100, 0},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::int32_t> histogram(veltrum::kCoarseLevels);
+    for (int v : c.values) ++histogram[v];
+    EXPECT_EQ(veltrum::KeepThreshold(histogram.data(), veltrum::kCoarseLevels, c.keep), c.threshold)
+        << c.what;
+  }
+  EXPECT_EQ(veltrum::KeepCount(30, 100), 30u);
+  EXPECT_EQ(veltrum::KeepCount(10000, 100), 100u);
+}
+
+class Search : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(VLT_FV_Init(0), 0); }
+  const std::vector<unsigned char> probeImage = matchtest::FingerCapture(700, 3);
+  const unsigned char* probeFeature =
+      reinterpret_cast<const unsigned char*>(&matchtest::FingerFeature(700, 3));
+};
+
+TEST_F(Search, FindsTheGenuineTemplateAmongDecoys) {
+  std::vector<const VeinModel*> decoys;
+  for (std::uint64_t seed = 701; seed < 711; ++seed) decoys.push_back(&matchtest::FingerModel(seed));
+  struct Case {
+    int count, genuineAt;
+  };
+  // Past 101 templates the coarse screen and both keep thresholds take part.
+  const Case cases[] = {{1, 0}, {10, 7}, {30, 0}, {30, 29}, {160, 123}};
+  for (const auto& c : cases) {
+    std::vector<const VeinModel*> list;
+    for (int i = 0; i < c.count; ++i) list.push_back(decoys[i % decoys.size()]);
+    list[c.genuineAt] = &matchtest::FingerModel(700);
+    const auto bytes = ModelList(list);
+    int count = c.count, byImage = -1, byFeature = -1;
+    float simImage = -1, simFeature = -1;
+    ASSERT_EQ(VLT_FV_Index(bytes.data(), &count, probeImage.data(), &byImage, &simImage), 0);
+    ASSERT_EQ(VLT_FV_IndexFeature(bytes.data(), &count, probeFeature, &byFeature, &simFeature), 0);
+    EXPECT_EQ(byImage, c.genuineAt) << c.count;
+    EXPECT_EQ(byFeature, c.genuineAt) << c.count;
+    EXPECT_GE(simFeature, 0.7f) << c.count;
+    EXPECT_EQ(simImage, simFeature);
+    EXPECT_EQ(count, c.count);  // read, never written
+  }
+}
+
+TEST_F(Search, EqualTemplatesGiveTheLowerIndex) {
+  const VeinModel& genuine = matchtest::FingerModel(700);
+  const VeinModel& decoy = matchtest::FingerModel(701);
+  const auto bytes = ModelList({&decoy, &decoy, &genuine, &decoy, &genuine, &genuine});
+  int count = 6, position = -1;
+  float similarity = -1;
+  ASSERT_EQ(VLT_FV_IndexFeature(bytes.data(), &count, probeFeature, &position, &similarity), 0);
+  EXPECT_EQ(position, 2);
+}
+
+TEST_F(Search, NoTemplatesAnswerPositionZeroWithoutAllocating) {
+  const auto bytes = ModelList({&matchtest::FingerModel(700)});
+  for (int count : {0, -1, -100000}) {
+    int position = -1, raw = -1;
+    veltrum::FailNthAllocation(1);  // any allocation would fail the call
+    EXPECT_EQ(veltrum::SearchModelsByFeature(bytes.data(), &count, probeFeature, &position, &raw), 0);
+    EXPECT_EQ(position, 0);
+    EXPECT_EQ(raw, 0);
+    position = raw = -1;
+    EXPECT_EQ(veltrum::SearchModelsByImage(bytes.data(), &count, probeImage.data(), &position, &raw), 0);
+    EXPECT_EQ(position, 0);
+    EXPECT_EQ(raw, 0);
+    veltrum::FailNthAllocation(0);
+    float similarity = -1;
+    EXPECT_EQ(VLT_FV_IndexFeature(bytes.data(), &count, probeFeature, &position, &similarity), 0);
+    EXPECT_EQ(similarity, 0.0f);
+  }
+}
+
+TEST_F(Search, FailuresLeaveThePositionAndSimilarity) {
+  const auto bytes = ModelList({&matchtest::FingerModel(700)});
+  const std::vector<unsigned char> flat(320 * 240, 90);
+  int count = 1, position = -7;
+  float similarity = 0.5f;
+  EXPECT_EQ(VLT_FV_Index(bytes.data(), &count, flat.data(), &position, &similarity), 3002);
+  for (int n = 1; n <= 3; ++n) {  // the score arrays
+    veltrum::FailNthAllocation(n);
+    EXPECT_EQ(VLT_FV_IndexFeature(bytes.data(), &count, probeFeature, &position, &similarity), -1);
+  }
+  veltrum::FailNthAllocation(0);
+  EXPECT_EQ(position, -7);
+  EXPECT_EQ(similarity, 0.5f);
+}
+
+}  // namespace
