@@ -23,6 +23,8 @@ void withdrawClosed(const FvDevContext* context);
 // The open contexts in the order of opening.
 std::vector<ContextRef> openContexts();
 bool isListed(const FvDevContext* context);
+// Gives back the list's memory once it is empty.
+void releaseOpenList();
 
 // The close sequence, with the lifecycle lock already held.
 void closeDeviceContextLocked(FvDevContext& context);

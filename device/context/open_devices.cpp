@@ -78,6 +78,12 @@ bool isListed(const FvDevContext* context) {
                      [&](const OpenDevice& d) { return d.context.get() == context; });
 }
 
+void releaseOpenList() {
+  OpenDevices& open = openDevices();
+  std::lock_guard<std::mutex> guard(open.lock);
+  std::vector<OpenDevice>().swap(open.list);
+}
+
 std::vector<ContextRef> openContexts() {
   OpenDevices& open = openDevices();
   std::lock_guard<std::mutex> guard(open.lock);

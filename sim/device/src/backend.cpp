@@ -1,6 +1,7 @@
 // The driver side of the USB port: handles, driver requests, faults and the request trace.
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "control_requests.h"
 #include "fvplatform/usb_requests.h"
@@ -279,6 +280,8 @@ class SimBackend final : public fvplat::UsbBackend {
 }  // namespace simdev
 
 extern "C" __attribute__((visibility("default"))) fvplat::UsbBackend* FvUsbBackendEntry() {
-  static simdev::SimBackend backend;
-  return &backend;
+  // Never destroyed: device workers may still send requests while the process exits.
+  alignas(simdev::SimBackend) static unsigned char storage[sizeof(simdev::SimBackend)];
+  static simdev::SimBackend* backend = new (storage) simdev::SimBackend;
+  return backend;
 }
