@@ -1,10 +1,11 @@
-// Calibration of the exposure steps: passes from exposure 0 up to the first accepted frame, with
-// the steps grown while passes get shorter and shrunk when a pass overshoots the band. The
-// worker is stopped throughout; calibration polls the finger itself and gives up without one.
+// Calibration of the exposure steps on the device: each pass runs from exposure 0 up to the
+// first accepted frame. The worker is stopped throughout; calibration polls the finger itself
+// and gives up without one, and it is bounded by passes, by steps and by time.
 
-#include <cmath>
+#include <cstring>
 
 #include "acquire/acquire_frame.h"
+#include "acquire/calibration_schedule.h"
 #include "common/log.h"
 #include "context/context_internal.h"
 #include "context/device_ops.h"
@@ -14,28 +15,15 @@
 namespace dravex {
 namespace {
 
-constexpr float kStartSteps[4] = {32, 16, 8, 4};
-constexpr int kNoCount = 16777215;
 // Bounds that a finger on a working device never reaches; they end a calibration that cannot
-// converge (a finger lifted halfway, a device that no longer answers as it did).
+// converge (a finger lifted halfway, a device that no longer answers as it did). Every open
+// and close in the process waits for calibration, so its time is bounded too.
 constexpr int kMaxStepsPerPass = 200;
 constexpr int kMaxPasses = 32;
+constexpr std::uint64_t kMaxCalibrationMs = 30000;
+constexpr DWORD kSettleMs = 35;
 
-enum class PassEnd { Accepted, Overshot, NoFinger, TooLong };
-
-struct PassResult {
-  PassEnd end;
-  int count = 0;  // rejected steps below the band before the accepted one
-};
-
-struct Steps {
-  float s[4];
-  void scale(float factor) {
-    for (float& v : s) v *= factor;
-  }
-};
-
-void storeSteps(FvDevContext& context, const Steps& steps) {
+void storeSteps(FvDevContext& context, const CalibrationSteps& steps) {
   std::lock_guard<std::recursive_mutex> lock(context.deviceLock);
   for (int i = 0; i < 4; ++i) context.params.steps[i] = steps.s[i];
 }
@@ -45,15 +33,17 @@ bool fingerStillThere(FvDevContext& context) {
   return context.openFlag && context.fingerState == kFingerPresent;
 }
 
-// One pass: from exposure 0, acquisition steps into the scratch frame until one accepts.
-PassResult runPass(FvDevContext& context) {
+// One pass with `steps`: from exposure 0, acquisition steps into the scratch frame until one
+// accepts, overshoots, or the pass has to stop.
+PassOutcome runPass(FvDevContext& context, const CalibrationSteps& steps, std::uint64_t deadline) {
+  storeSteps(context, steps);
   setExposure(&context, 0);
-  Sleep(35);
+  Sleep(kSettleMs);
   int bytes = 0;
   grabRawFrame(context, context.raw, &bytes);  // the first frame after the change is not used
-  PassResult result{PassEnd::TooLong};
+  PassOutcome outcome{PassEnd::kStopped};
   for (int step = 0; step < kMaxStepsPerPass; ++step) {
-    if (!fingerStillThere(context)) return {PassEnd::NoFinger};
+    if (fvplat::ClockMs() >= deadline || !fingerStillThere(context)) return {PassEnd::kStopped};
     int accepted, lastLevel, bandHigh;
     {
       std::lock_guard<std::mutex> frame(context.frameLock);
@@ -61,12 +51,13 @@ PassResult runPass(FvDevContext& context) {
       std::lock_guard<std::recursive_mutex> device(context.deviceLock);
       lastLevel = context.params.lastLevel;
       bandHigh = context.params.bandHigh;
+      outcome.exposure = context.params.exposure;
     }
-    if (accepted) return {PassEnd::Accepted, result.count};
-    if (lastLevel > bandHigh) return {PassEnd::Overshot};
-    ++result.count;
+    if (accepted) return {PassEnd::kAccepted, outcome.count, outcome.exposure};
+    if (lastLevel > bandHigh) return {PassEnd::kOvershot};
+    ++outcome.count;
   }
-  return result;
+  return {PassEnd::kStopped};
 }
 
 // Restarts the worker however calibration ends.
@@ -80,60 +71,51 @@ struct WorkerRestart {
   }
 };
 
+int calibrateLocked(FvDevContext& context) {
+  stopWorker(context);
+  WorkerRestart restart{context};
+  if (!fingerStillThere(context)) return 0;
+
+  int savedExposure;
+  float savedSteps[4];
+  {
+    std::lock_guard<std::recursive_mutex> lock(context.deviceLock);
+    savedExposure = context.params.exposure;
+    std::memcpy(savedSteps, context.params.steps, sizeof savedSteps);  // packed: bytewise
+  }
+  const std::uint64_t deadline = fvplat::ClockMs() + kMaxCalibrationMs;
+  const CalibrationResult result = scheduleCalibration(
+      [&](const CalibrationSteps& steps) { return runPass(context, steps, deadline); }, kMaxPasses);
+
+  std::lock_guard<std::recursive_mutex> lock(context.deviceLock);
+  if (!result.tuned) {
+    // Only what calibration changed goes back; a device number set meanwhile stays.
+    std::memcpy(context.params.steps, savedSteps, sizeof savedSteps);
+    setExposure(&context, savedExposure);
+    return 0;
+  }
+  logMessage(0, "default sessor %d\n", result.startExposure);
+  storeSteps(context, result.steps);
+  context.params.startExposure = result.startExposure;
+  ContextMemory memory(context);
+  saveParamBlock(memory, context.params);
+  return 0;
+}
+
 }  // namespace
 
 int calibrateExposureSteps(FvDevContext* context) {
   if (context == nullptr) return 0;
   std::lock_guard<std::mutex> life(lifecycleLock());
-  stopWorker(*context);
-  WorkerRestart restart{*context};
-  if (!fingerStillThere(*context)) return 0;
+  // A context closed before the lock was ours gets no worker again.
+  if (!isListed(context)) return 0;
+  return calibrateLocked(*context);
+}
 
-  FvParamBlock saved;
-  {
-    std::lock_guard<std::recursive_mutex> lock(context->deviceLock);
-    saved = context->params;
-  }
-  Steps steps{{kStartSteps[0], kStartSteps[1], kStartSteps[2], kStartSteps[3]}};
-  Steps bestSteps = steps;
-  int bestExposure = saved.exposure;
-  int bestCount = kNoCount;
-  storeSteps(*context, steps);
-
-  for (int pass = 0; pass < kMaxPasses; ++pass) {
-    PassResult result = runPass(*context);
-    if (result.end == PassEnd::Overshot) {
-      steps.scale(0.8f);
-      storeSteps(*context, steps);
-      continue;
-    }
-    if (result.end != PassEnd::Accepted) break;
-    logMessage(0, "tiaozheng %f %f %f %f  curCount %d\n", steps.s[0], steps.s[1], steps.s[2], steps.s[3],
-               result.count);
-    if (result.count >= bestCount) break;
-    steps.scale(1.2f);
-    storeSteps(*context, steps);
-    bestCount = result.count;
-    bestSteps = steps;
-    std::lock_guard<std::recursive_mutex> lock(context->deviceLock);
-    bestExposure = context->params.exposure;
-  }
-
-  if (bestCount == kNoCount) {  // no pass ever finished: leave the device as it was
-    {
-      std::lock_guard<std::recursive_mutex> lock(context->deviceLock);
-      context->params = saved;
-    }
-    setExposure(context, saved.exposure);
-    return 0;
-  }
-  logMessage(0, "default sessor %d\n", bestExposure);
-  std::lock_guard<std::recursive_mutex> lock(context->deviceLock);
-  storeSteps(*context, bestSteps);
-  context->params.startExposure = bestExposure;
-  ContextMemory memory(*context);
-  saveParamBlock(memory, context->params);
-  return 0;
+int calibrateCurrentDevice() {
+  std::lock_guard<std::mutex> life(lifecycleLock());
+  ContextRef context = currentContext();
+  return context ? calibrateLocked(*context) : 0;
 }
 
 }  // namespace dravex

@@ -148,10 +148,7 @@ int fvdev_getPDdate_ex(FvDevHandle handle, int* date) {
 }
 int fvdev_getPD(int* date) { return fvdev_getPDdate_ex(currentHandle(), date); }
 
-int fvdev_setpara() {
-  ContextRef context = currentContext();
-  return context ? calibrateExposureSteps(context.get()) : 0;
-}
+int fvdev_setpara() { return calibrateCurrentDevice(); }
 
 int fvdev_grab_ex(FvDevHandle handle, unsigned char* buffer, unsigned* length) {
   ContextRef context = lookupContext(handle);

@@ -48,6 +48,7 @@ int closeDeviceContext(FvDevHandle handle) {
 void closeAllDeviceContexts() {
   std::lock_guard<std::mutex> life(lifecycleLock());
   for (const ContextRef& context : openContexts()) closeDeviceContextLocked(*context);
+  releaseOpenList();  // the list is never destroyed: its memory goes back with the library
 }
 
 }  // namespace dravex

@@ -52,5 +52,7 @@ int exposureStep(FvDevContext* context, int level, int* exposure);
 // them with the start exposure that got there fastest. Without a finger it returns at once and
 // writes nothing. Returns 0, as the export does.
 int calibrateExposureSteps(FvDevContext* context);
+// The same on the current device, taken under the lock that opens and closes take.
+int calibrateCurrentDevice();
 
 }  // namespace dravex

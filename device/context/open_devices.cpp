@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
 #include <vector>
 
 #include "context/context_internal.h"
@@ -23,10 +24,12 @@ struct OpenDevices {
   std::uintptr_t nextToken = 0x1001;  // odd, so never a context's address; never reused
 };
 
-// Unload closes the devices still listed before the library's static objects are destroyed.
+// Never destroyed: a process that returns from main with a device open runs the library's
+// unload after static objects are gone, and unload still closes the devices listed here.
 OpenDevices& openDevices() {
-  static OpenDevices instance;
-  return instance;
+  alignas(OpenDevices) static unsigned char storage[sizeof(OpenDevices)];
+  static OpenDevices* instance = new (storage) OpenDevices;
+  return *instance;
 }
 
 std::uintptr_t tokenOf(FvDevHandle handle) { return reinterpret_cast<std::uintptr_t>(handle); }
@@ -40,8 +43,10 @@ const OpenDevice* findLocked(const OpenDevices& open, std::uintptr_t token) {
 }  // namespace
 
 std::mutex& lifecycleLock() {
-  static std::mutex lock;
-  return lock;
+  // Outlives static objects, as the open list does.
+  alignas(std::mutex) static unsigned char storage[sizeof(std::mutex)];
+  static std::mutex* lock = new (storage) std::mutex;
+  return *lock;
 }
 
 FvDevHandle publishOpened(const ContextRef& context) {
@@ -64,6 +69,19 @@ void withdrawClosed(const FvDevContext* context) {
   open.list.erase(it);
   // Only closing the current device hands the slot on, to the first device still open.
   open.current = open.current == token && !open.list.empty() ? open.list.front().token : 0;
+}
+
+bool isListed(const FvDevContext* context) {
+  OpenDevices& open = openDevices();
+  std::lock_guard<std::mutex> guard(open.lock);
+  return std::any_of(open.list.begin(), open.list.end(),
+                     [&](const OpenDevice& d) { return d.context.get() == context; });
+}
+
+void releaseOpenList() {
+  OpenDevices& open = openDevices();
+  std::lock_guard<std::mutex> guard(open.lock);
+  std::vector<OpenDevice>().swap(open.list);
 }
 
 std::vector<ContextRef> openContexts() {

@@ -1,18 +1,14 @@
 // The worker thread of one context: each turn reopens a lost device, polls the finger, and
 // acquires while no accepted frame waits.
 
-#include <algorithm>
 #include <atomic>
 
 #include "acquire/acquire_frame.h"
-#include "api/last_error.h"
-#include "common/dev_info.h"
 #include "common/log.h"
 #include "context/context_internal.h"
 #include "context/device_ops.h"
 #include "fvplatform/clock.h"
 #include "fvplatform/window.h"
-#include "params/param_store.h"
 #include "protocol/fvdev_protocol.h"
 
 namespace dravex {
@@ -24,15 +20,9 @@ constexpr DWORD kTurnPauseMs = 1;
 
 std::atomic<int> g_runningWorkers{0};
 
-bool deviceUsable(FvDevContext& context) {
-  std::lock_guard<std::recursive_mutex> lock(context.deviceLock);
-  return context.openFlag && context.device && FVDEVLib_is_open(context.device.get());
-}
-
-// A lost device is opened again by its index, with fresh information and parameters. Its
-// finger, backlight and frame state start over, so a finger still lying there is seen anew.
+// A lost device is opened again by its index, with fresh information and parameters.
 bool reopenStep(FvDevContext& context) {
-  if (deviceUsable(context)) return true;
+  if (contextHealthy(context)) return true;
   logMessage(0, "reopen dev\n");
   if (context.index >= FVDEVLib_get_count()) {
     Sleep(kReopenPauseMs);
@@ -42,24 +32,8 @@ bool reopenStep(FvDevContext& context) {
   {
     std::lock_guard<std::recursive_mutex> lock(context.deviceLock);
     FVDEVLib_close(std::move(context.device));
-    std::unique_ptr<FvDevice> device = FVDEVLib_open(context.index);
-    FvDevInfo info{};
-    if (device && FVDEVLib_get_info(device.get(), &info)) {
-      logMessage(0, "open %d FVDEV-device ok!\n", context.index);
-      context.info = info;
-      noteDeviceType(devInfoType(info));
-      allocateFrameBuffers(context);
-      context.device = std::move(device);
-      ContextMemory memory(context);
-      loadParamBlock(memory, context.info, context.params);
-      context.fingerState = 0;
-      context.backlight = 0;
-      context.newFrame = 0;
-      context.openFlag = 1;
-      reopened = true;
-    } else {
-      logMessage(0, "open %d FVDEV-device failed!\n", context.index);
-    }
+    std::unique_ptr<FvDevice> device = openUsbDevice(context.index);
+    reopened = device && bringUpDevice(context, std::move(device), BringUp::kReopen);
   }
   if (!reopened) Sleep(kReopenPauseMs);
   return reopened;
@@ -89,12 +63,8 @@ void deviceThreadProc(FvDevContext* context) {
       Sleep(kTurnPauseMs);  // a turn that could not finish is simply tried again
     }
   }
-  bool hadDevice;
-  {
-    std::lock_guard<std::recursive_mutex> lock(context->deviceLock);
-    hadDevice = context->device != nullptr;
-  }
-  if (hadDevice && context->preview != nullptr) InvalidateRect(context->preview, nullptr, TRUE);
+  // Also after a reopen that failed: the preview shows a frame no longer coming.
+  if (context->preview != nullptr) InvalidateRect(context->preview, nullptr, TRUE);
   --g_runningWorkers;
 }
 
@@ -131,14 +101,6 @@ void pollFingerStep(FvDevContext& context) {
     fingerLeft(context);
   }
   context.fingerState = state;
-}
-
-void allocateFrameBuffers(FvDevContext& context) {
-  std::size_t bytes = static_cast<std::size_t>(devInfoWidth(context.info)) * devInfoHeight(context.info);
-  // The 16-bit grab always delivers a whole 640 x 480 frame, whatever size the device reports.
-  if (isTwoSensorType(devInfoType(context.info))) bytes = std::max<std::size_t>(bytes, 640 * 480);
-  context.raw.assign(bytes, 0);
-  if (context.scratch.empty()) context.scratch.assign(kFrameBytes, 0);
 }
 
 void startWorker(FvDevContext& context) {

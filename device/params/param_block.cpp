@@ -66,6 +66,32 @@ FvParamBlock defaultParamBlock(const FvDevInfo& info) {
   return block;
 }
 
+FvParamBlock withFieldsInRange(const FvParamBlock& block, const FvDevInfo& info) {
+  const FvParamBlock defaults = defaultParamBlock(info);
+  FvParamBlock checked = block;
+  const auto isLevel = [](int v) { return v >= 0 && v <= 255; };
+  if (!isLevel(block.bandLow) || !isLevel(block.bandHigh) || block.bandLow > block.bandHigh) {
+    checked.bandLow = defaults.bandLow;
+    checked.bandHigh = defaults.bandHigh;
+  }
+  const auto isExposure = [](int v) { return v >= 0 && v <= 0xFFFF; };
+  if (!isExposure(block.exposure)) checked.exposure = defaults.exposure;
+  if (!isExposure(block.startExposure)) checked.startExposure = defaults.startExposure;
+  // Packed floats: copied bytewise.
+  float steps[4];
+  std::memcpy(steps, block.steps, sizeof steps);
+  for (float step : steps) {
+    if (!(step > 0.0f && step <= 65535.0f)) {  // false for NaN too
+      std::memcpy(checked.steps, defaults.steps, sizeof steps);
+      break;
+    }
+  }
+  float threshold;
+  std::memcpy(&threshold, &block.threshold, sizeof threshold);
+  if (!(threshold > 0.0f && threshold <= 1.0f)) checked.threshold = defaults.threshold;
+  return checked;
+}
+
 bool hasParamBlockFrame(const FvParamBlock& block) {
   return block.magic == kParamMagic && std::memcmp(block.signature, kSignature, sizeof kSignature) == 0;
 }

@@ -68,6 +68,12 @@ int sensorClass(const FvDevInfo& info);
 // The block a device without a valid one gets: the fixed defaults and those of its sensor.
 FvParamBlock defaultParamBlock(const FvDevInfo& info);
 
+// The block with every field the library reads checked on its own: a field out of its range
+// (a band whose low end lies above its high end, exposures beyond 16 bits, steps that are not
+// finite numbers in 0 < s <= 65535, a threshold that is not a number in 0 < t <= 1) takes its
+// default for the device.
+FvParamBlock withFieldsInRange(const FvParamBlock& block, const FvDevInfo& info);
+
 // Magic and signature are ours: the block was written by some edition of this library.
 bool hasParamBlockFrame(const FvParamBlock& block);
 // ... and by this edition.

@@ -6,7 +6,8 @@ bool loadParamBlock(OnboardMemory& memory, const FvDevInfo& info, FvParamBlock& 
   FvParamBlock stored{};
   bool readOk = memory.read(kParamBlockOffset, &stored, sizeof stored);
   if (readOk && isCurrentParamBlock(stored)) {
-    mirror = stored;
+    // Trusted as a whole, not field by field: a field out of range is its default here alone.
+    mirror = withFieldsInRange(stored, info);
     return true;
   }
   mirror = defaultParamBlock(info);

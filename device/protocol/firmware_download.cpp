@@ -18,7 +18,11 @@ bool FVDEVLib_download_firmware(FvDevice* device) {
                            kFirmwareImage.data() + at, kChunk) && ok;
   }
   ok = FVDEVLib_ctrl_out(device, kReqFirmware, 0, kControllerHold, &release, 1) && ok;
-  return device->usb.Reconnect() && ok;
+  ok = device->usb.Reconnect() && ok;
+  // The controller comes back as a new device that the old handle no longer reaches: it is
+  // opened again by its index, or counts as lost.
+  device->lost = !device->usb.Open(device->usb.m_index);
+  return ok && !device->lost;
 }
 
 }  // namespace dravex

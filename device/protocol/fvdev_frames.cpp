@@ -26,18 +26,10 @@ bool FVDEVLib_bulk_read(FvDevice* device, int /*sensor*/, std::uint8_t* buffer, 
   if (ep == nullptr) return false;
   const std::uint32_t wanted = *length;
   ep->SetXferSize(wanted);
-  fvplat::UsbOverlapped overlapped;
-  XferContext context = ep->BeginDataXfer(buffer, wanted, overlapped);
-  const bool pending = ep->m_lastError == kXferIoPending;
-  if (!ep->WaitForXfer(overlapped, kBulkReadWaitMs)) {
-    ep->Abort();
-    // The abort has completed the request; it must not outlive its buffers.
-    if (pending) overlapped.event().Wait(fvplat::kWaitForever);
-  }
-  std::uint32_t received = 0;
-  const bool finished = ep->FinishDataXfer(buffer, received, overlapped, context);
+  std::uint32_t received = wanted;
+  const XferEnd end = ep->Transfer(buffer, received, kBulkReadWaitMs);
   *length = received;
-  return finished && received == wanted;
+  return end == XferEnd::kDone && received == wanted;
 }
 
 bool FVDEVLib_grab(FvDevice* device, std::uint8_t* buffer, unsigned* length) {

@@ -19,7 +19,11 @@ bool VendorRequest(FvDevice* device, std::uint8_t direction, std::uint8_t code,
   CControlEndPoint& ep = *device->usb.m_controlEndPoint;
   ep.SetRequest(kToDevice, kVendorRequest, direction, code, wValue, wIndex);
   std::uint32_t transferred = static_cast<std::uint32_t>(length);
-  return ep.XferData(buffer, transferred);
+  const XferEnd end = ep.Transfer(buffer, transferred, ep.m_timeout);
+  // A device that lets a request run out its time no longer answers: nothing more is sent.
+  if (end == XferEnd::kTimedOut) device->lost = true;
+  // Fewer bytes than asked for is a failed request, whatever the driver's status says.
+  return end == XferEnd::kDone && transferred == static_cast<std::uint32_t>(length);
 }
 
 bool SendExposure(FvDevice* device, std::uint16_t wIndex, int exposure, const int (&gains)[4]) {
@@ -75,7 +79,8 @@ void FVDEVLib_close(std::unique_ptr<FvDevice> device) {
 }
 
 bool FVDEVLib_is_open(const FvDevice* device) {
-  return device != nullptr && device->usb.IsOpen() && device->usb.m_controlEndPoint != nullptr;
+  return device != nullptr && !device->lost && device->usb.IsOpen() &&
+         device->usb.m_controlEndPoint != nullptr;
 }
 
 bool FVDEVLib_ctrl_in(FvDevice* device, std::uint8_t code, std::uint16_t wIndex,
@@ -91,12 +96,13 @@ bool FVDEVLib_ctrl_out(FvDevice* device, std::uint8_t code, std::uint16_t wIndex
 
 bool FVDEVLib_get_info(FvDevice* device, FvDevInfo* out) {
   if (!FVDEVLib_is_open(device)) return false;
-  FvDevInfo& info = device->info;
-  info = {};
+  FvDevInfo info{};
   info.marker0 = 0x0200;
   info.marker1 = 0x2015;
   info.marker2 = 0x0123;
   const bool ok = FVDEVLib_ctrl_in(device, kReqInfo, 0, 0, info.deviceInfo, kInfoAnswerSize);
+  // The gain rule reads the device's information: only a whole answer replaces it.
+  if (ok) device->info = info;
   if (out != nullptr) *out = info;
   return ok;
 }

@@ -33,11 +33,14 @@ inline constexpr std::uint32_t kBulkReadWaitMs = 1000;
 inline constexpr int kFingerPresent = 3;
 
 // One opened capture device: its USB device and the information it reported last, whose
-// product id decides the gain bits of this device's exposure requests.
+// product id decides the gain bits of this device's exposure requests. A device that let a
+// control request run out its time, or that re-enumerates after a firmware download, is lost:
+// every later request fails at once until it is opened again.
 struct FvDevice {
   FvDevice() : usb(nullptr, kFvDeviceClass, false) {}
   CUsbDevice usb;
   FvDevInfo info{};
+  bool lost = false;
 };
 
 // Product-id bits ORed into every gain word (0 for ids that take the gains as they are).
@@ -53,14 +56,14 @@ std::unique_ptr<FvDevice> FVDEVLib_open(int index);
 void FVDEVLib_close(std::unique_ptr<FvDevice> device);
 bool FVDEVLib_is_open(const FvDevice* device);
 
-// One vendor request to the device, 10 s time-out.
+// One vendor request to the device, 10 s time-out; fewer bytes than `length` is a failure.
 bool FVDEVLib_ctrl_in(FvDevice* device, std::uint8_t code, std::uint16_t wIndex,
                       std::uint16_t wValue, std::uint8_t* buffer, int length);
 bool FVDEVLib_ctrl_out(FvDevice* device, std::uint8_t code, std::uint16_t wIndex,
                        std::uint16_t wValue, const std::uint8_t* buffer, int length);
 
-// Markers 0x0200, 0x2015, 0x0123 and the 25-byte answer of 0xB0, kept in the device and copied
-// to out (also when the read failed; then the answer part is zero).
+// Markers 0x0200, 0x2015, 0x0123 and the 25-byte answer of 0xB0, copied to out (also when the
+// read failed; then the answer part is zero). Only a whole answer replaces the device's own.
 bool FVDEVLib_get_info(FvDevice* device, FvDevInfo* out);
 // *state = 3 when a finger lies on the sensor, else 0.
 bool FVDEVLib_get_finger(FvDevice* device, int* state);

@@ -86,11 +86,7 @@ void CUsbDevice::Close() {
 
 bool CUsbDevice::Reconnect() {
   if (!IsOpen()) return false;
-  fvplat::UsbOverlapped overlapped;
-  const fvplat::UsbIo io =
-      fvplat::UsbIoctl(m_handle, usb::kIoctlReconnect, nullptr, 0, nullptr, 0, overlapped, nullptr);
-  if (io == fvplat::UsbIo::kPending) overlapped.event().Wait(fvplat::kWaitForever);
-  return overlapped.Result(nullptr);
+  return DriverCall(m_handle, usb::kIoctlReconnect, nullptr, 0, nullptr, 0);
 }
 
 int CUsbDevice::EndPointCount() const {
@@ -137,11 +133,7 @@ void CUsbDevice::ReadStrings() {
 }
 
 bool CUsbDevice::DriverQuery(std::uint32_t code, void* out, std::uint32_t outLength) {
-  fvplat::UsbOverlapped overlapped;
-  const fvplat::UsbIo io =
-      fvplat::UsbIoctl(m_handle, code, nullptr, 0, out, outLength, overlapped, nullptr);
-  if (io == fvplat::UsbIo::kPending) overlapped.event().Wait(fvplat::kWaitForever);
-  return overlapped.Result(nullptr);
+  return DriverCall(m_handle, code, nullptr, 0, out, outLength);
 }
 
 void CUsbDevice::ReadDriverFacts() {
@@ -165,6 +157,8 @@ CUsbDevice::ConfigRead CUsbDevice::ReadConfiguration(std::uint8_t index) {
   std::vector<std::uint8_t> whole(total, 0);
   length = total;
   if (!GetDescriptor(2, index, 0, whole.data(), length)) return ConfigRead::kUnread;
+  // Cut short, even at a descriptor boundary, it would hide interfaces and endpoints.
+  if (length < total) return ConfigRead::kMalformed;
   UsbConfiguration config;
   if (!ParseConfigDescriptor(whole.data(), length, &config.descriptor)) return ConfigRead::kMalformed;
   for (const UsbInterfaceDescriptor& i : config.descriptor.interfaces) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <mutex>
 
 #include "fvplatform/usb_requests.h"
 
@@ -104,26 +106,79 @@ bool CUsbEndPoint::WaitForXfer(fvplat::UsbOverlapped& overlapped, std::uint32_t 
   return overlapped.event().Wait(ms);
 }
 
-bool CUsbEndPoint::XferData(std::uint8_t* buffer, std::uint32_t& length) {
+namespace {
+
+// A request with everything the driver may still write into: its completion record, the
+// transfer request and a buffer for data the driver delivers.
+struct InFlight {
   fvplat::UsbOverlapped overlapped;
-  XferContext context = BeginDataXfer(buffer, length, overlapped);
-  const bool pending = m_lastError == kXferIoPending;
-  const bool waited = WaitForXfer(overlapped, m_timeout);
-  if (!waited && pending) {
-    // Aborting completes the request; it must finish before its buffers go away.
-    Abort();
-    overlapped.event().Wait(fvplat::kWaitForever);
-  }
-  const bool finished = FinishDataXfer(buffer, length, overlapped, context);
-  return waited && finished;
+  XferContext context;
+  std::vector<std::uint8_t> staging;
+};
+
+// A request the driver did not end even after an abort stays here for the process, so its
+// buffers outlive whatever the driver still does with them.
+void abandon(std::unique_ptr<InFlight> request) {
+  static std::mutex* lock = new std::mutex;
+  static auto* abandoned = new std::vector<std::unique_ptr<InFlight>>;
+  std::lock_guard<std::mutex> guard(*lock);
+  abandoned->push_back(std::move(request));
 }
 
-bool CUsbEndPoint::DriverRequest(std::uint32_t code, const void* in, std::uint32_t inLength) {
-  fvplat::UsbOverlapped overlapped;
+}  // namespace
+
+bool DriverCall(fvplat::UsbHandle handle, std::uint32_t code, const void* in,
+                std::uint32_t inLength, void* out, std::uint32_t outLength, std::uint32_t ms) {
+  auto request = std::make_unique<InFlight>();
+  request->staging.assign(static_cast<const std::uint8_t*>(in),
+                          static_cast<const std::uint8_t*>(in) + (in != nullptr ? inLength : 0));
+  const std::size_t inBytes = request->staging.size();
+  request->staging.resize(inBytes + (out != nullptr ? outLength : 0), 0);
+  std::uint8_t* outBuffer = out != nullptr ? request->staging.data() + inBytes : nullptr;
   const fvplat::UsbIo io =
-      fvplat::UsbIoctl(m_handle, code, in, inLength, nullptr, 0, overlapped, nullptr);
-  if (io == fvplat::UsbIo::kPending) overlapped.event().Wait(fvplat::kWaitForever);
-  return overlapped.Result(nullptr);
+      fvplat::UsbIoctl(handle, code, in != nullptr ? request->staging.data() : nullptr,
+                       static_cast<std::uint32_t>(inBytes), outBuffer, out != nullptr ? outLength : 0,
+                       request->overlapped, nullptr);
+  if (io == fvplat::UsbIo::kFailed) return false;
+  if (io == fvplat::UsbIo::kPending && !request->overlapped.event().Wait(ms)) {
+    abandon(std::move(request));
+    return false;
+  }
+  std::uint32_t bytes = 0;
+  const bool ok = request->overlapped.Result(&bytes);
+  if (ok && out != nullptr) std::memcpy(out, outBuffer, outLength);
+  return ok;
+}
+
+bool CUsbEndPoint::XferData(std::uint8_t* buffer, std::uint32_t& length) {
+  return Transfer(buffer, length, m_timeout) == XferEnd::kDone;
+}
+
+XferEnd CUsbEndPoint::Transfer(std::uint8_t* buffer, std::uint32_t& length, std::uint32_t ms) {
+  auto request = std::make_unique<InFlight>();
+  // Pipe IN data lands in a buffer of the request's own, so a request the driver never ends
+  // cannot write into the caller's; control data already travels inside the request.
+  const bool staged = m_address != 0 && IsIn() && buffer != nullptr;
+  if (staged) request->staging.assign(length, 0);
+  std::uint8_t* target = staged ? request->staging.data() : buffer;
+  request->context = BeginDataXfer(target, length, request->overlapped);
+  const bool pending = m_lastError == kXferIoPending;
+  const bool waited = WaitForXfer(request->overlapped, ms);
+  if (!waited && pending) {
+    // Aborting completes the request; it must end before its buffers go away.
+    Abort();
+    if (!request->overlapped.event().Wait(kAbortWaitMs)) {
+      abandon(std::move(request));
+      length = 0;
+      return XferEnd::kTimedOut;
+    }
+  }
+  std::uint32_t received = 0;
+  const bool finished = FinishDataXfer(target, received, request->overlapped, request->context);
+  if (staged && received > 0) std::memcpy(buffer, request->staging.data(), received);
+  length = received;
+  if (!waited) return pending ? XferEnd::kTimedOut : XferEnd::kFailed;
+  return finished ? XferEnd::kDone : XferEnd::kFailed;
 }
 
 bool CUsbEndPoint::SetXferSize(std::uint32_t size) {
@@ -134,12 +189,12 @@ bool CUsbEndPoint::SetXferSize(std::uint32_t size) {
   if (rounded > std::numeric_limits<std::uint32_t>::max()) return false;
   std::uint8_t request[5] = {m_address};
   usb::PutU32(request + 1, static_cast<std::uint32_t>(rounded));
-  return DriverRequest(usb::kIoctlSetTransferSize, request, sizeof request);
+  return DriverCall(m_handle, usb::kIoctlSetTransferSize, request, sizeof request, nullptr, 0);
 }
 
 bool CUsbEndPoint::Abort() {
   const std::uint8_t request[1] = {m_address};
-  return DriverRequest(usb::kIoctlAbortPipe, request, sizeof request);
+  return DriverCall(m_handle, usb::kIoctlAbortPipe, request, sizeof request, nullptr, 0);
 }
 
 CControlEndPoint::CControlEndPoint(fvplat::UsbHandle handle, std::uint32_t maxPacketSize)

@@ -17,6 +17,12 @@ inline constexpr DWORD kXferGenFailure = 31;
 inline constexpr DWORD kXferIoPending = 997;
 
 inline constexpr std::uint32_t kDefaultXferTimeoutMs = 10000;
+// How long an aborted request, or a driver request that is not a transfer, may take to end.
+inline constexpr std::uint32_t kAbortWaitMs = 1000;
+inline constexpr std::uint32_t kDriverCallWaitMs = 10000;
+
+// How a transfer ended: finished (well or not), or still running when its time ran out.
+enum class XferEnd { kDone, kFailed, kTimedOut };
 
 // A started transfer: its request (the header, with control and OUT data behind it) and the
 // number of bytes asked for. It must outlive the request.
@@ -27,6 +33,12 @@ struct XferContext {
 
 // Seconds in the header: whole seconds, at least 1 for a limit under a second.
 std::uint32_t HeaderTimeoutSeconds(std::uint32_t timeoutMs);
+
+// One driver request that is not a transfer: issued, waited for at most `ms`, its result taken.
+// A request the driver never ends is left to it with buffers of its own.
+bool DriverCall(fvplat::UsbHandle handle, std::uint32_t code, const void* in,
+                std::uint32_t inLength, void* out, std::uint32_t outLength,
+                std::uint32_t ms = kDriverCallWaitMs);
 
 class CUsbEndPoint {
  public:
@@ -50,6 +62,9 @@ class CUsbEndPoint {
   // One synchronous transfer within the endpoint's time-out; a transfer that runs over it is
   // aborted and fails.
   bool XferData(std::uint8_t* buffer, std::uint32_t& length);
+  // Begin, wait up to `ms`, on a time-out abort the pipe and wait a bounded time for the
+  // request to end, then finish. `length`: asked for in, received out.
+  XferEnd Transfer(std::uint8_t* buffer, std::uint32_t& length, std::uint32_t ms);
   // Transfer size for this endpoint, raised to a multiple of the maximum packet size.
   bool SetXferSize(std::uint32_t size);
   bool Abort();
@@ -78,7 +93,6 @@ class CUsbEndPoint {
   // The outcome and status words of a finished request; length as FinishDataXfer gives it.
   bool TakeResult(std::uint32_t& length, fvplat::UsbOverlapped& overlapped,
                   const XferContext& context);
-  bool DriverRequest(std::uint32_t code, const void* in, std::uint32_t inLength);
 };
 
 class CControlEndPoint final : public CUsbEndPoint {

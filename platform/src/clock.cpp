@@ -38,8 +38,9 @@ void FakeClock::SleepMs(std::uint32_t ms) {
 void FakeClock::Advance(std::uint64_t ms) { now_.fetch_add(ms, std::memory_order_acq_rel); }
 
 Clock& SystemClock() {
-  static SteadyClock clock;
-  return clock;
+  // Never destroyed: threads still running while a process exits keep reading it.
+  static SteadyClock* clock = new SteadyClock;
+  return *clock;
 }
 
 Clock& CurrentClock() {

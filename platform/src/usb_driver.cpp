@@ -30,8 +30,8 @@ UsbBackend* Backend() {
   std::lock_guard<std::mutex> lock(g_backendMutex);
   if (g_override != nullptr) return g_override;
   if (!g_moduleTried) {
-    g_moduleTried = true;
     g_module = LoadModuleBackend();
+    g_moduleTried = true;  // after the load: a load cut short by an exception is tried again
   }
   return g_module;
 }

@@ -30,6 +30,34 @@ TEST(HistogramLevel, SpreadCrowdedAndFlatHistograms) {
   }
 }
 
+// Each boundary of the rule on both sides, worked out by hand.
+TEST(HistogramLevel, Boundaries) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<int, int>> bins;  // (bin, count)
+    int n;
+    int level;
+  };
+  std::vector<std::pair<int, int>> bins100, bins101;
+  for (int b = 0; b < 100; ++b) bins100.push_back({b, 10});
+  for (int b = 0; b <= 100; ++b) bins101.push_back({b, 10});
+  const Case cases[] = {
+      // 100 non-empty bins are not spread; nothing is crowded either.
+      {"100 bins", bins100, 1000, 0},
+      // 101 bins: n / 2 = 500 (integer division of 1001); the running sum reaches it at bin 49.
+      {"101 bins, the sum reaching n / 2", bins101, 1001, 49},
+      {"51 pixels are crowded", {{40, 51}, {100, 51}, {101, 1}}, 103, 70},
+      {"50 pixels are not", {{40, 50}, {100, 51}, {101, 1}}, 102, 0},
+      {"b - c of 50 is not enough", {{40, 60}, {90, 60}, {91, 1}}, 121, 0},
+      {"b - c of 51 is, halved downwards", {{40, 60}, {91, 60}, {92, 1}}, 121, 65},
+  };
+  for (const auto& c : cases) {
+    int histogram[256] = {};
+    for (auto [bin, count] : c.bins) histogram[bin] = count;
+    EXPECT_EQ(dravex::histogramLevel(histogram, c.n), c.level) << c.what;
+  }
+}
+
 TEST(FingerRegionLevel, ReadsOnlyTheCentralRegion) {
   std::vector<std::uint8_t> frame(320 * 240, 250);
   // A spread ramp inside rows 60..179, columns 50..189; the bright surround must not count.

@@ -250,3 +250,72 @@ TEST_F(DeviceOpen, CloseDarkensTheDeviceAndHandsOnTheCurrentSlot) {
 }
 
 }  // namespace
+
+namespace {
+
+// A block of this edition that calibration and a device number made the device's own.
+std::array<unsigned char, 256> tunedMemory() {
+  FvDevInfo info{};
+  dravex::FvParamBlock block = dravex::defaultParamBlock(info);
+  block.deviceNumber = 4242;
+  const float steps[4] = {300, 150, 75, 37};
+  std::memcpy(block.steps, steps, sizeof steps);
+  std::array<unsigned char, 256> memory{};
+  std::memcpy(memory.data(), &block, sizeof block);
+  return memory;
+}
+
+TEST_F(DeviceOpen, AShortBlockReadAtOpenOrReopenOverwritesNothing) {
+  const auto tuned = tunedMemory();
+  fvsim_plug_type(1);
+  fvsim_set_memory(0, 0, tuned.data(), 256);
+  fvsim_inject_request_fault(0, 0xB4, FVSIM_FAULT_SHORT, 1);
+  auto context = lookupContext(open());
+  ASSERT_NE(context, nullptr) << "the open goes on with the defaults";
+  EXPECT_EQ(fvtest::deviceMemory(), tuned);
+  {
+    std::lock_guard<std::recursive_mutex> lock(context->deviceLock);
+    EXPECT_EQ(context->params.deviceNumber, 0) << "the mirror holds the defaults";
+  }
+
+  fvsim_unplug(0);
+  ASSERT_TRUE(fvtest::waitFor([&] { return context->openFlag == 0; }));
+  {
+    std::lock_guard<std::recursive_mutex> lock(context->deviceLock);
+    fvsim_plug_type(1);
+    fvsim_set_memory(0, 0, tuned.data(), 256);
+    fvsim_inject_request_fault(0, 0xB4, FVSIM_FAULT_SHORT, 1);
+  }
+  ASSERT_TRUE(fvtest::waitFor([&] { return context->openFlag == 1; }));
+  EXPECT_EQ(fvtest::deviceMemory(), tuned) << "nor at the reopen";
+}
+
+TEST_F(DeviceOpen, AConfigurationCutShortFailsTheOpen) {
+  fvsim_plug_type(1);
+  // The head claims its endpoints; the device sends the interface alone.
+  const unsigned char cut[] = {9, 2, 39, 0, 1, 1, 0, 0x80, 50, 9, 4, 0, 0, 3, 0xFF, 0, 0, 0};
+  ASSERT_TRUE(fvsim_set_descriptor(0, 2, cut, sizeof cut));
+  FvDevHandle handle = nullptr;
+  EXPECT_EQ(openDeviceContext(0, nullptr, &handle), 0);
+  EXPECT_EQ(lastError(), 8);
+  EXPECT_EQ(dravex::runningWorkerCount(), 0);
+}
+
+TEST_F(DeviceOpen, CloseSkipsWhatADeviceThatStoppedAnsweringCannotTake) {
+  fvsim_plug_type(1);
+  FvDevHandle handle = open();
+  ASSERT_NE(handle, nullptr);
+  fvsim_trace_clear();
+  fvsim_inject(0, FVSIM_FAULT_STALL, 1000000);
+  const std::uint64_t start = fvplat::ClockMs();
+  ASSERT_EQ(closeDeviceContext(handle), 1);
+  forget(handle);
+  // The first request to run out its 10 s (the worker's or the close's own) is the last one.
+  EXPECT_LT(fvplat::ClockMs() - start, 12000u);
+  const auto sent = fvtest::vendorRequests();
+  ASSERT_FALSE(sent.empty());
+  EXPECT_EQ(sent.back().outcome, FVSIM_PENDING);
+  for (std::size_t i = 0; i + 1 < sent.size(); ++i) EXPECT_NE(sent[i].outcome, FVSIM_PENDING) << i;
+}
+
+}  // namespace

@@ -84,3 +84,34 @@ TEST_F(DeviceOps, LedsInfoAndThreshold) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DeviceOps, AShortSerialReadKeepsTheWholeSerial) {
+  auto context = openOne();
+  ASSERT_NE(context, nullptr);
+  ASSERT_TRUE(dravex::setSerialText(context.get(), "SN-0123456789ABCDEF"));
+  ASSERT_TRUE(dravex::setProductionDate(context.get(), 20261210));
+  const auto before = fvtest::deviceMemory();
+  struct Case {
+    const char* what;
+    bool (*change)(dravex::FvDevContext*);
+  };
+  const Case cases[] = {
+      {"date", [](dravex::FvDevContext* c) { return dravex::setProductionDate(c, 1); }},
+      {"serial", [](dravex::FvDevContext* c) { return dravex::setSerialText(c, "X"); }},
+  };
+  for (const Case& c : cases) {
+    fvsim_inject_request_fault(0, 0xB4, FVSIM_FAULT_SHORT, 1);
+    EXPECT_FALSE(c.change(context.get())) << c.what;
+    EXPECT_EQ(fvtest::deviceMemory(), before) << c.what;
+  }
+  char serial[32] = {};
+  fvsim_inject_request_fault(0, 0xB4, FVSIM_FAULT_SHORT, 1);
+  EXPECT_FALSE(dravex::getSerialText(context.get(), serial));
+  ASSERT_TRUE(dravex::setProductionDate(context.get(), 20261211));
+  ASSERT_TRUE(dravex::getSerialText(context.get(), serial));
+  EXPECT_STREQ(serial, "SN-0123456789ABCDEF");
+}
+
+}  // namespace

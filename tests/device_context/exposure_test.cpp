@@ -1,4 +1,7 @@
 #include <cstring>
+#include <functional>
+#include <thread>
+#include <utility>
 
 #include "api/last_error.h"
 #include "context/device_ops.h"
@@ -127,6 +130,96 @@ TEST_F(Exposure, CalibrationOnAFingerStoresTunedStepsAndStart) {
   for (const auto& r : vendorRequests(0xB3)) passes += r.data.size() >= 2 && r.data[0] == 0 && r.data[1] == 0;
   EXPECT_GE(passes, 1);
   EXPECT_LE(passes, 32);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Exposure, CalibrationIsBoundedByTimeOnThePlatformClock) {
+  fvsim_plug_type(1);
+  // The library reads frames from the last bulk IN, where this device sends none: every grab
+  // waits out its second.
+  const unsigned char config[] = {9, 2, 32, 0, 1, 1, 0, 0x80, 50, 9, 4, 0, 0, 2, 0xFF, 0, 0, 0,
+                                  7, 5, 0x82, 2, 0x00, 0x02, 0, 7, 5, 0x86, 2, 0x00, 0x02, 0};
+  ASSERT_TRUE(fvsim_set_descriptor(0, 2, config, sizeof config));
+  auto context = lookupContext(open());
+  ASSERT_NE(context, nullptr);
+  fvsim_set_finger(0, 1);
+  ASSERT_TRUE(waitFor([&] { return context->fingerState == 3; }));
+  const std::uint64_t start = fvplat::ClockMs();
+  EXPECT_EQ(dravex::calibrateExposureSteps(context.get()), 0);
+  // 30 s, and what was under way when the limit came: the worker's grab, one pass's start, a step.
+  EXPECT_LT(fvplat::ClockMs() - start, 30000u + 4000u);
+  EXPECT_EQ(dravex::runningWorkerCount(), 1);
+}
+
+// A fake clock that runs `once` at the first settling pause calibration makes on `thread`.
+class HookedClock final : public fvplat::Clock {
+ public:
+  std::uint64_t NowMs() override { return inner_.NowMs(); }
+  void SleepMs(std::uint32_t ms) override {
+    if (ms == 35 && std::this_thread::get_id() == thread && once) std::exchange(once, nullptr)();
+    inner_.SleepMs(ms);
+  }
+  std::thread::id thread;
+  std::function<void()> once;
+
+ private:
+  fvplat::FakeClock inner_;
+};
+
+TEST_F(Exposure, AFailedCalibrationKeepsADeviceNumberSetMeanwhile) {
+  HookedClock clock;
+  fvplat::SetClock(&clock);
+  {
+    auto context = openType(1, 0x8243);
+    ASSERT_NE(context, nullptr);
+    fvsim_set_finger(0, 1);
+    ASSERT_TRUE(waitFor([&] { return context->fingerState == 3; }));
+    // In the first pass another caller numbers the device, then the finger goes.
+    clock.thread = std::this_thread::get_id();
+    clock.once = [&] {
+      EXPECT_TRUE(dravex::setDeviceNumber(context.get(), 4242));
+      fvsim_set_finger(0, 0);
+    };
+    EXPECT_EQ(dravex::calibrateExposureSteps(context.get()), 0);
+    EXPECT_EQ(clock.once, nullptr) << "the pass began";
+    fvsim_inject_request(0, 0xB4, 1);
+    int number = 0;
+    EXPECT_FALSE(dravex::getDeviceNumber(context.get(), &number));
+    EXPECT_EQ(number, 4242) << "the mirror kept the number";
+    std::lock_guard<std::recursive_mutex> lock(context->deviceLock);
+    EXPECT_EQ(context->params.steps[0], 285.0f) << "the steps are back";
+    EXPECT_EQ(context->params.exposure, 680) << "and the exposure";
+  }
+  for (FvDevHandle handle : opened_) dravex::closeDeviceContext(handle);
+  opened_.clear();
+  fvplat::SetClock(&clock_.clock());
+}
+
+TEST_F(Exposure, CalibratingAClosedContextStartsNoWorker) {
+  auto context = openType(1, 0x8243);
+  ASSERT_NE(context, nullptr);
+  FvDevHandle handle = handleOf(context);
+  ASSERT_EQ(dravex::closeDeviceContext(handle), 1);
+  forget(handle);
+  EXPECT_EQ(dravex::calibrateExposureSteps(context.get()), 0);
+  EXPECT_EQ(dravex::runningWorkerCount(), 0);
+  context.reset();  // the last reference: nothing may still run on it
+}
+
+TEST_F(Exposure, CalibrationAndCloseOnTwoThreads) {
+  for (int round = 0; round < 20; ++round) {
+    fvsim_reset();
+    fvsim_plug_type(1);
+    FvDevHandle handle = nullptr;
+    ASSERT_EQ(dravex::openDeviceContext(0, nullptr, &handle), 1);
+    std::thread calibrating([] { dravex::calibrateCurrentDevice(); });
+    dravex::closeDeviceContext(handle);
+    calibrating.join();
+    EXPECT_EQ(dravex::runningWorkerCount(), 0) << round;
+  }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <limits>
 #include <vector>
 
 #include "fake_memory.h"
@@ -137,6 +139,75 @@ TEST(DeviceNumber, StoredAtOffset16AndReadBackIntoTheMirror) {
   number = 0;
   EXPECT_FALSE(dravex::fetchDeviceNumber(memory, mirror, &number));
   EXPECT_EQ(number, 99) << "a failed read still reports the mirror";
+}
+
+}  // namespace
+
+namespace {
+
+// A block of this edition whose fields are checked one by one; each field out of range takes
+// the default of a class 1, type 1 device (start 680, steps 285, 142, 71, 35) and nothing else
+// changes, in the device or in the mirror.
+TEST(ParamBlockLoad, AFieldOutOfRangeTakesItsDefault) {
+  const FvDevInfo info = infoFor(0x8243, 1);
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  struct Case {
+    const char* what;
+    std::function<void(FvParamBlock&)> change;
+    int bandLow, bandHigh, exposure, start;
+    float steps[4];
+    float threshold;
+  };
+  const Case cases[] = {
+      {"all in range", [](FvParamBlock&) {}, 60, 100, 500, 400, {300, 150, 75, 37}, 0.7f},
+      {"NaN step", [&](FvParamBlock& b) { b.steps[1] = nan; }, 60, 100, 500, 400, {285, 142, 71, 35}, 0.7f},
+      {"huge step", [](FvParamBlock& b) { b.steps[0] = 3e9f; }, 60, 100, 500, 400, {285, 142, 71, 35}, 0.7f},
+      {"step 0", [](FvParamBlock& b) { b.steps[3] = 0; }, 60, 100, 500, 400, {285, 142, 71, 35}, 0.7f},
+      {"largest step", [](FvParamBlock& b) { b.steps[0] = 65535; }, 60, 100, 500, 400, {65535, 150, 75, 37}, 0.7f},
+      {"NaN threshold", [&](FvParamBlock& b) { b.threshold = nan; }, 60, 100, 500, 400, {300, 150, 75, 37}, 0.63f},
+      {"negative threshold", [](FvParamBlock& b) { b.threshold = -0.5f; }, 60, 100, 500, 400, {300, 150, 75, 37}, 0.63f},
+      {"threshold 0", [](FvParamBlock& b) { b.threshold = 0; }, 60, 100, 500, 400, {300, 150, 75, 37}, 0.63f},
+      {"threshold 1", [](FvParamBlock& b) { b.threshold = 1; }, 60, 100, 500, 400, {300, 150, 75, 37}, 1.0f},
+      {"threshold above 1", [](FvParamBlock& b) { b.threshold = 1.5f; }, 60, 100, 500, 400, {300, 150, 75, 37}, 0.63f},
+      {"band low above high", [](FvParamBlock& b) { b.bandLow = 100, b.bandHigh = 80; }, 70, 90, 500, 400, {300, 150, 75, 37}, 0.7f},
+      {"band of one level", [](FvParamBlock& b) { b.bandLow = 80, b.bandHigh = 80; }, 80, 80, 500, 400, {300, 150, 75, 37}, 0.7f},
+      {"band below 0", [](FvParamBlock& b) { b.bandLow = -1; }, 70, 90, 500, 400, {300, 150, 75, 37}, 0.7f},
+      {"band above 255", [](FvParamBlock& b) { b.bandHigh = 256; }, 70, 90, 500, 400, {300, 150, 75, 37}, 0.7f},
+      {"band 0..255", [](FvParamBlock& b) { b.bandLow = 0, b.bandHigh = 255; }, 0, 255, 500, 400, {300, 150, 75, 37}, 0.7f},
+      {"exposure beyond 16 bits", [](FvParamBlock& b) { b.exposure = 65536; }, 60, 100, 320, 400, {300, 150, 75, 37}, 0.7f},
+      {"negative start", [](FvParamBlock& b) { b.startExposure = -1; }, 60, 100, 500, 680, {300, 150, 75, 37}, 0.7f},
+      {"largest start", [](FvParamBlock& b) { b.startExposure = 65535; }, 60, 100, 500, 65535, {300, 150, 75, 37}, 0.7f},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FvParamBlock block = dravex::defaultParamBlock(info);
+    block.bandLow = 60;
+    block.bandHigh = 100;
+    block.exposure = 500;
+    block.startExposure = 400;
+    const float tuned[4] = {300, 150, 75, 37};
+    std::memcpy(block.steps, tuned, sizeof tuned);
+    block.threshold = 0.7f;
+    block.deviceNumber = 4242;
+    c.change(block);
+    FakeMemory memory;
+    std::memcpy(memory.bytes.data(), &block, sizeof block);
+    const auto before = memory.bytes;
+    FvParamBlock mirror{};
+    EXPECT_TRUE(dravex::loadParamBlock(memory, info, mirror));
+    EXPECT_EQ(memory.writes, 0);
+    EXPECT_EQ(memory.bytes, before);
+    EXPECT_EQ(mirror.bandLow, c.bandLow);
+    EXPECT_EQ(mirror.bandHigh, c.bandHigh);
+    EXPECT_EQ(mirror.exposure, c.exposure);
+    EXPECT_EQ(mirror.startExposure, c.start);
+    float steps[4], threshold;
+    std::memcpy(steps, mirror.steps, sizeof steps);
+    std::memcpy(&threshold, &mirror.threshold, sizeof threshold);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(steps[i], c.steps[i]) << i;
+    EXPECT_EQ(threshold, c.threshold);
+    EXPECT_EQ(mirror.deviceNumber, 4242);
+  }
 }
 
 }  // namespace

@@ -181,3 +181,23 @@ TEST_F(Worker, AnExceptionInATurnStaysInTheWorker) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Worker, CloseInvalidatesThePreviewAfterAFailedReopen) {
+  HWND window = fvplat::CreateChildWindow(nullptr, 160, 120);
+  auto context = openWithFinger(window);
+  fvsim_inject(0, FVSIM_FAULT_FAIL, 1000000);  // the poll fails, and so does every reopen
+  ASSERT_TRUE(waitFor([&] {
+    std::lock_guard<std::recursive_mutex> lock(context->deviceLock);
+    return context->openFlag == 0 && context->device == nullptr;
+  }));
+  FvDevHandle handle = handleOf(context);
+  context.reset();
+  dravex::closeDeviceContext(handle);
+  forget(handle);
+  EXPECT_EQ(fvplat::ReadSurface(window).invalidations, 1);
+  DestroyWindow(window);
+}
+
+}  // namespace

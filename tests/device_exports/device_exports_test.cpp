@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <functional>
+#include <string>
 #include <thread>
 #include <vector>
+
+#include <sys/wait.h>
 
 #include "dravex.h"
 #include "fvplatform/clock.h"
@@ -233,6 +237,23 @@ TEST_F(DeviceExports, DeviceNumberAndInformation) {
   EXPECT_EQ(info.marker2, 0x0123);
   EXPECT_EQ(info.deviceInfo[18 - 6], 1) << "device type";
   EXPECT_EQ(fv_Get_Dev_Info_ex(nullptr, &info), 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(LibraryExit, AProcessReturningFromMainWithADeviceOpenEndsCleanly) {
+  FILE* program = popen(FV_EXIT_PROGRAM, "r");
+  ASSERT_NE(program, nullptr);
+  std::string out;
+  char chunk[256];
+  while (std::fgets(chunk, sizeof chunk, program) != nullptr) out += chunk;
+  const int status = pclose(program);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_NE(out.find("open 0 FVDEV-device ok!\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("lib usb exit.\n"), std::string::npos) << out;
 }
 
 }  // namespace

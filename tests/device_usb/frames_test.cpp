@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 #include <vector>
 
 #include "acquire/finger_level.h"
+#include "protocol/firmware_image.h"
 #include "protocol/fvdev_protocol.h"
 #include "sim_fixture.h"
 
@@ -64,9 +66,16 @@ TEST_F(FramesTest, PlainGrabFailsOnAnyMismatch) {
   length = kVga;
   EXPECT_FALSE(FVDEVLib_grab(device.get(), frame.data(), &length));
   fvsim_set_reported_size(0, 640, 480);
-  fvsim_inject(0, FVSIM_FAULT_SHORT, 2);  // half the frame-size answer, then half the frame
+  fvsim_inject(0, FVSIM_FAULT_SHORT, 1);  // half the frame-size answer: no frame is read
   length = kVga;
+  fvsim_trace_clear();
   EXPECT_FALSE(FVDEVLib_grab(device.get(), frame.data(), &length));
+  EXPECT_EQ(fvtest::CountCode(usb::kIoctlDataIn), 0);
+  std::uint8_t size[4];
+  ASSERT_TRUE(FVDEVLib_ctrl_in(device.get(), 0xB2, 0, 0, size, 4));
+  fvsim_inject(0, FVSIM_FAULT_SHORT, 1);  // half the frame
+  length = kVga;
+  EXPECT_FALSE(FVDEVLib_bulk_read(device.get(), 0, frame.data(), &length));
   EXPECT_EQ(length, kVga / 2);
   length = kVga;
   EXPECT_TRUE(FVDEVLib_grab(device.get(), frame.data(), &length));
@@ -74,10 +83,11 @@ TEST_F(FramesTest, PlainGrabFailsOnAnyMismatch) {
 
 TEST_F(FramesTest, BulkReadUsesTheLastBulkInEndpointWithItsPacketSize) {
   fvsim_plug_type(2);
-  // Bulk IN 0x81 (512), interrupt IN 0x83, bulk IN 0x86 (2 x 1024), bulk OUT 0x02.
+  // Bulk IN 0x81 (512), interrupt IN 0x83, bulk IN 0x82 (2 x 1024), bulk OUT 0x02. The device
+  // sends its frames on 0x82.
   const unsigned char config[] = {9, 2, 46, 0, 1, 1, 0, 0x80, 50,  9, 4, 0, 0, 4, 0xFF, 0, 0, 0,
                                   7, 5, 0x81, 2, 0x00, 0x02, 0,    7, 5, 0x83, 3, 64, 0, 1,
-                                  7, 5, 0x86, 2, 0x00, 0x0C, 0,    7, 5, 0x02, 2, 0x00, 0x02, 0};
+                                  7, 5, 0x82, 2, 0x00, 0x0C, 0,    7, 5, 0x02, 2, 0x00, 0x02, 0};
   ASSERT_TRUE(fvsim_set_descriptor(0, 2, config, sizeof config));
   fvsim_set_finger(0, 1);
   auto device = FVDEVLib_open(0);
@@ -90,10 +100,22 @@ TEST_F(FramesTest, BulkReadUsesTheLastBulkInEndpointWithItsPacketSize) {
   const auto trace = Trace();
   ASSERT_EQ(trace.size(), 3u);
   EXPECT_EQ(trace[1].code, usb::kIoctlSetTransferSize);
-  EXPECT_EQ(trace[1].endpoint, 0x86);
+  EXPECT_EQ(trace[1].endpoint, 0x82);
   EXPECT_EQ(trace[1].transferLength, 38u * 2048) << "whole packets of 2048";
-  EXPECT_EQ(trace[2].endpoint, 0x86);
+  EXPECT_EQ(trace[2].endpoint, 0x82);
   EXPECT_EQ(trace[2].transferLength, 76800u);
+
+  // Descriptors that list another bulk IN after the frame endpoint send the read there, where
+  // nothing ever comes.
+  const unsigned char frameEndpointFirst[] = {9, 2, 32, 0, 1, 1, 0, 0x80, 50, 9, 4, 0, 0, 2, 0xFF, 0, 0, 0,
+                                              7, 5, 0x82, 2, 0x00, 0x02, 0, 7, 5, 0x86, 2, 0x00, 0x02, 0};
+  ASSERT_TRUE(fvsim_set_descriptor(0, 2, frameEndpointFirst, sizeof frameEndpointFirst));
+  auto misled = FVDEVLib_open(0);
+  ASSERT_NE(misled, nullptr);
+  fvsim_trace_clear();
+  length = 76800;
+  EXPECT_FALSE(FVDEVLib_grab(misled.get(), frame.data(), &length));
+  fvtest::ExpectPendingThenAbort(4, 0x86);
 
   const unsigned char noBulkIn[] = {9, 2, 25, 0, 1, 1, 0, 0x80, 50, 9, 4, 0, 0, 1, 0xFF, 0, 0, 0,
                                     7, 5, 0x81, 3, 64, 0, 1};
@@ -118,6 +140,35 @@ TEST_F(FramesTest, PendingBulkReadIsAbortedAtItsTimeout) {
   // The device goes on answering afterwards.
   length = kVga;
   EXPECT_TRUE(FVDEVLib_grab(device.get(), frame.data(), &length));
+}
+
+// The image as its generator makes it: the text tag over an xorshift byte sequence.
+std::vector<std::uint8_t> ExpectedFirmware() {
+  std::vector<std::uint8_t> image(8192);
+  std::uint32_t state = 0x2545F491u;
+  for (std::uint8_t& b : image) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    b = static_cast<std::uint8_t>(state >> 24);
+  }
+  const char tag[] = "PLACEHOLDER CONTROLLER IMAGE";
+  std::memcpy(image.data(), tag, sizeof tag);
+  return image;
+}
+
+// What the device received, by address, is the image, chunk by chunk.
+void ExpectFirmwareReceivedChunkByChunk() {
+  std::vector<std::uint8_t> received(8192);
+  ASSERT_TRUE(fvsim_get_firmware(0, received.data(), 8192));
+  const std::vector<std::uint8_t> image = ExpectedFirmware();
+  for (int at = 0; at < 8192; at += 64) {
+    EXPECT_TRUE(std::equal(received.begin() + at, received.begin() + at + 64, image.begin() + at))
+        << "chunk at " << at;
+    EXPECT_TRUE(std::equal(kFirmwareImage.begin() + at, kFirmwareImage.begin() + at + 64,
+                           image.begin() + at))
+        << "stored chunk at " << at;
+  }
 }
 
 TEST_F(FramesTest, ColdSixteenBitDeviceWorksAfterOneFirmwareDownload) {
@@ -153,6 +204,7 @@ TEST_F(FramesTest, ColdSixteenBitDeviceWorksAfterOneFirmwareDownload) {
   EXPECT_EQ(firmware[128].value, 8128);
   EXPECT_EQ(firmware.back().value, 0xE600);
   EXPECT_EQ(firmware.back().data[0], 0);
+  ExpectFirmwareReceivedChunkByChunk();
 
   // Warm now: the next grab is a single read.
   fvsim_trace_clear();
@@ -190,24 +242,22 @@ TEST_F(FramesTest, SixteenBitGrabRefusesABufferSmallerThanTheFrame) {
 }
 
 TEST_F(FramesTest, SixteenBitGrabGivesUpAfterThreeFailures) {
-  FvSimDeviceConfig warm{};
-  fvsim_default_config(3, &warm);
-  warm.cold = 0;
-  fvsim_plug(&warm);
-  auto device = FVDEVLib_open(0);
+  auto device = (fvsim_plug_type(3), FVDEVLib_open(0));  // cold
   ASSERT_NE(device, nullptr);
   std::vector<std::uint8_t> frame(kVga);
   unsigned length = kVga;
   fvsim_trace_clear();
-  // Every transfer claims half its bytes: each read fails, the firmware still goes down.
-  fvsim_inject(0, FVSIM_FAULT_SHORT, 1000);
+  // The controller refuses every download: each read fails, each later failure tries again.
+  fvsim_inject_request(0, 0xA0, 1000000);
   EXPECT_FALSE(FVDEVLib_grab16(device.get(), 0, frame.data(), &length));
   EXPECT_EQ(length, kVga);
   EXPECT_EQ(fvtest::CountCode(usb::kIoctlDataIn), 3);
+  EXPECT_EQ(VendorRequests(0xA0).size(), 2u * (1 + 8192 / 64 + 1)) << "two downloads";
   FvSimDeviceState state{};
   fvsim_get_state(0, &state);
-  EXPECT_EQ(state.firmwareDownloads, 2) << "the second and third failures each download";
+  EXPECT_EQ(state.firmwareDownloads, 0);
   EXPECT_EQ(state.reconnects, 2);
+  EXPECT_TRUE(FVDEVLib_is_open(device.get())) << "opened again after each reconnect";
 }
 
 // Brightness of the 8-bit frame rises with exposure, gain and backlight.

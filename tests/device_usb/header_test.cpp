@@ -72,7 +72,7 @@ TEST_F(HeaderTest, PipeRequestsNameTheirEndpointAndWhereDataAndPacketTableLie) {
     std::uint32_t code;
     Bytes request;
   };
-  std::uint8_t data[1000] = {1, 2};
+  std::uint8_t data[1000];
   const Case cases[] = {
       {"bulk IN", 0x82, 2, usb::kIoctlDataIn, Header(Bytes(8, 0), 10, 0x82, 0, 0, 0, 0)},
       {"interrupt OUT", 0x03, 3, usb::kIoctlDataOut, Header(Bytes(8, 0), 10, 0x03, 0, 0, 38, 1000)},
@@ -80,6 +80,8 @@ TEST_F(HeaderTest, PipeRequestsNameTheirEndpointAndWhereDataAndPacketTableLie) {
       {"isochronous OUT", 0x05, 1, usb::kIoctlDataOut, Header(Bytes(8, 0), 10, 0x05, 1038, 2 * 8, 38, 1000)},
   };
   for (const Case& c : cases) {
+    data[0] = 1;  // an IN case before has taken in what the driver delivered
+    data[1] = 2;
     const dravex::UsbEndpointDescriptor d{c.address, c.attributes, 512, 1};
     std::unique_ptr<dravex::CUsbEndPoint> ep;
     if (c.attributes == 1) ep = std::make_unique<dravex::CIsocEndPoint>(5, d);

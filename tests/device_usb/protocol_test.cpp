@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "protocol/fvdev_protocol.h"
@@ -221,6 +222,108 @@ TEST_F(ProtocolTest, UnplugFailsEveryRequestOnOldHandles) {
   ASSERT_TRUE(FVDEVLib_get_info(again.get(), &info));
   EXPECT_EQ(info.deviceInfo[12], 2);
   FVDEVLib_close(std::move(first));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ProtocolTest, AShortAnswerIsAFailedRequest) {
+  fvsim_plug_type(1);
+  auto device = Open();
+  std::uint8_t memory[96] = {};
+  int state = 0;
+  FvDevInfo info{};
+  const std::uint8_t levels[2] = {5, 0};
+  struct Case {
+    const char* what;
+    std::function<bool()> request;
+  };
+  const Case cases[] = {
+      {"0xB4 read", [&] { return FVDEVLib_read_mem(device.get(), memory, 0, 96); }},
+      {"0xB4 write", [&] { return FVDEVLib_write_mem(device.get(), memory, 0, 96); }},
+      {"0xB0", [&] { return FVDEVLib_get_info(device.get(), &info); }},
+      {"0xB1", [&] { return FVDEVLib_get_finger(device.get(), &state); }},
+      {"0xB6", [&] { return FVDEVLib_ctrl_out(device.get(), 0xB6, 0, 0, levels, 2); }},
+  };
+  for (const Case& c : cases) {
+    fvsim_inject(0, FVSIM_FAULT_SHORT, 1);
+    EXPECT_FALSE(c.request()) << c.what;
+    EXPECT_TRUE(c.request()) << c.what << ": whole again";
+    fvsim_inject(0, FVSIM_FAULT_LONG, 1);
+    EXPECT_TRUE(c.request()) << c.what << ": more than asked for is cut to what was asked";
+  }
+}
+
+TEST_F(ProtocolTest, AFailedInformationReadKeepsTheGainBits) {
+  PlugWithProduct(0x8243);
+  auto device = Open();
+  FvDevInfo info{};
+  ASSERT_TRUE(FVDEVLib_get_info(device.get(), &info));
+  for (int fault : {0, static_cast<int>(FVSIM_FAULT_SHORT)}) {
+    if (fault) {
+      fvsim_inject(0, fault, 1);
+    } else {
+      fvsim_inject_request(0, 0xB0, 1);
+    }
+    std::memset(&info, 0xAA, sizeof info);
+    EXPECT_FALSE(FVDEVLib_get_info(device.get(), &info));
+    EXPECT_EQ(info.marker0, 0x0200) << "the caller still gets the markers";
+    EXPECT_EQ(info.deviceInfo[14], 0) << "and no answer";
+    fvsim_trace_clear();
+    ASSERT_TRUE(FVDEVLib_set_exposure(device.get(), 100, 32, 32, 32, 32));
+    const auto sent = VendorRequests(0xB3);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].data[2] | sent[0].data[3] << 8, 32 | 0x80) << "product 0x8243 still sets 0x80";
+  }
+}
+
+TEST_F(ProtocolTest, ARequestThatRunsOutItsTimeLosesTheDevice) {
+  fvsim_plug_type(1);
+  auto device = Open();
+  int state = 0;
+  fvsim_inject(0, FVSIM_FAULT_STALL, 1);
+  EXPECT_FALSE(FVDEVLib_get_finger(device.get(), &state));
+  EXPECT_FALSE(FVDEVLib_is_open(device.get()));
+  fvsim_trace_clear();
+  EXPECT_FALSE(FVDEVLib_set_led(device.get(), 5, 0));
+  EXPECT_EQ(fvsim_trace_count(), 0) << "nothing more goes to a device that stopped answering";
+
+  // A request the device refuses at once is an answer: the device stays.
+  auto other = Open();
+  fvsim_inject(0, FVSIM_FAULT_FAIL, 1);
+  EXPECT_FALSE(FVDEVLib_get_finger(other.get(), &state));
+  EXPECT_TRUE(FVDEVLib_is_open(other.get()));
+}
+
+TEST_F(ProtocolTest, AnyNonZeroSensorByteIsAFinger) {
+  fvsim_plug_type(1);
+  auto device = Open();
+  for (int value : {1, 2, 0x80, 0xFF}) {
+    fvsim_set_finger(0, 1);
+    ASSERT_TRUE(fvsim_set_finger_byte(0, value));
+    int state = -1;
+    ASSERT_TRUE(FVDEVLib_get_finger(device.get(), &state));
+    EXPECT_EQ(state, 3) << value;
+    fvsim_set_finger(0, 0);
+    ASSERT_TRUE(FVDEVLib_get_finger(device.get(), &state));
+    EXPECT_EQ(state, 0) << value;
+  }
+}
+
+TEST_F(ProtocolTest, AFirmwareDownloadReopensTheReenumeratedDevice) {
+  FvSimDeviceConfig warm{};
+  fvsim_default_config(3, &warm);
+  warm.cold = 0;
+  fvsim_plug(&warm);
+  auto device = Open();
+  auto bystander = Open();
+  ASSERT_TRUE(FVDEVLib_download_firmware(device.get()));
+  int state = 0;
+  EXPECT_FALSE(FVDEVLib_get_finger(bystander.get(), &state)) << "an old handle reaches nothing";
+  EXPECT_TRUE(FVDEVLib_get_finger(device.get(), &state)) << "the downloading device opened again";
+  FVDEVLib_close(std::move(bystander));
+  EXPECT_EQ(fvtest::Trace().back().outcome, FVSIM_DONE) << "an old handle still closes";
 }
 
 }  // namespace

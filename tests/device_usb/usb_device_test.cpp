@@ -69,6 +69,8 @@ TEST_F(UsbDeviceTest, MalformedDescriptorsFailTheOpenAndCloseTheHandle) {
       {"bLength 1", 2, {9, 2, 20, 0, 1, 1, 0, 0x80, 50, 9, 4, 0, 0, 1, 0xFF, 0, 0, 0, 1, 5}},
       {"past the total", 2, {9, 2, 20, 0, 1, 1, 0, 0x80, 50, 9, 4, 0, 0, 1, 0xFF, 0, 0, 0, 7, 5}},
       {"short device descriptor", 1, {8, 1, 0, 2, 0xFF, 0, 0, 64}},
+      // Its endpoint is missing: the head claims 25 bytes, the device sends 18.
+      {"cut at a descriptor boundary", 2, {9, 2, 25, 0, 1, 1, 0, 0x80, 50, 9, 4, 0, 0, 1, 0xFF, 0, 0, 0}},
   };
   for (const Case& c : cases) {
     fvsim_reset();
@@ -197,6 +199,75 @@ TEST_F(UsbDeviceTest, CloseFailureIsLoggedAndTheDeviceIsClosedAnyway) {
   }
   fvplat::SetDebugOutputSink(previous);
   EXPECT_EQ(log, "Failed to close handle to driver.\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(UsbDeviceTest, StringsComeInEnglishWhenListedElseInTheFirstLanguage) {
+  struct Case {
+    std::vector<unsigned short> languages;
+    unsigned asked;
+    std::u16string product;
+  };
+  const Case cases[] = {
+      {{0x0407, 0x0409}, 0x0409, u"Vein capture device (simulated)"},
+      {{0x0407, 0x040C}, 0x0407, u"Vein capture device (simulated) 1031"},
+      {{0x040C}, 0x040C, u"Vein capture device (simulated) 1036"},
+      {{}, 0, u""},
+  };
+  for (const Case& c : cases) {
+    fvsim_reset();
+    fvsim_plug_type(1);
+    ASSERT_TRUE(fvsim_set_languages(0, c.languages.data(), static_cast<int>(c.languages.size())));
+    CUsbDevice device(nullptr, kFvDeviceClass, false);
+    ASSERT_TRUE(device.Open(0)) << c.asked;
+    EXPECT_EQ(device.m_product, c.product) << c.asked;
+    for (const FvSimTraceEntry& e : Trace()) {
+      if (e.requestType == 0x80 && e.request == 6 && e.value > 0x0300 && e.value < 0x0400) {
+        EXPECT_EQ(e.index, c.asked) << "string " << (e.value & 0xFF);
+      }
+    }
+  }
+}
+
+// A driver that takes every request and never ends one, not even when its pipe is aborted.
+class SilentDriver final : public fvplat::UsbBackend {
+ public:
+  int Count(const fvplat::UsbClassId&) override { return 1; }
+  fvplat::UsbHandle Open(const fvplat::UsbClassId&, int) override { return 7; }
+  bool Close(fvplat::UsbHandle) override { return true; }
+  fvplat::UsbIo Ioctl(fvplat::UsbHandle, std::uint32_t code, const void*, std::uint32_t, void*,
+                      std::uint32_t, fvplat::UsbOverlapped&, std::uint32_t&) override {
+    ++requests;
+    codes.push_back(code);
+    return fvplat::UsbIo::kPending;
+  }
+  int requests = 0;
+  std::vector<std::uint32_t> codes;
+};
+
+TEST_F(UsbDeviceTest, EveryWaitOnADriverThatNeverAnswersEnds) {
+  SilentDriver driver;
+  fvplat::SetUsbBackend(&driver);
+  const std::uint64_t start = fvplat::ClockMs();
+  {
+    CUsbDevice device(nullptr, kFvDeviceClass, false);
+    EXPECT_FALSE(device.Open(0)) << "its descriptor request never ends";
+    // The descriptor request, then the abort of its pipe, each waited for a bounded time.
+    ASSERT_EQ(driver.codes.size(), 2u);
+    EXPECT_EQ(driver.codes[1], usb::kIoctlAbortPipe);
+    EXPECT_LE(fvplat::ClockMs() - start, 10000u + 10000u + 1000u);
+
+    device.m_handle = 7;  // as if it had opened
+    EXPECT_FALSE(device.Reconnect());
+    std::uint8_t alt = 0;
+    EXPECT_FALSE(dravex::DriverCall(7, usb::kIoctlAltSetting, nullptr, 0, &alt, 1, 500));
+    device.m_handle = fvplat::kInvalidUsbHandle;
+  }
+  EXPECT_EQ(driver.requests, 4);
+  fvplat::SetUsbBackend(nullptr);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The driver side of the USB port: handles, driver requests, faults and the request trace.
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "control_requests.h"
 #include "fvplatform/usb_requests.h"
@@ -152,30 +153,32 @@ class SimBackend final : public fvplat::UsbBackend {
         --d.faults.fail;
         return UsbIo::kFailed;
       }
+      int requestFault = 0;
       if (r.code == kIoctlControlTransfer && d.faults.failedRequestCount > 0 &&
           h.setup.request == d.faults.failedRequest) {
         --d.faults.failedRequestCount;
-        return UsbIo::kFailed;
+        requestFault = d.faults.failedRequestFault;
       }
-      if (d.faults.stall > 0) {
-        --d.faults.stall;
+      if (requestFault == FVSIM_FAULT_FAIL) return UsbIo::kFailed;
+      if (requestFault == FVSIM_FAULT_STALL || (requestFault == 0 && d.faults.stall > 0)) {
+        if (requestFault == 0) --d.faults.stall;
         return Keep(world, d, handle, h.endpoint, overlapped);
       }
       const UsbIo result = r.code == kIoctlControlTransfer ? Control(world, d, index, h, r, bytes)
                            : r.code == kIoctlDataIn ? DataIn(world, d, h, r, bytes)
                                                     : DataOut(r, bytes);
       if (result == UsbIo::kPending) return Keep(world, d, handle, h.endpoint, overlapped);
-      if (result == UsbIo::kDone) Misreport(d, r, bytes);
+      if (result == UsbIo::kDone) Misreport(d, r, requestFault == FVSIM_FAULT_SHORT, bytes);
       return result;
     }
     return DriverRequest(world, d, index, r, bytes);
   }
 
   // Short and long answers: the injected length faults.
-  static void Misreport(SimDevice& d, const Request& r, std::uint32_t& bytes) {
+  static void Misreport(SimDevice& d, const Request& r, bool shortRequest, std::uint32_t& bytes) {
     const std::uint32_t base = r.code == kIoctlDataIn ? 0 : static_cast<std::uint32_t>(kHeaderSize);
-    if (d.faults.shortAnswer > 0) {
-      --d.faults.shortAnswer;
+    if (shortRequest || d.faults.shortAnswer > 0) {
+      if (!shortRequest) --d.faults.shortAnswer;
       bytes = base + (bytes - base) / 2;
     } else if (d.faults.longAnswer > 0) {
       --d.faults.longAnswer;
@@ -204,7 +207,7 @@ class SimBackend final : public fvplat::UsbBackend {
     if (r.out == nullptr) return UsbIo::kFailed;
     if (r.outLength > d.transferSize[h.endpoint]) return UsbIo::kFailed;
     // Other endpoints and a controller without firmware never send anything.
-    if (h.endpoint != FrameEndpoint(d.configDescriptor) || d.cold) return UsbIo::kPending;
+    if (h.endpoint != kFrameEndpoint || d.cold) return UsbIo::kPending;
     std::vector<std::uint8_t> frame;
     if (SixteenBit(d.config.type)) {
       frame = RenderFrame(world, d);
@@ -235,6 +238,11 @@ class SimBackend final : public fvplat::UsbBackend {
         return UsbIo::kDone;
       case kIoctlReconnect:
         FailPending(world, d.id, -1, fvplat::kInvalidUsbHandle);
+        // The device enumerates anew: its open handles reach nothing any more, though they
+        // can still be closed.
+        for (auto& h : world.handles) {
+          if (h.second == d.id) h.second = 0;
+        }
         d.armedFrame.clear();
         ++d.reconnects;
         if (d.firmwareLoaded) d.cold = false;
@@ -272,6 +280,8 @@ class SimBackend final : public fvplat::UsbBackend {
 }  // namespace simdev
 
 extern "C" __attribute__((visibility("default"))) fvplat::UsbBackend* FvUsbBackendEntry() {
-  static simdev::SimBackend backend;
-  return &backend;
+  // Never destroyed: device workers may still send requests while the process exits.
+  alignas(simdev::SimBackend) static unsigned char storage[sizeof(simdev::SimBackend)];
+  static simdev::SimBackend* backend = new (storage) simdev::SimBackend;
+  return backend;
 }

@@ -93,6 +93,30 @@ FVSIM_API int fvsim_set_finger(int index, int present) {
   });
 }
 
+FVSIM_API int fvsim_set_finger_byte(int index, int value) {
+  if (value < 1 || value > 255) return 0;
+  return WithDevice(index, [value](World&, SimDevice& d) {
+    d.fingerByte = static_cast<std::uint8_t>(value);
+    return 1;
+  });
+}
+
+FVSIM_API int fvsim_set_languages(int index, const unsigned short* ids, int count) {
+  if (count < 0 || count > 126 || (count > 0 && ids == nullptr)) return 0;
+  return WithDevice(index, [=](World&, SimDevice& d) {
+    d.languages.assign(ids, ids + count);
+    return 1;
+  });
+}
+
+FVSIM_API int fvsim_get_firmware(int index, unsigned char* out, int size) {
+  if (out == nullptr || size < simdev::kFirmwareSize) return 0;
+  return WithDevice(index, [out](World&, SimDevice& d) {
+    std::memcpy(out, d.firmware.data(), d.firmware.size());
+    return 1;
+  });
+}
+
 FVSIM_API int fvsim_set_finger_seed(int index, unsigned long long seed) {
   return WithDevice(index, [seed](World&, SimDevice& d) {
     d.fingerSeed = seed;
@@ -114,13 +138,19 @@ FVSIM_API int fvsim_inject(int index, int fault, int count) {
   });
 }
 
-FVSIM_API int fvsim_inject_request(int index, int request, int count) {
+FVSIM_API int fvsim_inject_request_fault(int index, int request, int fault, int count) {
   if (count < 0 || request < 0 || request > 255) return 0;
-  return WithDevice(index, [request, count](World&, SimDevice& d) {
+  if (fault != FVSIM_FAULT_FAIL && fault != FVSIM_FAULT_STALL && fault != FVSIM_FAULT_SHORT) return 0;
+  return WithDevice(index, [=](World&, SimDevice& d) {
     d.faults.failedRequest = request;
     d.faults.failedRequestCount = count;
+    d.faults.failedRequestFault = fault;
     return 1;
   });
+}
+
+FVSIM_API int fvsim_inject_request(int index, int request, int count) {
+  return fvsim_inject_request_fault(index, request, FVSIM_FAULT_FAIL, count);
 }
 
 FVSIM_API int fvsim_set_descriptor(int index, int kind, const unsigned char* bytes, int length) {
@@ -152,7 +182,7 @@ FVSIM_API int fvsim_get_state(int index, FvSimDeviceState* state) {
     state->cold = d.cold ? 1 : 0;
     state->firmwareDownloads = d.firmwareDownloads;
     state->reconnects = d.reconnects;
-    state->transferSize = d.transferSize[simdev::FrameEndpoint(d.configDescriptor)];
+    state->transferSize = d.transferSize[simdev::kFrameEndpoint];
     return 1;
   });
 }

@@ -28,7 +28,9 @@ bool GetDescriptor(const SimDevice& d, int deviceIndex, const fvplat::usb::Setup
   const int type = s.value >> 8, index = s.value & 0xFF;
   if (type == 1) return Answer(d.deviceDescriptor, data, s.length, answered);
   if (type == 2 && index == 0) return Answer(d.configDescriptor, data, s.length, answered);
-  if (type == 3) return Answer(StringDescriptor(index, deviceIndex), data, s.length, answered);
+  if (type == 3) {
+    return Answer(StringDescriptor(d, index, deviceIndex, s.index), data, s.length, answered);
+  }
   return false;
 }
 
@@ -51,6 +53,7 @@ void FirmwareWrite(SimDevice& d, std::uint16_t address, const std::uint8_t* data
     if (data[0] == 1) {
       d.holding = true;
       d.written.assign(kFirmwareSize, false);
+      d.firmware.assign(kFirmwareSize, 0);
     } else if (d.holding) {
       d.holding = false;
       if (std::all_of(d.written.begin(), d.written.end(), [](bool b) { return b; })) {
@@ -61,7 +64,10 @@ void FirmwareWrite(SimDevice& d, std::uint16_t address, const std::uint8_t* data
     return;
   }
   if (!d.holding) return;
-  for (int i = 0; i < length && address + i < kFirmwareSize; ++i) d.written[address + i] = true;
+  for (int i = 0; i < length && address + i < kFirmwareSize; ++i) {
+    d.written[address + i] = true;
+    d.firmware[address + i] = data[i];
+  }
 }
 
 bool Vendor(World& world, SimDevice& d, const fvplat::usb::SetupPacket& s, std::uint8_t* data,
@@ -76,8 +82,8 @@ bool Vendor(World& world, SimDevice& d, const fvplat::usb::SetupPacket& s, std::
     case 0xB0:
       return in && Answer(InfoAnswer(d), data, s.length, answered);
     case 0xB1:
-      return in && Answer({static_cast<std::uint8_t>(FingerPresent(world, d) ? 1 : 0)}, data,
-                          s.length, answered);
+      return in && Answer({static_cast<std::uint8_t>(FingerPresent(world, d) ? d.fingerByte : 0)},
+                          data, s.length, answered);
     case 0xB2: {
       if (!in) return false;
       std::vector<std::uint8_t> size(4);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <string>
 
 #include "sim_state.h"
@@ -41,34 +42,27 @@ std::vector<std::uint8_t> DefaultConfigDescriptor() {
   return c;
 }
 
-std::vector<std::uint8_t> StringDescriptor(int index, int deviceIndex) {
+std::vector<std::uint8_t> StringDescriptor(const SimDevice& device, int index, int deviceIndex,
+                                           std::uint16_t language) {
   std::vector<std::uint8_t> d = {0, 3};
   if (index == 0) {
-    Append16(d, 0x0409);
+    for (std::uint16_t id : device.languages) Append16(d, id);
   } else {
+    if (std::find(device.languages.begin(), device.languages.end(), language) ==
+        device.languages.end()) {
+      return {};
+    }
     std::string text = index == 1   ? "Simulated Devices"
                        : index == 2 ? "Vein capture device (simulated)"
                        : index == 3 ? "SIM" + std::to_string(1000 + deviceIndex)
                                     : "";
     if (text.empty()) return {};
+    // The language shows in the text, so a reader sees which one it asked for.
+    if (language != 0x0409) text += " " + std::to_string(language);
     for (char ch : text) Append16(d, static_cast<unsigned char>(ch));
   }
   d[0] = static_cast<std::uint8_t>(d.size());
   return d;
-}
-
-std::uint8_t FrameEndpoint(const std::vector<std::uint8_t>& c) {
-  std::uint8_t found = 0;
-  std::size_t at = 0;
-  while (at + 2 <= c.size()) {
-    const std::size_t length = c[at];
-    if (length < 2 || at + length > c.size()) break;
-    if (c[at + 1] == 5 && length >= 7 && (c[at + 2] & 0x80) != 0 && (c[at + 3] & 3) == 2) {
-      found = c[at + 2];
-    }
-    at += length;
-  }
-  return found;
 }
 
 }  // namespace simdev

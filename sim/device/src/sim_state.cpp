@@ -50,6 +50,7 @@ std::unique_ptr<SimDevice> MakeDevice(World& world, const FvSimDeviceConfig& con
   device->reportedHeight = config.height;
   device->cold = config.cold != 0;
   device->written.assign(kFirmwareSize, false);
+  device->firmware.assign(kFirmwareSize, 0);
   device->transferSize.fill(4096);
   return device;
 }

@@ -17,10 +17,13 @@ namespace simdev {
 inline constexpr int kFirmwareSize = 8192;
 inline constexpr int kMemorySize = 256;
 inline constexpr std::size_t kTraceLimit = 65536;
+// The bulk IN endpoint the device sends its frames on, whatever its descriptors say.
+inline constexpr std::uint8_t kFrameEndpoint = 0x82;
 
 struct Faults {
   int fail = 0, stall = 0, shortAnswer = 0, longAnswer = 0, closeFailure = 0;
-  int failedRequest = 0, failedRequestCount = 0;  // control requests of one code refused
+  // Control requests of one code refused, stalled or answered short.
+  int failedRequest = 0, failedRequestCount = 0, failedRequestFault = 0;
 };
 
 struct SimDevice {
@@ -28,9 +31,11 @@ struct SimDevice {
   FvSimDeviceConfig config{};
   std::vector<std::uint8_t> deviceDescriptor;
   std::vector<std::uint8_t> configDescriptor;
+  std::vector<std::uint16_t> languages{0x0409};  // string descriptor 0
   int reportedWidth = 0, reportedHeight = 0;
 
   bool finger = false;
+  std::uint8_t fingerByte = 1;  // the sensor's answer while a finger lies on it
   std::uint64_t fingerSeed = 1;
   int captureIndex = 0;
 
@@ -43,6 +48,7 @@ struct SimDevice {
   bool cold = false;
   bool holding = false;           // controller held for a download
   std::vector<bool> written;      // firmware bytes written while held
+  std::vector<std::uint8_t> firmware;  // the bytes received while held, by address
   bool firmwareLoaded = false;    // a complete image waits for the reconnect
   int firmwareDownloads = 0;
   int reconnects = 0;
@@ -89,9 +95,9 @@ void AddTrace(World& world, const FvSimTraceEntry& entry);
 // Descriptors and driver facts.
 std::vector<std::uint8_t> DefaultDeviceDescriptor(const FvSimDeviceConfig& config);
 std::vector<std::uint8_t> DefaultConfigDescriptor();
-std::vector<std::uint8_t> StringDescriptor(int index, int deviceIndex);
-// Address of the last bulk IN endpoint of a configuration descriptor, 0 when it has none.
-std::uint8_t FrameEndpoint(const std::vector<std::uint8_t>& configDescriptor);
+// String `index` in `language`; empty for a language the device does not list.
+std::vector<std::uint8_t> StringDescriptor(const SimDevice& device, int index, int deviceIndex,
+                                           std::uint16_t language);
 
 // Frames at the native raw size: 8-bit, or 16-bit pairs (value, other byte) for the 16-bit types.
 bool SixteenBit(int type);

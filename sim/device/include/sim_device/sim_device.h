@@ -26,6 +26,8 @@ void fvsim_reset(void);
 /* Appends a device; returns its index, or -1 for a bad configuration. */
 int fvsim_plug(const FvSimDeviceConfig* config);
 int fvsim_plug_type(int type);
+/* Frames come on bulk IN endpoint 0x82, whatever the descriptors say. A reconnect makes the
+   device enumerate anew: its open handles reach nothing any more (they can still be closed). */
 /* Removes a device; later devices move down one index. Its handles fail every request from
    now on and its pending requests fail at once. 0 for a bad index. */
 int fvsim_unplug(int index);
@@ -34,6 +36,12 @@ int fvsim_device_type(int index); /* 0 for a bad index */
 
 /* A finger placed (present != 0) or lifted; each placement is a new capture of the finger. */
 int fvsim_set_finger(int index, int present);
+/* The non-zero byte the finger sensor answers while a finger lies on it (1 unless set). */
+int fvsim_set_finger_byte(int index, int value);
+/* The language ids the device lists (0x0409 unless set); strings come only in those. */
+int fvsim_set_languages(int index, const unsigned short* ids, int count);
+/* The 8192 firmware bytes received by address since the controller was last held. */
+int fvsim_get_firmware(int index, unsigned char* out, int size);
 /* Which finger lies on the sensor (the seed of its synthetic image), at once. */
 int fvsim_set_finger_seed(int index, unsigned long long seed);
 
@@ -49,6 +57,8 @@ enum {
 int fvsim_inject(int index, int fault, int count);
 /* Refuses the next `count` control requests with the code `request` (bRequest), others pass. */
 int fvsim_inject_request(int index, int request, int count);
+/* The same with another fault for those requests: FVSIM_FAULT_FAIL, _STALL or _SHORT. */
+int fvsim_inject_request_fault(int index, int request, int fault, int count);
 
 /* Replaces the device's descriptor answers: kind 1 device descriptor, 2 configuration
    descriptor (with its interfaces and endpoints). At most 1024 bytes. */
