@@ -96,8 +96,11 @@ int FindFingerEdgesMode0(const std::uint8_t* image, std::int16_t* upper, std::in
   Smooth121(combined, 1, kEdgeRows - 2, 2);
   trackUpper[16] = std::max(BestWeightedRow(combined, middle.upper, 0, kEdgeRows - 1, 12), 0);
   trackLower[16] = std::max(BestWeightedRow(combined, middle.lower, 0, kEdgeRows - 1, 12), 0);
-  // A centre without both edges gives nothing to track from.
-  if (trackUpper[16] != 0 && trackLower[16] != 0) {
+  // A centre without both edges gives nothing to track from, and no edge to report.
+  if (trackUpper[16] == 0 || trackLower[16] == 0) {
+    trackUpper[16] = 0;
+    trackLower[16] = 0;
+  } else {
     TrackStrips(gradient.get(), trackUpper.data(), trackLower.data(), 15, 1, -1, 2, nullptr);
     TrackStrips(gradient.get(), trackUpper.data(), trackLower.data(), 17, 31, 1, 2, nullptr);
   }

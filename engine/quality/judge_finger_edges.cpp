@@ -141,7 +141,8 @@ int JudgeFingerEdges(const std::uint8_t* image, float* params, const std::int16_
       ++fingerPixels;
     }
   }
-  if (greySum / static_cast<float>(fingerPixels) < 15.0f) return kTooDark;
+  // Without a finger pixel the mean grey level is undefined (NaN would pass every later test).
+  if (fingerPixels == 0 || greySum / static_cast<float>(fingerPixels) < 15.0f) return kTooDark;
 
   std::uint8_t* bp = band.get();
   if (const int status = MaskedMedianBand(bp, bandHeight, mask.get(), bandTop, bandBottom);
