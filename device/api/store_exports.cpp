@@ -5,6 +5,7 @@
 #include "api/last_error.h"
 #include "dravex.h"
 #include "store/template_store.h"
+#include "veltrum.h"
 
 using namespace dravex;
 
@@ -21,6 +22,13 @@ class ExportMatcher final : public StoreMatcher {
   bool index(const std::uint8_t* models, int count, BlobRef blob, int* position,
              float* similarity) override {
     return fv_index(models, count, blob.data, blob.length, position, similarity) == 1;
+  }
+  // The engine refuses to encode a template that enrolment cannot write.
+  bool acceptsModel(const std::uint8_t* model) override {
+    ensureEngineStarted();
+    unsigned char stored[kVltSerialisedBytes];
+    int length = 0;
+    return VLT_FV_Encode(model, stored, &length) == 0;
   }
 };
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "common/log.h"
 #include "store/store_files.h"
 
 namespace dravex {
@@ -47,6 +48,10 @@ void TemplateStore::addFolderFiles(const fs::path& folder, std::uint32_t id, int
   for (const fs::path& file : realFilesIn(folder)) {
     const auto bytes = readFileOfSize(file, kModelBytes);
     if (bytes.empty()) continue;
+    if (!matcher_.acceptsModel(bytes.data())) {
+      logMessage(0, "template %s skipped: not one the engine takes\n", file.string().c_str());
+      continue;
+    }
     append(id, bytes.data());
     if (total != nullptr) *total = static_cast<int>(ids_.size());
   }

@@ -22,7 +22,7 @@ struct BlobRef {
   bool present() const { return data != nullptr && length > 0; }
 };
 
-// The two recognition calls the store makes, as the exports make them.
+// The recognition calls the store makes, as the exports make them.
 class StoreMatcher {
  public:
   virtual ~StoreMatcher() = default;
@@ -31,6 +31,8 @@ class StoreMatcher {
   // Searches the blob against `count` templates; true with position and similarity.
   virtual bool index(const std::uint8_t* models, int count, BlobRef blob, int* position,
                      float* similarity) = 0;
+  // True when the engine takes the template: one that enrolment could have written.
+  virtual bool acceptsModel(const std::uint8_t* model) = 0;
 };
 
 // A folder name that names a user: canonical decimal (no sign, no leading zero), non-zero,
@@ -57,7 +59,8 @@ class TemplateStore {
   int entriesOf(std::uint32_t id) const;
   void append(std::uint32_t id, const std::uint8_t* model);
   void erase(std::size_t entry);
-  // Adds every 3352-byte regular file of `folder` (name order) as entries of `id`.
+  // Adds every 3352-byte regular file of `folder` (name order) that the engine takes as entries
+  // of `id`; a file it refuses is logged and left out.
   void addFolderFiles(const std::filesystem::path& folder, std::uint32_t id, int* total);
   std::filesystem::path userFolder(std::uint32_t id) const;
 

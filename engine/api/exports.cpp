@@ -9,6 +9,8 @@
 #include "core/engine_state.h"
 #include "core/similarity.h"
 #include "core/status.h"
+#include "feature/feature_block.h"
+#include "model/possible_content.h"
 #include "veltrum.h"
 
 namespace veltrum {
@@ -30,6 +32,20 @@ int MatchAndConvert(float* similarity, Operation&& operation) {
   return status;
 }
 
+// Templates and features from outside are checked before they are scored or stored.
+int CheckTemplates(const unsigned char* models, int count) {
+  for (int i = 0; i < count; ++i) {
+    if (!ModelPossible(LoadModel(models + static_cast<std::size_t>(i) * sizeof(VeinModel)))) {
+      return kImpossibleTemplate;
+    }
+  }
+  return kOk;
+}
+
+int CheckFeature(const unsigned char* feature) {
+  return FeaturePossible(LoadFeature(feature)) ? kOk : kImpossibleFeature;
+}
+
 }  // namespace
 }  // namespace veltrum
 
@@ -48,13 +64,18 @@ int VLT_FV_Quality(const unsigned char* image, int height, int width, float* par
 int VLT_FV_QualityAssess(float& measure1, float& measure2, const unsigned char* image, int height,
                          int width, float limit, float /*reserved*/) {
   if (const int status = CheckImage(image, height, width); status != kOk) return status;
+  // Callers bind the references from C, as pointers that may be null; read through volatile so
+  // the test is not dropped on the grounds that a reference is never null.
+  float* volatile first = &measure1;
+  float* volatile second = &measure2;
+  if (first == nullptr || second == nullptr) return kNullArgument;
   return AssessQuality(measure1, image, measure2, limit);
 }
 
 int VLT_FV_ExtractFeature(const unsigned char* image, int height, int width,
                           unsigned char* feature) {
   if (const int status = CheckImage(image, height, width); status != kOk) return status;
-  if (feature == nullptr) return kNoTemplates;
+  if (feature == nullptr) return kNullArgument;
   return ExtractMatchFeature(image, feature);
 }
 
@@ -63,21 +84,24 @@ int VLT_FV_Enroll(const unsigned char* image1, const unsigned char* image2,
                   unsigned char* model) {
   if (const int status = CheckImage(image1, height, width); status != kOk) return status;
   if (image3 != nullptr && image2 == nullptr) return kNoImage;
-  if (model == nullptr) return kNoTemplates;
+  if (model == nullptr) return kNullArgument;
   return EnrollModel(image1, image2, image3, model);
 }
 
 int VLT_FV_Match(const unsigned char* image, int height, int width, const unsigned char* model,
                  float* similarity) {
   if (const int status = CheckImage(image, height, width); status != kOk) return status;
-  if (model == nullptr || similarity == nullptr) return kNoTemplates;
+  if (model == nullptr || similarity == nullptr) return kNullArgument;
+  if (const int status = CheckTemplates(model, 1); status != kOk) return status;
   return MatchAndConvert(similarity, [&](int* raw) { return MatchImageToModel(image, model, raw); });
 }
 
 int VLT_FV_MatchFeature(const unsigned char* model, const unsigned char* feature,
                         float* similarity) {
   if (!EngineInitialised()) return kNotInitialised;
-  if (model == nullptr || feature == nullptr || similarity == nullptr) return kNoTemplates;
+  if (model == nullptr || feature == nullptr || similarity == nullptr) return kNullArgument;
+  if (const int status = CheckTemplates(model, 1); status != kOk) return status;
+  if (const int status = CheckFeature(feature); status != kOk) return status;
   std::int8_t shiftRow = 20;  // full search from zero
   std::int8_t shiftCol = 0;
   return MatchAndConvert(similarity, [&](int* raw) {
@@ -90,7 +114,8 @@ int VLT_FV_Index(const unsigned char* models, int* count, const unsigned char* i
   if (!EngineInitialised()) return kNotInitialised;
   if (models == nullptr) return kNoTemplates;
   if (image == nullptr) return kNoImage;
-  if (count == nullptr || position == nullptr || similarity == nullptr) return kNoTemplates;
+  if (count == nullptr || position == nullptr || similarity == nullptr) return kNullArgument;
+  if (const int status = CheckTemplates(models, *count); status != kOk) return status;
   return MatchAndConvert(similarity, [&](int* raw) {
     return SearchModelsByImage(models, count, image, position, raw);
   });
@@ -100,7 +125,9 @@ int VLT_FV_IndexFeature(const unsigned char* models, int* count, const unsigned 
                         int* position, float* similarity) {
   if (!EngineInitialised()) return kNotInitialised;
   if (models == nullptr || feature == nullptr) return kNoTemplates;
-  if (count == nullptr || position == nullptr || similarity == nullptr) return kNoTemplates;
+  if (count == nullptr || position == nullptr || similarity == nullptr) return kNullArgument;
+  if (const int status = CheckTemplates(models, *count); status != kOk) return status;
+  if (const int status = CheckFeature(feature); status != kOk) return status;
   return MatchAndConvert(similarity, [&](int* raw) {
     return SearchModelsByFeature(models, count, feature, position, raw);
   });
@@ -110,6 +137,7 @@ int VLT_FV_Encode(const unsigned char* model, unsigned char* out, int* outLength
   if (!EngineInitialised()) return kNotInitialised;
   if (model == nullptr || out == nullptr || outLength == nullptr) return kFailed;
   VeinModel copy = LoadModel(model);  // the caller's model is never changed
+  if (!ModelPossible(copy)) return kImpossibleTemplate;
   return PackBitRows(copy, out, outLength);
 }
 
@@ -120,6 +148,7 @@ int VLT_FV_Decode(const unsigned char* data, int length, unsigned char* model) {
   VeinModel decoded = LoadModel(model);
   UnpackModel(data, decoded);
   if (const int status = UnpackBitRows(decoded); status != kOk) return status;
+  if (!ModelPossible(decoded)) return kImpossibleTemplate;
   StoreModel(decoded, model);
   return kOk;
 }

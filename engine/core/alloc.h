@@ -12,9 +12,17 @@ void FailNthAllocation(int n);
 // Counts one allocation against the hook; false when this one is to fail.
 bool AllocationAllowed();
 
-// A zeroed array of n values, or null when memory is short (or the hook says so).
+// An array of n values as they come, for a buffer that its step writes before it reads; null
+// when memory is short (or the hook says so).
 template <class T>
 std::unique_ptr<T[]> AllocArray(std::size_t n) {
+  if (!AllocationAllowed()) return nullptr;
+  return std::unique_ptr<T[]>(new (std::nothrow) T[n]);
+}
+
+// The same, zeroed, for a buffer that its step reads where it has not written.
+template <class T>
+std::unique_ptr<T[]> AllocZeroedArray(std::size_t n) {
   if (!AllocationAllowed()) return nullptr;
   return std::unique_ptr<T[]>(new (std::nothrow) T[n]());
 }

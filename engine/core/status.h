@@ -15,6 +15,9 @@ enum Status : std::int32_t {
   kFingerTooSmall = 3021,
   kNoFingerEdges = 3102,
   kNoTemplates = 4001,
+  kNullArgument = 4001,         // a buffer other than the image is missing
+  kImpossibleTemplate = 4002,   // a template or stored form holds what enrolment cannot write
+  kImpossibleFeature = 4003,    // a feature holds what extraction cannot write
   kFailed = -1,
 };
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "core/image_ref.h"
+#include "edges/finger_edges.h"
 #include "tables/log_table16.h"
 #include "tables/lookup_tables.h"
 
@@ -121,13 +122,13 @@ void TrackedSpan(const std::int32_t* trackUpper, const std::int32_t* trackLower,
   first = 1;
   last = 31;
   for (int j = 1; j <= 31; ++j) {
-    if (trackUpper[j] != 0 && trackLower[j] != 0) {
+    if (HasBothEdges(trackUpper, trackLower, j)) {
       first = j;
       break;
     }
   }
   for (int j = 31; j >= 1; --j) {
-    if (trackUpper[j] != 0 && trackLower[j] != 0) {
+    if (HasBothEdges(trackUpper, trackLower, j)) {
       last = j;
       break;
     }

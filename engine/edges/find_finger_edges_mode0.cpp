@@ -66,7 +66,8 @@ void WeightTowards(const EdgePair& left, const EdgePair& right, Profile combined
   }
 }
 
-void SmoothTrack(std::int32_t* t, int j1, int j2) {
+// Three taps, 1-2-1, between the ends of the span.
+void SmoothTrackThreeTaps(std::int32_t* t, int j1, int j2) {
   std::array<std::int32_t, kTrackEntries> copy;
   std::copy(t, t + kTrackEntries, copy.begin());
   for (int j = j1 + 1; j <= j2 - 1; ++j) t[j] = (copy[j - 1] + 2 * copy[j] + copy[j + 1] + 2) / 4;
@@ -77,7 +78,7 @@ void SmoothTrack(std::int32_t* t, int j1, int j2) {
 int FindFingerEdgesMode0(const std::uint8_t* image, std::int16_t* upper, std::int16_t* lower) {
   auto mapped = AllocArray<std::uint8_t>(kFramePixels);
   auto gradient = AllocArray<std::uint8_t>(kFramePixels);
-  auto work = AllocArray<std::int32_t>(5 * kEdgeRows);
+  auto work = AllocZeroedArray<std::int32_t>(5 * kEdgeRows);
   if (!mapped || !gradient || !work) return kOutOfMemory;
   BuildGradientPlane(image, mapped.get(), gradient.get());
   Profile sub = work.get();
@@ -96,16 +97,19 @@ int FindFingerEdgesMode0(const std::uint8_t* image, std::int16_t* upper, std::in
   Smooth121(combined, 1, kEdgeRows - 2, 2);
   trackUpper[16] = std::max(BestWeightedRow(combined, middle.upper, 0, kEdgeRows - 1, 12), 0);
   trackLower[16] = std::max(BestWeightedRow(combined, middle.lower, 0, kEdgeRows - 1, 12), 0);
-  // A centre without both edges gives nothing to track from.
-  if (trackUpper[16] != 0 && trackLower[16] != 0) {
+  // A centre without both edges gives nothing to track from, and no edge to report.
+  if (trackUpper[16] == 0 || trackLower[16] == 0) {
+    trackUpper[16] = 0;
+    trackLower[16] = 0;
+  } else {
     TrackStrips(gradient.get(), trackUpper.data(), trackLower.data(), 15, 1, -1, 2, nullptr);
     TrackStrips(gradient.get(), trackUpper.data(), trackLower.data(), 17, 31, 1, 2, nullptr);
   }
 
   int j1 = 1, j2 = 31;
   TrackedSpan(trackUpper.data(), trackLower.data(), j1, j2);
-  SmoothTrack(trackUpper.data(), j1, j2);
-  SmoothTrack(trackLower.data(), j1, j2);
+  SmoothTrackThreeTaps(trackUpper.data(), j1, j2);
+  SmoothTrackThreeTaps(trackLower.data(), j1, j2);
   if (j1 == 1) {
     trackUpper[0] = trackUpper[1];
     trackLower[0] = trackLower[1];

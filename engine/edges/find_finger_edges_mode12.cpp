@@ -56,7 +56,8 @@ bool IsCentrePeak(const std::int32_t* q, int r) {
   return r >= 1 && r <= kEdgeRows - 2 && q[r] > q[r - 1] && q[r] > q[r + 1] && q[r] > 200;
 }
 
-void SmoothTrack(std::int32_t* t, int s0, int s1) {
+// Five taps, 1-2-4-2-1, two entries in from each end of the span.
+void SmoothTrackFiveTaps(std::int32_t* t, int s0, int s1) {
   std::array<std::int32_t, kTrackEntries> copy;
   std::copy(t, t + kTrackEntries, copy.begin());
   for (int j = s0 + 2; j <= s1 - 2; ++j) {
@@ -69,7 +70,7 @@ void SmoothTrack(std::int32_t* t, int s0, int s1) {
 int FindFingerEdgesMode12(const std::uint8_t* image, std::int16_t* upper, std::int16_t* lower) {
   auto mapped = AllocArray<std::uint8_t>(kFramePixels);
   auto gradient = AllocArray<std::uint8_t>(kFramePixels);
-  auto profile = AllocArray<std::int32_t>(kEdgeRows);
+  auto profile = AllocZeroedArray<std::int32_t>(kEdgeRows);
   if (!mapped || !gradient || !profile) return kOutOfMemory;
 
   std::array<std::int32_t, kStrips> stripUpper{}, stripLower{};
@@ -114,8 +115,8 @@ int FindFingerEdgesMode12(const std::uint8_t* image, std::int16_t* upper, std::i
 
   int s0 = 1, s1 = 31;
   TrackedSpan(trackUpper.data(), trackLower.data(), s0, s1);
-  SmoothTrack(trackUpper.data(), s0, s1);
-  SmoothTrack(trackLower.data(), s0, s1);
+  SmoothTrackFiveTaps(trackUpper.data(), s0, s1);
+  SmoothTrackFiveTaps(trackLower.data(), s0, s1);
   WriteInterpolatedEdges(trackUpper.data(), trackLower.data(), s0, s0 < s1 ? s1 : s0, upper, lower);
   return kOk;
 }

@@ -7,13 +7,10 @@
 #include "feature/cell_nibbles.h"
 #include "feature/code_stream.h"
 #include "feature/filter_bank.h"
+#include "model/cell_vector.h"
 
 namespace veltrum {
 namespace {
-
-int Nibble(const std::uint8_t* vector, int t) {
-  return t % 2 == 0 ? vector[t / 2] >> 4 : vector[t / 2] & 15;
-}
 
 // Half the shift, rounded toward zero from one step nearer zero.
 int HalfShift(int s) { return s >= 0 ? (s - 1) / 2 : (s + 1) / 2; }
@@ -30,7 +27,7 @@ std::uint8_t NormalisedNibble(std::int64_t m, std::int64_t n) {
 
 void StartMerge(MergeRunning& running, const FeatureBlock& reference) {
   for (int cell = 0; cell < kGridCells; ++cell) {
-    for (int t = 0; t < 16; ++t) running.values[cell][t] = Nibble(reference.cellVectors[cell], t);
+    for (int t = 0; t < 16; ++t) running.values[cell][t] = CellNibble(reference.cellVectors[cell], t);
     running.weight15[cell] = reference.coverage15[cell];
     running.weight27[cell] = reference.coverage27[cell];
   }
@@ -60,7 +57,7 @@ void MergeEnrollFeatures(FeatureBlock& result, const FeatureBlock& reference,
       std::int64_t m[16], squares = 0;
       for (int t = 0; t < 16; ++t) {
         const std::int64_t rv = refIn ? running.values[ref][t] : 0;
-        const std::int64_t ov = othIn ? Nibble(other.cellVectors[oth], t) : 0;
+        const std::int64_t ov = othIn ? CellNibble(other.cellVectors[oth], t) : 0;
         m[t] = (rv * wr + ov * wo + w / 2) / w;
         squares += m[t] * m[t];
       }

@@ -23,7 +23,7 @@ Band ColumnBand(const std::uint8_t* pairs, int j) {
 // Coverage bytes of all 330 cells into `cells`; false when memory is short.
 bool CoverageCells(std::uint8_t* cells, const std::uint8_t* pairs, int radius,
                    const GridParams& grid) {
-  auto counts = AllocArray<std::int32_t>(kGridCells);
+  auto counts = AllocZeroedArray<std::int32_t>(kGridCells);
   if (!counts) return false;
   for (int r = 0; r < kGridRows; ++r) {
     const int y = grid.origin + grid.rowStep * r;

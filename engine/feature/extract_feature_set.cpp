@@ -20,16 +20,16 @@ struct ExtractionBuffers {
   SampleBlock sample = {};
 
   bool Allocate() {
-    reference = AllocArray<std::uint8_t>(kFramePixels);
+    reference = AllocZeroedArray<std::uint8_t>(kFramePixels);
     if (!reference) return false;
-    mask = AllocArray<std::uint8_t>(kFramePixels);
+    mask = AllocZeroedArray<std::uint8_t>(kFramePixels);
     if (!mask) return false;
     image = AllocArray<std::uint8_t>(kFramePixels);
     if (!image) return false;
-    integral = AllocArray<std::uint8_t>(kIntegralScratchBytes);
+    integral = AllocZeroedArray<std::uint8_t>(kIntegralScratchBytes);
     if (!integral) return false;
     // The work table's area is as large as the integral scratch; only 36960 entries are used.
-    work = AllocArray<std::int32_t>(kIntegralScratchBytes / 4);
+    work = AllocZeroedArray<std::int32_t>(kIntegralScratchBytes / 4);
     return work != nullptr;
   }
 };

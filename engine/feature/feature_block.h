@@ -10,7 +10,6 @@
 namespace veltrum {
 
 inline constexpr int kCellCodeWords = 4;
-inline constexpr int kPackedCodeBytes = 4292;  // 330 cells x 104 bits, in 1073 words
 
 struct FeatureBlock {
   // Per cell, 16 four-bit values, the first in the high nibble.
@@ -40,7 +39,6 @@ static_assert(offsetof(FeatureBlock, coarse) == 8728);
 // cellVectors[0..143] the A-samples (slot i x 18 + j), the packed B-sample codes from
 // codeRows, a copy of the edge pairs; the rest zero.
 using SampleBlock = FeatureBlock;
-inline constexpr int kSampleCodeBits = 98 * 104;
 
 // Blocks for the tilts 0.0, 0.03 and -0.06, in that order.
 struct VeinFeature {

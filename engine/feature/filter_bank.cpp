@@ -29,7 +29,7 @@ struct Work {
 
 bool Allocate(Work& w) {
   // A fixed order, so that a failing nth allocation always hits the same buffer.
-  w.planes = AllocArray<std::int32_t>(2 * kFilterPlanes * kPlaneRow);
+  w.planes = AllocZeroedArray<std::int32_t>(2 * kFilterPlanes * kPlaneRow);
   if (!w.planes) return false;
   w.boxes = AllocArray<std::int32_t>(kGridCells * kScales);
   if (!w.boxes) return false;
@@ -37,7 +37,7 @@ bool Allocate(Work& w) {
   if (!w.even) return false;
   w.odd = AllocArray<std::int16_t>(kOutWidth * 27);
   if (!w.odd) return false;
-  w.integral = AllocArray<std::int32_t>(kIntRows * kIntCols);
+  w.integral = AllocZeroedArray<std::int32_t>(kIntRows * kIntCols);
   return w.integral != nullptr;
 }
 
@@ -46,11 +46,11 @@ void BuildIntegral(const std::uint8_t* p, std::int32_t* integral) {
   for (int Y = kBorder; Y < kIntRows; ++Y) {
     std::int32_t* row = integral + Y * kIntCols;
     const std::int32_t* above = row - kIntCols;
-    const int y = std::min(Y - kBorder, kOutHeight - 1);
     if (Y - kBorder >= kOutHeight) {
       std::copy(above, above + kIntCols, row);
       continue;
     }
+    const int y = Y - kBorder;
     std::int32_t run = 0;
     for (int X = kBorder; X < kIntCols; ++X) {
       if (X - kBorder < kOutWidth) run += p[y * kOutWidth + X - kBorder];

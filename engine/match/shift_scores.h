@@ -1,17 +1,11 @@
 #pragma once
-// What the shift searches share: the dot product of two nibble vectors and the two normalised
-// score parts.
+// What the shift searches share: the two normalised score parts (and NibbleDot).
 
 #include <cstdint>
 
-namespace veltrum {
+#include "model/cell_vector.h"
 
-// Sum over the 16 positions of the products of two cell vectors (8 bytes, high nibble first).
-inline int NibbleDot(const std::uint8_t* a, const std::uint8_t* b) {
-  int d = 0;
-  for (int i = 0; i < 8; ++i) d += (a[i] >> 4) * (b[i] >> 4) + (a[i] & 15) * (b[i] & 15);
-  return d;
-}
+namespace veltrum {
 
 // Dot-product part from its weighted sum; `offset` is 80 against a model, 90 between two
 // enrolment blocks. `weight` must be positive.

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/image_ref.h"
+#include "edges/finger_edges.h"
 #include "preprocess/preprocess_steps.h"
 
 namespace veltrum {
@@ -11,10 +12,6 @@ namespace {
 
 constexpr int kW = kFrameWidth;
 constexpr int kMaxMeanSquare = 5;
-
-bool HasEdges(const std::int16_t* upper, const std::int16_t* lower, int x) {
-  return upper[x] != 0 && lower[x] != 0;
-}
 
 int Varies(const std::int16_t* edge, int c0, int c1) {
   const std::int64_t n = c1 - c0 + 1;
@@ -31,10 +28,10 @@ int Varies(const std::int16_t* edge, int c0, int c1) {
 int FitFingerAxis(float& slope, float& intercept, const std::int16_t* upper,
                   const std::int16_t* lower, int& upperVaries, int& lowerVaries) {
   int c0 = 0;
-  while (c0 < kW && !HasEdges(upper, lower, c0)) ++c0;
+  while (c0 < kW && !HasBothEdges(upper, lower, c0)) ++c0;
   if (c0 == kW || c0 < 20) c0 = 20;
   int c1 = kW - 1;
-  while (c1 >= 0 && !HasEdges(upper, lower, c1)) --c1;
+  while (c1 >= 0 && !HasBothEdges(upper, lower, c1)) --c1;
   if (c1 < 0 || c1 >= 300) c1 = 299;
 
   // A finger that only starts beyond column 299 leaves nothing to measure: taken as level.

@@ -8,6 +8,7 @@
 #include "core/alloc.h"
 #include "core/image_ref.h"
 #include "core/status.h"
+#include "edges/finger_edges.h"
 #include "preprocess/preprocess_steps.h"
 
 namespace veltrum {
@@ -18,12 +19,11 @@ constexpr int kH = kFrameHeight;
 
 // The scale k; 1 when no column lies between the measuring limits.
 float WidthScale(const std::int16_t* upper, const std::int16_t* lower) {
-  const auto hasEdges = [&](int x) { return upper[x] != 0 && lower[x] != 0; };
   int c0 = 0;
-  while (c0 < 160 && !hasEdges(c0)) ++c0;
+  while (c0 < 160 && !HasBothEdges(upper, lower, c0)) ++c0;
   if (c0 == 160) c0 = 0;
   int c1 = kW - 1;
-  while (c1 >= 0 && !hasEdges(c1)) --c1;
+  while (c1 >= 0 && !HasBothEdges(upper, lower, c1)) --c1;
   if (c1 < 0) c1 = kW - 1;
   c0 = std::max(c0, 80);
   c1 = std::min(c1, 240);

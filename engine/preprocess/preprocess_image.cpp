@@ -33,7 +33,7 @@ struct Pipeline {
 
   bool Allocate() {
     for (auto* plane : {&bandMask, &innerMask, &bandPlane, &searchPlane, &referencePlane}) {
-      *plane = AllocArray<std::uint8_t>(kFramePixels);
+      *plane = AllocZeroedArray<std::uint8_t>(kFramePixels);
       if (!*plane) return false;
     }
     return true;

@@ -8,6 +8,7 @@
 #include "core/alloc.h"
 #include "core/image_ref.h"
 #include "core/status.h"
+#include "edges/finger_edges.h"
 #include "preprocess/preprocess_steps.h"
 
 namespace veltrum {
@@ -27,7 +28,7 @@ constexpr std::int64_t kMaxCol8 = (kW - 1) * 256 - 1;
 int CentreRow(const std::int16_t* upper, const std::int16_t* lower) {
   for (int d = 0; d < kW; ++d) {
     for (const int x : {kCentreCol - d, kCentreCol + d}) {
-      if (x >= 0 && x < kW && upper[x] != 0 && lower[x] != 0) return (upper[x] + lower[x] + 1) / 2;
+      if (x >= 0 && x < kW && HasBothEdges(upper, lower, x)) return (upper[x] + lower[x] + 1) / 2;
     }
   }
   return kCentreRow;

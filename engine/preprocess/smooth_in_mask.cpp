@@ -14,7 +14,7 @@ int SmoothInMask(const std::uint8_t* mask, std::uint8_t* valley, int top, int bo
   constexpr int kW = kFrameWidth;
   constexpr std::int64_t kReciprocal[5] = {0, 1048576, 524288, 349525, 262144};
   // Zeroed, so pixels outside the mask read back as 0 rather than stale memory.
-  auto work = AllocArray<std::uint8_t>(kFramePixels);
+  auto work = AllocZeroedArray<std::uint8_t>(kFramePixels);
   if (!work) return kOutOfMemory;
   for (int y = std::max(top, 1); y <= std::min(bottom, kFrameHeight) - 1; ++y) {
     for (int x = 1; x < kW - 1; ++x) {

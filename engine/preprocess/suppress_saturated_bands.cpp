@@ -143,7 +143,7 @@ int SuppressSaturatedBands(const std::uint8_t* image, std::uint8_t* out) {
   std::memcpy(out, image, kFramePixels);
   if (MiddleSaturated(image)) return 1;
   auto queue = AllocArray<Pixel>(kW * kHalfRows);
-  auto runMask = AllocArray<std::uint8_t>(kFramePixels);
+  auto runMask = AllocZeroedArray<std::uint8_t>(kFramePixels);
   if (!queue || !runMask) return -1;
 
   bool anyGaps = false;

@@ -25,8 +25,8 @@ int BrightRegionPixels(const std::uint8_t* plane, int width, int height, int thr
   std::size_t bright = 0;
   for (std::size_t i = 0; i < n; ++i) bright += plane[i] >= threshold;
   // 32-bit labels: a band can open more regions than a 16-bit label holds.
-  auto labels = AllocArray<std::int32_t>(n);
-  auto regions = AllocArray<Region>(bright + 1);  // label 0 stands for "none"
+  auto labels = AllocZeroedArray<std::int32_t>(n);
+  auto regions = AllocZeroedArray<Region>(bright + 1);  // label 0 stands for "none"
   if (!labels || !regions) return kOutOfMemory;
 
   std::int32_t next = 1;

@@ -7,15 +7,12 @@
 #include "core/alloc.h"
 #include "core/image_ref.h"
 #include "core/status.h"
+#include "edges/finger_edges.h"
 #include "quality/quality_check.h"
 #include "quality/quality_measures.h"
 
 namespace veltrum {
 namespace {
-
-bool HasBoth(const std::int16_t* upper, const std::int16_t* lower, int c) {
-  return upper[c] != 0 && lower[c] != 0;
-}
 
 struct EdgeStatistics {
   int minUpper = 240, maxUpper = 0, minLower = 240, maxLower = 0;
@@ -45,13 +42,13 @@ struct Crop {
 Crop PlaceCrop(const std::int16_t* upper, const std::int16_t* lower, const EdgeStatistics& s) {
   int left = 0, right = 0;
   for (int c = 0; c <= 159; ++c) {
-    if (HasBoth(upper, lower, c)) {
+    if (HasBothEdges(upper, lower, c)) {
       left = c;
       break;
     }
   }
   for (int c = 319; c >= 161; --c) {
-    if (HasBoth(upper, lower, c)) {
+    if (HasBothEdges(upper, lower, c)) {
       right = c;
       break;
     }
@@ -122,14 +119,14 @@ int JudgeFingerEdges(const std::uint8_t* image, float* params, const std::int16_
   auto band = AllocArray<std::uint8_t>(bandPixels);
   if (!band) return kOutOfMemory;
   std::memcpy(band.get(), image + top * kFrameWidth, bandPixels);
-  auto mask = AllocArray<std::uint8_t>(bandPixels);
+  auto mask = AllocZeroedArray<std::uint8_t>(bandPixels);
   if (!mask) return kOutOfMemory;
 
   int bandTop = bandHeight - 1, bandBottom = 0;
   float greySum = 0.0f;
   std::int32_t fingerPixels = 0;
   for (int c = 0; c < kFrameWidth; ++c) {
-    if (!HasBoth(upper, lower, c)) continue;
+    if (!HasBothEdges(upper, lower, c)) continue;
     const int u = upper[c] - top, l = lower[c] - top;
     bandTop = std::min(bandTop, u);
     bandBottom = std::max(bandBottom, l);
@@ -141,7 +138,8 @@ int JudgeFingerEdges(const std::uint8_t* image, float* params, const std::int16_
       ++fingerPixels;
     }
   }
-  if (greySum / static_cast<float>(fingerPixels) < 15.0f) return kTooDark;
+  // Without a finger pixel the mean grey level is undefined (NaN would pass every later test).
+  if (fingerPixels == 0 || greySum / static_cast<float>(fingerPixels) < 15.0f) return kTooDark;
 
   std::uint8_t* bp = band.get();
   if (const int status = MaskedMedianBand(bp, bandHeight, mask.get(), bandTop, bandBottom);

@@ -7,7 +7,7 @@ namespace veltrum {
 bool PlaneIntegral::Build(const std::uint8_t* plane, int width, int height,
                           const std::uint8_t* curve, int first, int last) {
   stride_ = width + 1;
-  sums_ = AllocArray<std::uint32_t>(static_cast<std::size_t>(stride_) * (height + 1));
+  sums_ = AllocZeroedArray<std::uint32_t>(static_cast<std::size_t>(stride_) * (height + 1));
   if (!sums_) return false;
   for (int r = 0; r < height; ++r) {
     const bool summed = r >= first && r <= last;

@@ -14,7 +14,7 @@ int ValleyResponseBand(std::uint8_t* band, int bandHeight, const std::uint8_t* m
   constexpr int kReach = 8;
   constexpr std::uint32_t kWindowPixels = (2 * kReach + 1) * (2 * kReach + 1);
   const std::size_t pixels = static_cast<std::size_t>(kBandWidth) * bandHeight;
-  auto out = AllocArray<std::uint8_t>(pixels);
+  auto out = AllocZeroedArray<std::uint8_t>(pixels);
   PlaneIntegral inside;
   if (!out || !inside.Build(mask, kBandWidth, bandHeight, nullptr, top, bottom)) {
     return kOutOfMemory;

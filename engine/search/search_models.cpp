@@ -19,8 +19,8 @@ const unsigned char* ModelAt(const unsigned char* models, std::size_t i) {
 int SearchModels(const unsigned char* models, std::size_t count, const VeinFeature& probe,
                  int* position, int* raw) {
   auto scores = AllocArray<std::int16_t>(count);
-  auto coarseHistogram = AllocArray<std::int32_t>(kCoarseLevels);
-  auto rawHistogram = AllocArray<std::int32_t>(kRawLevels);
+  auto coarseHistogram = AllocZeroedArray<std::int32_t>(kCoarseLevels);
+  auto rawHistogram = AllocZeroedArray<std::int32_t>(kRawLevels);
   if (!scores || !coarseHistogram || !rawHistogram) return kFailed;
 
   std::int8_t coarse[kCoarseEntries];

@@ -4,8 +4,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <vector>
 
+#include "common/log.h"
+#include "fvplatform/debug_output.h"
 #include "store/template_store.h"
 
 namespace {
@@ -14,7 +17,8 @@ namespace fs = std::filesystem;
 using dravex::BlobRef;
 using dravex::kModelBytes;
 
-// Templates are filled with the first byte of the first blob; searches answer as scripted.
+// Templates are filled with the first byte of the first blob; searches answer as scripted;
+// templates that begin with 0xFF are refused.
 class FakeMatcher : public dravex::StoreMatcher {
  public:
   bool extractModel(const BlobRef (&blobs)[3], std::uint8_t* model) override {
@@ -28,6 +32,8 @@ class FakeMatcher : public dravex::StoreMatcher {
     *similarity = similarity_;
     return true;
   }
+  // Stands for the engine's refusal of a forged template.
+  bool acceptsModel(const std::uint8_t* model) override { return model[0] != 0xFF; }
   void Answer(int position, float similarity) {
     position_ = position;
     similarity_ = similarity;
@@ -102,6 +108,37 @@ TEST_F(Store, LoadsOnlyCanonicalUserFoldersAndTemplateSizedRealFiles) {
   EXPECT_EQ(store_.model(0)[0], 0x11);
   EXPECT_EQ(store_.model(1)[0], 0x12);
   EXPECT_EQ(store_.model(2)[0], 0x27);
+}
+
+// A refused file is logged and left out; the files before and after it still load.
+TEST_F(Store, TemplatesTheEngineRefusesAreSkippedAndLogged) {
+  WriteFile(root_ / "1" / "1.dat", Bytes(kModelBytes, 0x11));
+  WriteFile(root_ / "1" / "2.dat", Bytes(kModelBytes, 0xFF));
+  WriteFile(root_ / "1" / "3.dat", Bytes(kModelBytes, 0x13));
+  WriteFile(root_ / "2" / "1.dat", Bytes(kModelBytes, 0xFF));
+  WriteFile(root_ / "3" / "1.dat", Bytes(kModelBytes, 0x31));
+  std::string log;
+  auto previous = fvplat::SetDebugOutputSink([&](std::string_view text) { log += text; });
+  const int level = dravex::debugLevel();
+  dravex::setDebugLevelValue(0);
+  const int count = Load();
+  dravex::setDebugLevelValue(level);
+  fvplat::SetDebugOutputSink(std::move(previous));
+  EXPECT_EQ(count, 3);
+  EXPECT_EQ(store_.ids(), (std::vector<std::uint32_t>{1, 1, 3}));
+  EXPECT_EQ(store_.model(1)[0], 0x13);
+  auto logged = [&](const fs::path& file) {
+    return log.find(file.string() + " skipped") != std::string::npos;
+  };
+  EXPECT_TRUE(logged(root_ / "1" / "2.dat")) << log;
+  EXPECT_TRUE(logged(root_ / "2" / "1.dat")) << log;
+  EXPECT_FALSE(logged(root_ / "1" / "1.dat")) << log;
+
+  int total = -1;
+  WriteFile(base_ / "extra" / "7" / "a.dat", Bytes(kModelBytes, 0xFF));
+  WriteFile(base_ / "extra" / "7" / "b.dat", Bytes(kModelBytes, 0x70));
+  EXPECT_EQ(store_.indexAddUser((base_ / "extra" / "7").c_str(), &total), 1);
+  EXPECT_EQ(total, 4);
 }
 
 TEST_F(Store, MissingRootLoadsNothingAndRefusesDiskWork) {

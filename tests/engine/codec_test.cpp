@@ -12,20 +12,36 @@ namespace {
 
 using veltrum::VeinModel;
 
+// The grid origin of PatternModel's edge pairs: mean upper 22, mean lower 94 over pairs 0-59
+// (uppers 20-26 in sevens, lowers 90-100 in elevens: sums 1374 and 5685), so 22 + (94 - 22 - 69) / 2.
+constexpr int kPatternOrigin = 23;
+
 std::uint32_t StreamWord(const std::vector<unsigned char>& stored, int k) {
   std::uint32_t w;
   std::memcpy(&w, stored.data() + 1292 + 4 * k, 4);
   return w;
 }
 
-// A model whose every region holds a recognisable pattern.
+// A model whose every region holds a recognisable pattern, within what enrolment can write.
 VeinModel PatternModel() {
   VeinModel m;
   auto* bytes = reinterpret_cast<unsigned char*>(&m);
   for (std::size_t i = 0; i < sizeof m; ++i) bytes[i] = static_cast<unsigned char>(i * 37 + 11);
-  for (auto& row : m.codeRows) row[3] &= 0xFFu;  // as the engine writes them
-  m.gridOrigin = 0x00000123;
+  for (auto& vector : m.cellVectors) {
+    for (auto& b : vector) b &= 0x33;  // small values
+  }
+  for (auto& row : m.codeRows) {
+    row[3] &= 0xFFu;       // as the engine writes them
+    row[0] &= 0x7FFF7FFFu;  // no orientation group of all ones
+    row[1] &= 0x7FFF7FFFu;
+  }
+  for (int p = 0; p < veltrum::kEdgePairs; ++p) {
+    m.edgePairs[p][0] = static_cast<std::uint8_t>(20 + p % 7);
+    m.edgePairs[p][1] = static_cast<std::uint8_t>(90 + p % 11);
+  }
+  m.gridOrigin = kPatternOrigin;
   m.gridStep = 6;
+  for (int i = 0; i < veltrum::kCoarseEntries; ++i) m.coarse[i] = static_cast<std::int8_t>(i % 33 - 16);
   return m;
 }
 
@@ -50,7 +66,7 @@ TEST_F(Codec, FieldsLandAtTheirStoredOffsets) {
   const auto stored = Encode(m);
   EXPECT_EQ(0, std::memcmp(stored.data(), m.edgePairs, 140));
   EXPECT_EQ(0, std::memcmp(stored.data() + 140, m.cellVectors, 1152));
-  for (int i = 2568; i < 2572; ++i) EXPECT_EQ(stored[i], 0x23);
+  for (int i = 2568; i < 2572; ++i) EXPECT_EQ(stored[i], kPatternOrigin);
   for (int i = 2572; i < 2576; ++i) EXPECT_EQ(stored[i], 6);
   EXPECT_EQ(0, std::memcmp(stored.data() + 2576, m.cellWeights, 144));
   EXPECT_EQ(0, std::memcmp(stored.data() + 2720, m.codeWeights, 98));
@@ -65,7 +81,10 @@ TEST_F(Codec, CodeRowsPackMostSignificantBitFirstWithoutGaps) {
   m.codeRows[0][3] = 0xFFFFFFABu;  // bits above 7 are not stored
   m.codeRows[1][0] = 0xFFFFFFFFu;
   m.codeRows[97][3] = 0x000000C3u;
-  const auto stored = Encode(m);
+  // The packer itself: the export would refuse these rows before packing them.
+  std::vector<unsigned char> stored(kVltSerialisedBytes);
+  int length = 0;
+  ASSERT_EQ(veltrum::PackBitRows(m, stored.data(), &length), 0);
   EXPECT_EQ(StreamWord(stored, 0), 0x80000001u);
   EXPECT_EQ(StreamWord(stored, 1), 0x12345678u);
   EXPECT_EQ(StreamWord(stored, 2), 0xCAFEBABEu);
@@ -97,9 +116,11 @@ TEST_F(Codec, DecodesAHandMadeStoredForm) {
   stored[2818] = 0x99;  // first coarse entry
   stored[3057] = 0xAA;  // last coarse entry
 
+  // The unpacking steps themselves: the export would refuse these fields after unpacking them.
   std::vector<unsigned char> target(kVltModelBytes, 0x5C);
-  ASSERT_EQ(VLT_FV_Decode(stored.data(), kVltSerialisedBytes, target.data()), 0);
-  const VeinModel m = veltrum::LoadModel(target.data());
+  VeinModel m = veltrum::LoadModel(target.data());
+  ASSERT_EQ(veltrum::UnpackModel(stored.data(), m), 0);
+  ASSERT_EQ(veltrum::UnpackBitRows(m), 0);
   EXPECT_EQ(m.edgePairs[0][0], 0x11);
   EXPECT_EQ(m.edgePairs[69][1], 0x22);
   EXPECT_EQ(m.cellVectors[0][0], 0x33);
@@ -141,22 +162,22 @@ TEST_F(Codec, RoundTripKeepsEveryRegionButGridWordsAndSpare) {
   EXPECT_EQ(0, std::memcmp(decoded.cellWeights, m.cellWeights, sizeof m.cellWeights));
   EXPECT_EQ(0, std::memcmp(decoded.codeWeights, m.codeWeights, sizeof m.codeWeights));
   EXPECT_EQ(0, std::memcmp(decoded.coarse, m.coarse, sizeof m.coarse));
-  EXPECT_EQ(decoded.gridOrigin, 0x23232323);  // low byte repeated
+  EXPECT_EQ(decoded.gridOrigin, kPatternOrigin * 0x01010101);  // low byte repeated
   EXPECT_EQ(decoded.gridStep, 0x06060606);
   EXPECT_EQ(decoded.spare[0], 0x77);  // the caller's bytes stay
   EXPECT_EQ(decoded.spare[1], 0x77);
   EXPECT_EQ(Encode(decoded), stored);
 }
 
-TEST_F(Codec, HighBitsOfFourthCodeWordAreLost) {
+// Enrolment never sets them, so a model that does is refused rather than stored without them.
+TEST_F(Codec, HighBitsOfFourthCodeWordAreRefused) {
   VeinModel m = PatternModel();
   m.codeRows[5][3] = 0xABCDEF12u;
-  const auto stored = Encode(m);
-  VeinModel decoded{};
-  ASSERT_EQ(VLT_FV_Decode(stored.data(), kVltSerialisedBytes,
-                          reinterpret_cast<unsigned char*>(&decoded)),
-            0);
-  EXPECT_EQ(decoded.codeRows[5][3], 0x12u);
+  std::vector<unsigned char> out(kVltSerialisedBytes, 0xEE);
+  int length = 99;
+  EXPECT_EQ(VLT_FV_Encode(reinterpret_cast<const unsigned char*>(&m), out.data(), &length), 4002);
+  EXPECT_EQ(length, 99);
+  EXPECT_EQ(out, std::vector<unsigned char>(kVltSerialisedBytes, 0xEE));
 }
 
 TEST_F(Codec, EncodeNeverChangesTheCallersModel) {
@@ -203,13 +224,17 @@ TEST_F(Codec, AllocationFailuresReportAndLeaveOutputsAlone) {
   EXPECT_EQ(target, std::vector<unsigned char>(kVltModelBytes, 0x5C));
 }
 
-TEST_F(Codec, AnyBytesDecode) {
+// Random stored forms hold cell vectors and coarse values no enrolment writes.
+TEST_F(Codec, RandomStoredFormsAreRefusedAndLeaveTheModelAlone) {
   std::vector<unsigned char> noise(kVltSerialisedBytes);
-  for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<unsigned char>(i * 2654435761u >> 13);
-  std::vector<unsigned char> target(kVltModelBytes);
-  EXPECT_EQ(VLT_FV_Decode(noise.data(), kVltSerialisedBytes, target.data()), 0);
-  VeinModel decoded = veltrum::LoadModel(target.data());
-  for (const auto& row : decoded.codeRows) EXPECT_EQ(row[3] >> 8, 0u);
+  std::vector<unsigned char> target(kVltModelBytes, 0x5C);
+  for (std::uint32_t seed = 1; seed <= 50; ++seed) {
+    for (std::size_t i = 0; i < noise.size(); ++i) {
+      noise[i] = static_cast<unsigned char>((i + 1) * seed * 2654435761u >> 13);
+    }
+    EXPECT_EQ(VLT_FV_Decode(noise.data(), kVltSerialisedBytes, target.data()), 4002) << seed;
+  }
+  EXPECT_EQ(target, std::vector<unsigned char>(kVltModelBytes, 0x5C));
 }
 
 }  // namespace

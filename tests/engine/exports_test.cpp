@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,6 +25,15 @@ struct ImageCall {
 std::vector<ImageCall> ImageExports() {
   static std::vector<unsigned char> model(kVltModelBytes), feature(kVltFeatureBytes);
   static float params[6], similarity, m1, m2;
+  // An empty template as enrolment would write it: edge pairs without a finger put the grid
+  // origin at (0 - 0 - 69) / 2.
+  static const std::vector<unsigned char> empty = [] {
+    std::vector<unsigned char> m(kVltModelBytes, 0);
+    const std::int32_t origin = -34, step = 6;
+    std::memcpy(m.data() + 2860, &origin, 4);
+    std::memcpy(m.data() + 2864, &step, 4);
+    return m;
+  }();
   return {
       // A flat image has no finger edges: too narrow, and no lower edge near the middle.
       {"Quality", [](auto* i, int h, int w) { return VLT_FV_Quality(i, h, w, params); }, 2003},
@@ -39,7 +49,7 @@ std::vector<ImageCall> ImageExports() {
        },
        veltrum::kFingerTooSmall},
       {"Match",
-       [](auto* i, int h, int w) { return VLT_FV_Match(i, h, w, model.data(), &similarity); },
+       [](auto* i, int h, int w) { return VLT_FV_Match(i, h, w, empty.data(), &similarity); },
        veltrum::kPreprocessFailed},
   };
 }
@@ -145,9 +155,18 @@ TEST_F(Exports, MissingArgumentsGiveTheirStatusAndWriteNothing) {
     std::function<int()> call;
     int expected;
   };
+  // A C caller binds the two measure references as pointers, which may be null.
+  using AssessFromC = int (*)(float*, float*, const unsigned char*, int, int, float, float);
+  const auto assessFromC =
+      reinterpret_cast<AssessFromC>(reinterpret_cast<void (*)()>(&VLT_FV_QualityAssess));
+  float m1 = -3.0f, m2 = -3.0f;
   const Case cases[] = {
       {"quality params", [&] { return VLT_FV_Quality(img, 240, 320, nullptr); }, 3001},
       {"feature out", [&] { return VLT_FV_ExtractFeature(img, 240, 320, nullptr); }, 4001},
+      {"assess first measure", [&] { return assessFromC(nullptr, &m2, img, 240, 320, 0.1f, 0); }, 4001},
+      {"assess second measure", [&] { return assessFromC(&m1, nullptr, img, 240, 320, 0.1f, 0); }, 4001},
+      {"assess, size tested first", [&] { return assessFromC(nullptr, nullptr, img, 240, 319, 0.1f, 0); },
+       3003},
       {"enroll image3 without image2",
        [&] { return VLT_FV_Enroll(img, nullptr, img, 240, 320, nullptr, model.data()); }, 3001},
       {"enroll image3 without image2, size tested first",
@@ -201,6 +220,8 @@ TEST_F(Exports, MissingArgumentsGiveTheirStatusAndWriteNothing) {
   EXPECT_EQ(feature, std::vector<unsigned char>(kVltFeatureBytes, 0x3C));
   EXPECT_EQ(position, -7);
   EXPECT_EQ(similarity, 0.5f);
+  EXPECT_EQ(m1, -3.0f);
+  EXPECT_EQ(m2, -3.0f);
 }
 
 }  // namespace

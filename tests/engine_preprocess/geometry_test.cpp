@@ -76,6 +76,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Edges only from column 305: nothing to measure, no division by zero.
         AxisCase{"FingerOnlyAtTheRight", [](int x) { return Inside(x, 305, 319, 60); },
                  [](int x) { return Inside(x, 305, 319, 180); }, 0, 99, 0, 0},
+        // From column 300 the span 300..299 holds no column at all (n = 0), wobble or not.
+        AxisCase{"FingerFromColumn300", [](int x) { return Inside(x, 300, 319, x % 2 ? 70 : 50); },
+                 [](int x) { return Inside(x, 300, 319, 180); }, 0, 99, 0, 0},
         // Mean squared deviation 4 is still level, 9 is not.
         AxisCase{"SmallWobbleIsLevel", [](int x) { return x % 2 ? 62 : 58; },
                  [](int) { return 180; }, 0, 99, 0, 0},
@@ -190,8 +193,10 @@ TEST(NormaliseFingerWidth, ScaleOneKeepsRowsOneTo238) {
     Edges edges;
   };
   // With no finger column between 80 and 240 the width is unknown: kept unscaled.
+  // Edges in columns 0..80 give c0 = c1 = 80: no column to divide the width sum by.
   for (const Case& c : {Case{"WidthOf120", Edges::Flat(60, 180)},
-                        Case{"NoColumnToMeasure", Edges::Flat(60, 100, 0, 79)}}) {
+                        Case{"NoColumnToMeasure", Edges::Flat(60, 100, 0, 79)},
+                        Case{"MeasuringLimitsMeet", Edges::Flat(60, 100, 0, 80)}}) {
     const Plane in = Pattern();
     Plane image = in, mask = Plane().Fill(60, 180, 0, kW - 1, 1);
     ASSERT_EQ(veltrum::NormaliseFingerWidth(c.edges.upper.data(), c.edges.lower.data(),

@@ -279,6 +279,21 @@ TEST_F(QualityCheck, EveryAllocationFailureEndsTheCheckWithAFailureStatus) {
   }
 }
 
+// Every column with both edges has its lower edge above its upper one, so no finger pixel is
+// counted: the mean grey level is undefined and the capture is refused as too dark.
+TEST_F(QualityCheck, NoFingerPixelIsTooDark) {
+  Edges e;
+  e.upper.fill(50);
+  e.lower.fill(-5);
+  e.upper[0] = 0;
+  e.lower[0] = 200;
+  for (int mode = 0; mode < 3; ++mode) {
+    std::array<float, 6> p = {0.05f, 0.0001f, 0, 0, 0, 0};
+    EXPECT_EQ(e.Judge(mode, p), 2006) << mode;
+    EXPECT_EQ(p[5], 0.0f) << mode;
+  }
+}
+
 TEST_F(QualityCheck, RandomEdgeRecordsEndInAVerdict) {
   const Image finger = simfinger::FingerImage(3, 0);
   const std::set<int> verdicts = {0, 2001, 2002, 2003, 2005, 2006};

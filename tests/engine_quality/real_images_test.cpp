@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,13 +13,8 @@ namespace {
 
 // Real captures of fingers from two devices and a cropped set: every one is a usable finger.
 TEST(RealImages, EveryEighthCaptureIsAcceptedInEveryMode) {
-  const std::string data = fvtest::DataDir();
-  if (data.empty()) GTEST_SKIP() << "no shared data folder";
-  std::vector<std::string> paths;
-  for (const auto& e : std::filesystem::recursive_directory_iterator(data)) {
-    if (e.path().extension() == ".png") paths.push_back(e.path().string());
-  }
-  std::sort(paths.begin(), paths.end());
+  if (fvtest::DataDir().empty()) GTEST_SKIP() << "no shared data folder";
+  const std::vector<std::string> paths = fvtest::RealImagePaths();
   ASSERT_FALSE(paths.empty());
   for (int mode = 0; mode < 3; ++mode) {
     ASSERT_EQ(VLT_FV_Init(mode), 0);

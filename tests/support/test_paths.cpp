@@ -1,6 +1,7 @@
 #include "test_paths.h"
 
 #include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 
 namespace fvtest {
@@ -17,6 +18,17 @@ std::string DataDir() {
   }
   const fs::path shared = fs::path(FV_SOURCE_DIR) / ".." / "shared" / "data";
   return fs::is_directory(shared, error) ? fs::canonical(shared, error).string() : "";
+}
+
+std::vector<std::string> RealImagePaths() {
+  std::vector<std::string> paths;
+  const std::string data = DataDir();
+  if (data.empty()) return paths;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(data)) {
+    if (e.path().extension() == ".png") paths.push_back(e.path().string());
+  }
+  std::sort(paths.begin(), paths.end());
+  return paths;
 }
 
 }  // namespace fvtest

@@ -2,6 +2,7 @@
 // Where tests find the build's modules and the shared data folder.
 
 #include <string>
+#include <vector>
 
 namespace fvtest {
 
@@ -11,5 +12,7 @@ std::string BinaryDir();
 std::string ModuleDir();
 // ../shared/data beside the checkout, or $FV_DATA_DIR; empty when absent.
 std::string DataDir();
+// The PNG files under DataDir(), in name order; empty when there is no data folder.
+std::vector<std::string> RealImagePaths();
 
 }  // namespace fvtest
