@@ -78,6 +78,7 @@ int ComputeImageBlocks(EnrolBuffers& b, int i) {
     }
     if (const int s = UnpackFeatureBlock(b.blocks[k], kGridCells, true); s != 0) return s;
     ObserveStage("enrolBlock", "block", &b.blocks[k], sizeof b.blocks[k]);
+    ObserveStage("enrolBlock", "responses", b.Table(k), kResponseEntries * sizeof(std::int32_t));
   }
   return kOk;
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -13,13 +14,18 @@
 #include <string>
 #include <vector>
 
+#include "api/operations.h"
 #include "core/stage_observer.h"
+#include "enrol/enrol_order.h"
 #include "enrol/match_enroll_pair.h"
 #include "enrol/merge_enroll_features.h"
 #include "feature/filter_bank.h"
+#include "feature/unpack_feature_block.h"
 #include "match/match_block_to_model.h"
 #include "tables/lookup_tables.h"
+#include "match_fixtures.h"
 #include "test_paths.h"
+#include "veltrum.h"
 
 namespace {
 
@@ -242,6 +248,150 @@ TEST_F(MatchRules, MergedCellsWeightsAndResponses) {
   veltrum::MergeEnrollFeatures(out3, f.blocks[0], f.blocks[8], f.tables[0].data(), f.tables[2].data(),
                                *running, -5, 6, 3, table3.data());
   check("merge3", out3, table3);
+}
+
+}  // namespace
+
+namespace {
+
+// The one-to-N search over lists built by tools/rule_oracles/search_oracle.py so that each keep
+// count decides the result: a template one place beyond a keep count is never reached, one
+// within it wins.
+TEST(SearchRules, EachKeepCountDecidesTheResult) {
+  std::ifstream in(DataPath("search_fixtures.bin"), std::ios::binary);
+  VeinFeature probe;
+  VeinModel kinds[3];
+  in.read(reinterpret_cast<char*>(&probe), sizeof probe);
+  in.read(reinterpret_cast<char*>(kinds), sizeof kinds);
+  ASSERT_TRUE(in) << "fixture file missing";
+  const std::map<std::string, int> kindIndex = {{"winner", 0}, {"rival", 1}, {"impostor", 2}};
+  std::ifstream text(DataPath("search_expected.txt"));
+  int cases = 0;
+  for (std::string line; std::getline(text, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream words(line);
+    std::string name;
+    words >> name;
+    std::vector<std::string> w;
+    for (std::string s; words >> s;) w.push_back(s);
+    ASSERT_GE(w.size(), 3u);
+    std::vector<VeinModel> models;
+    for (std::size_t i = 0; i + 2 < w.size(); ++i) {
+      const auto colon = w[i].find(':');
+      models.push_back(kinds[kindIndex.at(w[i].substr(0, colon))]);
+      models.back().coarse[0] = static_cast<std::int8_t>(std::stoi(w[i].substr(colon + 1)));
+    }
+    const int count = static_cast<int>(models.size());
+    int position = -1, raw = -1;
+    ASSERT_EQ(veltrum::SearchModelsByFeature(reinterpret_cast<const unsigned char*>(models.data()),
+                                             &count, reinterpret_cast<const unsigned char*>(&probe),
+                                             &position, &raw),
+              0);
+    EXPECT_EQ(position, std::stoi(w[w.size() - 2])) << name;
+    EXPECT_EQ(raw, std::stoi(w.back())) << name;
+    ++cases;
+  }
+  EXPECT_EQ(cases, 5);
+}
+
+}  // namespace
+
+namespace {
+
+// Every output an enrolment hands to a listener, in order.
+class Recorded final : public veltrum::StageObserver {
+ public:
+  void Stage(const char* stage, const char* part, const void* data, std::size_t bytes) override {
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    items.push_back({std::string(stage) + "." + part, std::vector<std::uint8_t>(p, p + bytes)});
+  }
+  std::vector<const std::vector<std::uint8_t>*> All(const std::string& key) const {
+    std::vector<const std::vector<std::uint8_t>*> out;
+    for (const auto& [k, bytes] : items) {
+      if (k == key) out.push_back(&bytes);
+    }
+    return out;
+  }
+  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> items;
+};
+
+template <class T>
+T As(const std::vector<std::uint8_t>& bytes) {
+  T v;
+  std::memcpy(&v, bytes.data(), sizeof v);
+  return v;
+}
+
+// How enrolment wires its steps: the pair scores order the captures, the leader is the merge's
+// reference at weight 10 against the second capture's best block and shifts, and the third
+// capture joins at the weight its score against the merge gives. The steps themselves are
+// pinned above; here the merged blocks an enrolment makes must be those steps run in that order.
+TEST(EnrolRules, MergeOrderBlocksShiftsAndWeights) {
+  ASSERT_EQ(VLT_FV_Init(0), 0);
+  for (const std::uint64_t seed : {801u}) {
+    for (int images : {2, 3}) {
+      std::vector<std::uint8_t> captures[3];
+      for (int i = 0; i < images; ++i) captures[i] = matchtest::FingerCapture(seed, i);
+      Recorded seen;
+      VeinModel model;
+      {
+        veltrum::ListenToStages listen(seen);
+        ASSERT_EQ(veltrum::EnrollModel(captures[0].data(), captures[1].data(),
+                                       images > 2 ? captures[2].data() : nullptr,
+                                       reinterpret_cast<unsigned char*>(&model)),
+                  0);
+      }
+      const auto blocks = seen.All("enrolBlock.block");
+      const auto tables = seen.All("enrolBlock.responses");
+      ASSERT_EQ(blocks.size(), 3u * images);
+      std::vector<FeatureBlock> b;
+      for (const auto* bytes : blocks) b.push_back(As<FeatureBlock>(*bytes));
+      auto table = [&](int k) { return reinterpret_cast<const std::int32_t*>(tables[k]->data()); };
+
+      veltrum::PairScores scores{};
+      veltrum::EnrolPairMatch pairs[3][3];
+      for (int i = 0; i < images; ++i) {
+        for (int j = 0; j < images; ++j) {
+          if (i == j) continue;
+          pairs[i][j] = veltrum::BestEnrolBlock(b[3 * i], &b[3 * j]);
+          scores[i][j] = pairs[i][j].score;
+        }
+      }
+      const auto order = veltrum::EnrolOrder(scores, images);
+      EXPECT_EQ((As<std::array<int, 3>>(*seen.All("enrolOrder.order").at(0))), order);
+
+      auto running = std::make_unique<veltrum::MergeRunning>();
+      FeatureBlock merged;
+      std::vector<std::int32_t> mergedTable(veltrum::kResponseEntries);
+      const auto& second = pairs[order[0]][order[1]];
+      const int other = 3 * order[1] + second.block;
+      veltrum::StartMerge(*running, b[3 * order[0]]);
+      veltrum::MergeEnrollFeatures(merged, b[3 * order[0]], b[other], table(3 * order[0]),
+                                   table(other), *running, second.shiftRow, second.shiftCol, 10,
+                                   mergedTable.data());
+      const auto merges = seen.All("enrolMerge.block");
+      const auto mergedTables = seen.All("enrolMerge.responses");
+      ASSERT_EQ(merges.size(), static_cast<std::size_t>(images - 1));
+      EXPECT_EQ(std::memcmp(merges[0]->data(), &merged, sizeof merged), 0) << seed << " first merge";
+      EXPECT_EQ(std::memcmp(mergedTables[0]->data(), mergedTable.data(), mergedTables[0]->size()), 0);
+      if (images < 3) continue;
+
+      // The merged block's own layout: its codes expanded before it is matched.
+      FeatureBlock reference = As<FeatureBlock>(*merges[0]);
+      ASSERT_EQ(veltrum::UnpackFeatureBlock(reference, veltrum::kGridCells, false), 0);
+      const auto third = veltrum::BestEnrolBlock(reference, &b[3 * order[2]]);
+      const auto seenThird = As<std::array<int, 4>>(*seen.All("enrolThird.match").at(0));
+      EXPECT_EQ(seenThird, (std::array<int, 4>{third.score, third.block, third.shiftRow, third.shiftCol}));
+      FeatureBlock result;
+      std::vector<std::int32_t> resultTable(veltrum::kResponseEntries);
+      const int block = 3 * order[2] + third.block;
+      veltrum::MergeEnrollFeatures(result, reference, b[block], mergedTable.data(), table(block),
+                                   *running, third.shiftRow, third.shiftCol,
+                                   veltrum::ThirdImageWeight(third.score), resultTable.data());
+      EXPECT_EQ(std::memcmp(merges[1]->data(), &result, sizeof result), 0) << seed << " third merge";
+      EXPECT_EQ(std::memcmp(mergedTables[1]->data(), resultTable.data(), mergedTables[1]->size()), 0);
+    }
+  }
 }
 
 }  // namespace
