@@ -6,6 +6,7 @@
 
 #include "api/operations.h"
 #include "core/alloc.h"
+#include "core/stage_observer.h"
 #include "core/status.h"
 #include "enrol/enrol_order.h"
 #include "enrol/enrol_sampling.h"
@@ -76,6 +77,8 @@ int ComputeImageBlocks(EnrolBuffers& b, int i) {
       return s;
     }
     if (const int s = UnpackFeatureBlock(b.blocks[k], kGridCells, true); s != 0) return s;
+    ObserveStage("enrolBlock", "block", &b.blocks[k], sizeof b.blocks[k]);
+    ObserveStage("enrolBlock", "responses", b.Table(k), kResponseEntries * sizeof(std::int32_t));
   }
   return kOk;
 }
@@ -93,6 +96,17 @@ int MergeImages(EnrolBuffers& b, int images, int& leader) {
     }
   }
   const auto order = EnrolOrder(scores, images);
+  if (StagesObserved()) {
+    for (int i = 0; i < images; ++i) {
+      for (int j = 0; j < images; ++j) {
+        if (i == j) continue;
+        const EnrolPairMatch& m = pairs[i][j];
+        const int match[4] = {m.score, m.block, m.shiftRow, m.shiftCol};
+        ObserveStage("enrolPairs", "match", match, sizeof match);
+      }
+    }
+    ObserveStage("enrolOrder", "order", order.data(), sizeof order);
+  }
   leader = order[0];
   const EnrolPairMatch& second = pairs[order[0]][order[1]];
   const int otherBlock = 3 * order[1] + second.block;
@@ -100,6 +114,8 @@ int MergeImages(EnrolBuffers& b, int images, int& leader) {
   MergeEnrollFeatures(b.MergeBlock(0), b.blocks[3 * order[0]], b.blocks[otherBlock],
                       b.Table(3 * order[0]), b.Table(otherBlock), b.running[0], second.shiftRow,
                       second.shiftCol, 10, b.Merged(0));
+  ObserveStage("enrolMerge", "block", &b.MergeBlock(0), sizeof(FeatureBlock));
+  ObserveStage("enrolMerge", "responses", b.Merged(0), kResponseEntries * sizeof(std::int32_t));
   int result = 0;
   if (images == 3) {
     FeatureBlock& merged = b.MergeBlock(0);
@@ -109,6 +125,10 @@ int MergeImages(EnrolBuffers& b, int images, int& leader) {
     MergeEnrollFeatures(b.MergeBlock(1), merged, b.blocks[block], b.Merged(0), b.Table(block),
                         b.running[0], third.shiftRow, third.shiftCol, ThirdImageWeight(third.score),
                         b.Merged(1));
+    const int match[4] = {third.score, third.block, third.shiftRow, third.shiftCol};
+    ObserveStage("enrolThird", "match", match, sizeof match);
+    ObserveStage("enrolMerge", "block", &b.MergeBlock(1), sizeof(FeatureBlock));
+    ObserveStage("enrolMerge", "responses", b.Merged(1), kResponseEntries * sizeof(std::int32_t));
     result = 1;
   }
   return SampleMergedBlock(b.Sampled(), b.MergeBlock(result), b.Merged(result));

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/alloc.h"
+#include "core/stage_observer.h"
 #include "core/status.h"
 #include "feature/compute_feature_block.h"
 #include "feature/filter_bank.h"
@@ -52,6 +53,8 @@ int ExtractFeatureSet(const ImageRef& input, VeinFeature& feature) {
     FeatureBlock& block = feature.blocks[i];
     if (i > 0) {
       if (const int s = RotateRegion(enhanced.pixels, mask, kFeatureTilts[i]); s != 0) return s;
+      ObserveStage("rotateRegion", "image", enhanced.pixels, kOutWidth * kOutHeight);
+      ObserveStage("rotateRegion", "mask", mask, kOutWidth * kOutHeight);
     }
     if (const int s = ComputeFeatureBlock(enhanced, block, buffers.sample, mask, work); s != 0) {
       return s;
@@ -59,6 +62,7 @@ int ExtractFeatureSet(const ImageRef& input, VeinFeature& feature) {
     if (i == 0) {
       if (const int s = RefineFeature(block, block.coverage27, work, false); s != 0) return s;
     }
+    ObserveStage("featureBlock", "block", &block, sizeof block);
   }
   return kOk;
 }

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <span>
 
+#include "core/stage_observer.h"
+
 namespace veltrum {
 
 inline constexpr int kShiftSearchFull = 20;  // in shiftRow: search from zero through every pass
@@ -51,6 +53,8 @@ ShiftScore RunShiftSearch(std::span<const SearchPass> passes, std::size_t first,
     }
     shiftRow = static_cast<std::int8_t>(shiftRow + bestDr);
     shiftCol = static_cast<std::int8_t>(shiftCol + bestDc);
+    const std::int8_t centre[2] = {shiftRow, shiftCol};
+    ObserveStage("shiftSearch", "centre", centre, sizeof centre);
   }
   return best;
 }

@@ -6,6 +6,7 @@
 
 #include "core/alloc.h"
 #include "core/engine_state.h"
+#include "core/stage_observer.h"
 #include "core/status.h"
 #include "edges/finger_edges.h"
 #include "preprocess/preprocess_steps.h"
@@ -31,6 +32,23 @@ struct Pipeline {
   int upperVaries = 0, lowerVaries = 0;
   int top = 0, bottom = 0;
 
+  // The whole state after a step, for a listener: planes, edges and the rows in use.
+  void Observe(const char* stage) const {
+    if (!StagesObserved()) return;
+    ObserveStage(stage, "image", image, kFramePixels);
+    ObserveStage(stage, "mask", mask, kFramePixels);
+    ObserveStage(stage, "bandMask", bandMask.get(), kFramePixels);
+    ObserveEdges(stage);
+    const int rows[2] = {top, bottom};
+    ObserveStage(stage, "rows", rows, sizeof rows);
+  }
+  void ObserveEdges(const char* stage) const {
+    ObserveStage(stage, "upper", upper, kEdgeColumns * sizeof(std::int16_t));
+    ObserveStage(stage, "lower", lower, kEdgeColumns * sizeof(std::int16_t));
+    ObserveStage(stage, "bandUpper", bandUpper.data(), sizeof bandUpper);
+    ObserveStage(stage, "bandLower", bandLower.data(), sizeof bandLower);
+  }
+
   bool Allocate() {
     for (auto* plane : {&bandMask, &innerMask, &bandPlane, &searchPlane, &referencePlane}) {
       *plane = AllocZeroedArray<std::uint8_t>(kFramePixels);
@@ -44,8 +62,12 @@ struct Pipeline {
     std::memset(upper, 0, kEdgeColumns * sizeof(std::int16_t));
     std::memset(lower, 0, kEdgeColumns * sizeof(std::int16_t));
     const bool mode2 = EngineMode() == 2;
-    if (!mode2) SuppressEdgeGlare(image, searchPlane.get());
+    if (!mode2) {
+      SuppressEdgeGlare(image, searchPlane.get());
+      ObserveStage("glare", "plane", searchPlane.get(), kFramePixels);
+    }
     if (const int s = SuppressSaturatedBands(image, bandPlane.get()); s < 0) return s;
+    ObserveStage("bands", "plane", bandPlane.get(), kFramePixels);
     if (mode2) {
       std::memcpy(searchPlane.get(), bandPlane.get(), kFramePixels);
     } else if (const int s = FindFingerEdges(searchPlane.get(), upper, lower); s != kOk) {
@@ -58,6 +80,7 @@ struct Pipeline {
       std::memcpy(upper, bandUpper.data(), sizeof bandUpper);
       std::memcpy(lower, bandLower.data(), sizeof bandLower);
     }
+    if (StagesObserved()) ObserveEdges("edges");
     return kOk;
   }
 
@@ -65,33 +88,49 @@ struct Pipeline {
   int Straighten() {
     float slope = 0, intercept = 0;
     FitFingerAxis(slope, intercept, bandUpper.data(), bandLower.data(), upperVaries, lowerVaries);
+    const float axis[2] = {slope, intercept};
+    const int varies[2] = {upperVaries, lowerVaries};
+    ObserveStage("axis", "line", axis, sizeof axis);
+    ObserveStage("axis", "varies", varies, sizeof varies);
     const int area = FillFingerMask(upper, lower, mask);
     const int bandArea = FillFingerMask(bandUpper.data(), bandLower.data(), bandMask.get());
+    Observe("fillMask");
     if (area < kMinFingerArea || bandArea < kMinFingerArea) return kFingerTooSmall;
     if (const int s = RotateFinger(image, mask, bandMask.get(), slope, upper, lower)) return s;
+    Observe("rotate");
     MaskEdgeRows(bandUpper.data(), bandLower.data(), bandMask.get(), top, bottom);
+    Observe("maskBandRows");
     if (const int s = NormaliseFingerWidth(bandUpper.data(), bandLower.data(), image, mask)) {
       return s;
     }
+    Observe("width");
     MaskEdgeRows(upper, lower, mask, top, bottom);
+    Observe("maskRows");
     if (const int s = UnwrapFingerSection(lower, lowerVaries, upperVaries, upper, image, mask)) {
       return s;
     }
+    Observe("unwrap");
     MaskEdgeRows(upper, lower, mask, top, bottom);
+    Observe("maskUnwrappedRows");
     return kOk;
   }
 
   // Denoises, keeps the reference, and turns the vein valleys bright.
   int EnhanceVeins() {
     if (const int s = MedianInMask(image, mask, top, bottom)) return s;
+    Observe("median");
     std::memcpy(referencePlane.get(), image, kFramePixels);
     std::uint8_t* valley = searchPlane.get();
     std::memcpy(valley, image, kFramePixels);
     if (const int s = ValleyResponse(valley, mask, innerMask.get(), top, bottom)) return s;
+    ObserveStage("valley", "plane", valley, kFramePixels);
+    ObserveStage("valley", "innerMask", innerMask.get(), kFramePixels);
     for (int pass = 0; pass < 2; ++pass) {
       if (const int s = SmoothInMask(mask, valley, top, bottom)) return s;
+      ObserveStage("smooth", "plane", valley, kFramePixels);
     }
     CombineValleyImage(image, valley);
+    ObserveStage("combine", "image", image, kFramePixels);
     return kOk;
   }
 
@@ -101,7 +140,9 @@ struct Pipeline {
     std::memcpy(savedMask, mask, kFramePixels);
     std::memcpy(mask, innerMask.get(), kFramePixels);
     if (const int s = EqualiseLocalHistogram(image, mask, top, bottom)) return s;
+    ObserveStage("equalise", "image", image, kFramePixels);
     if (const int s = BrightenLocalMean(image, mask, integralScratch, top, bottom)) return s;
+    ObserveStage("brighten", "image", image, kFramePixels);
     std::memcpy(mask, savedMask, kFramePixels);
     return kOk;
   }
@@ -129,6 +170,9 @@ int PreprocessImage(std::uint8_t* reference, const ImageRef& input, ImageRef& ou
   Crop(p.referencePlane.get(), reference);
   Crop(p.image, p.image);
   Crop(mask, mask);
+  ObserveStage("preprocessed", "image", p.image, kOutWidth * kOutHeight);
+  ObserveStage("preprocessed", "reference", reference, kOutWidth * kOutHeight);
+  ObserveStage("preprocessed", "mask", mask, kOutWidth * kOutHeight);
   output = {kOutWidth, kOutHeight, p.image};
   return kOk;
 }

@@ -2,6 +2,7 @@
 
 #include "api/operations.h"
 #include "core/engine_state.h"
+#include "core/stage_observer.h"
 #include "core/status.h"
 #include "edges/finger_edges.h"
 #include "quality/quality_check.h"
@@ -34,6 +35,8 @@ int CheckImageQuality(const unsigned char* image, float* params) {
   } else {
     return kNoFingerEdges;
   }
+  ObserveStage("qualityEdges", "upper", upper, sizeof upper);
+  ObserveStage("qualityEdges", "lower", lower, sizeof lower);
   if (found == kFailed) return kNoFingerEdges;
   if (found != kOk) return found;  // out of memory: no verdict on edges never searched
   return JudgeFingerEdges(image, params, upper, lower, mode);
