@@ -8,6 +8,7 @@
 
 #include "fvplatform/folders.h"
 #include "fvplatform/locale.h"
+#include "fvplatform/message_box.h"
 #include "fvplatform/module.h"
 #include "fvplatform/sound.h"
 
@@ -73,6 +74,26 @@ TEST(Sound, SinkRecordsNameAndFlags) {
   fvplat::SetSoundSink({});
   EXPECT_TRUE(PlaySoundA("silent.wav", nullptr, SND_ASYNC));
   EXPECT_EQ(played, std::vector<std::string>{"/sys\\bg.wav/3"});
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MessageBox, PolicyRecordsAndAnswers) {
+  std::vector<fvplat::MessageBoxRecord> boxes;
+  auto previous = fvplat::SetMessageBoxPolicy([&](const fvplat::MessageBoxRecord& box) {
+    boxes.push_back(box);
+    return 7;
+  });
+  EXPECT_EQ(MessageBoxA(nullptr, "text", nullptr, MB_OK), 7);
+  fvplat::SetMessageBoxPolicy(std::move(previous));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].owner, nullptr);
+  EXPECT_EQ(boxes[0].caption, "");
+  EXPECT_EQ(boxes[0].text, "text");
+  EXPECT_EQ(boxes[0].type, MB_OK);
+  EXPECT_EQ(MessageBoxA(nullptr, "to stderr", "caption", MB_OK), IDOK);
 }
 
 }  // namespace
