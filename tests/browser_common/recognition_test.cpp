@@ -234,6 +234,10 @@ TEST_F(Recognition, EveryStartBeginsWithoutTheLastCandidates) {
   EXPECT_EQ(person_.indexCount, 2);
   run(worker, Request("{\"num\":17}"));
   EXPECT_EQ(person_.indexCount, 0) << "a bad list leaves no candidates of the run before";
+  run(worker, Request(List(2, {0, 1})));
+  EXPECT_EQ(person_.indexCount, 2);
+  run(worker, "{\"maxTime\":60,\"userId\":\"1\"}");
+  EXPECT_EQ(person_.indexCount, 0) << "nor does a start without a list";
   EXPECT_EQ(owner_.reports().back().code, 1) << "a search over no templates finds none";
 }
 
