@@ -10,14 +10,17 @@ constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwx
 constexpr std::array<std::int8_t, 256> DecodeTable() {
   std::array<std::int8_t, 256> table{};
   for (auto& entry : table) entry = -1;
-  for (int i = 0; i < 64; ++i) table[static_cast<unsigned char>(kAlphabet[i])] = static_cast<std::int8_t>(i);
+  for (int i = 0; i < 64; ++i)
+    table[static_cast<unsigned char>(kAlphabet[i])] = static_cast<std::int8_t>(i);
   return table;
 }
 constexpr std::array<std::int8_t, 256> kDecode = DecodeTable();
 
 }  // namespace
 
-std::size_t base64EncodedLength(std::size_t bytes) { return (bytes + 2) / 3 * 4; }
+std::size_t base64EncodedLength(std::size_t bytes) {
+  return (bytes + 2) / 3 * 4;
+}
 
 std::string base64Encode(std::span<const std::uint8_t> data) {
   std::string text;

@@ -28,7 +28,9 @@ std::string Write(const Json::Value& value) {
 
 }  // namespace
 
-std::string writeCompactJson(const Json::Value& value) { return Write(value) + "\n"; }
+std::string writeCompactJson(const Json::Value& value) {
+  return Write(value) + "\n";
+}
 
 std::string jsonQuoted(std::string_view text) {
   return Write(Json::Value(text.data(), text.data() + text.size()));

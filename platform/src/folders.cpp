@@ -39,7 +39,8 @@ std::string SystemDirectory() {
 }
 
 std::string DocumentsDirectory() {
-  if (const char* dir = std::getenv("XDG_DOCUMENTS_DIR"); dir != nullptr && *dir != '\0') return dir;
+  if (const char* dir = std::getenv("XDG_DOCUMENTS_DIR"); dir != nullptr && *dir != '\0')
+    return dir;
   if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
     return std::string(home) + "/Documents";
   }

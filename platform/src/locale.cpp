@@ -23,7 +23,9 @@ LCID FromEnvironment() {
 
 }  // namespace
 
-void SetSystemLcid(LCID lcid) { g_lcid.store(lcid); }
+void SetSystemLcid(LCID lcid) {
+  g_lcid.store(lcid);
+}
 
 }  // namespace fvplat
 

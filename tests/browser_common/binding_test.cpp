@@ -31,7 +31,8 @@ std::string CaptureDebug(const std::function<void()>& body) {
 
 TEST(Binding, NamesAndOrderMatchTheBrowserList) {
   std::vector<std::string> names;
-  for (int i = 0; i < fvbrowser::kEntryCount; ++i) names.push_back(fvbrowser::entryName(static_cast<Entry>(i)));
+  for (int i = 0; i < fvbrowser::kEntryCount; ++i)
+    names.push_back(fvbrowser::entryName(static_cast<Entry>(i)));
   std::vector<std::string> listed;
   std::ifstream in(std::string(FV_SOURCE_DIR_FOR_TESTS) + "/tests/exports/browser_binding.txt");
   for (std::string line; std::getline(in, line);) {
@@ -43,8 +44,8 @@ TEST(Binding, NamesAndOrderMatchTheBrowserList) {
 TEST(Binding, LibraryLackingTheLastNameIsRefusedWhole) {
   DeviceLibrary library;
   int result = -1;
-  const std::string debug = CaptureDebug(
-      [&] { result = library.bindEntryPoints(LACKING_DIR "/libDravex.so"); });
+  const std::string debug =
+      CaptureDebug([&] { result = library.bindEntryPoints(LACKING_DIR "/libDravex.so"); });
   EXPECT_EQ(result, 0);
   EXPECT_EQ(debug, "fun #name  not find.\n");
   EXPECT_NE(library.entry<FARPROC>(Entry::fv_user_del), nullptr) << "names before it are bound";
@@ -114,8 +115,10 @@ class Wrappers : public ::testing::Test {
 };
 
 TEST_F(Wrappers, GrabCutsToTheLengthOrKeepsTheWholeBuffer) {
-  const struct { fvbrowser::Flavour flavour; std::size_t size; } builds[] = {
-      {fvbrowser::Flavour::kControl, 78000}, {fvbrowser::Flavour::kPlugin, 780000}};
+  const struct {
+    fvbrowser::Flavour flavour;
+    std::size_t size;
+  } builds[] = {{fvbrowser::Flavour::kControl, 78000}, {fvbrowser::Flavour::kPlugin, 780000}};
   for (const auto& build : builds) {
     fvbrowser::testing::ScopedFlavour scoped(build.flavour);
     std::vector<std::uint8_t> frame;
@@ -124,11 +127,17 @@ TEST_F(Wrappers, GrabCutsToTheLengthOrKeepsTheWholeBuffer) {
     fakedrx::install(h);
     EXPECT_EQ(library_->grab(frame), 0);
     EXPECT_EQ(frame.size(), build.size);
-    h.grab = [](fakedrx::Bytes& f) { f = {1, 2, 3}; return true; };
+    h.grab = [](fakedrx::Bytes& f) {
+      f = {1, 2, 3};
+      return true;
+    };
     fakedrx::install(h);
     EXPECT_EQ(library_->grab(frame), 1);
     EXPECT_EQ(frame, (std::vector<std::uint8_t>{1, 2, 3}));
-    h.grab = [](fakedrx::Bytes& f) { f.clear(); return true; };
+    h.grab = [](fakedrx::Bytes& f) {
+      f.clear();
+      return true;
+    };
     fakedrx::install(h);
     EXPECT_EQ(library_->grab(frame), 1);
     EXPECT_TRUE(frame.empty()) << "a frame of 0 bytes leaves the buffer empty";
@@ -138,8 +147,14 @@ TEST_F(Wrappers, GrabCutsToTheLengthOrKeepsTheWholeBuffer) {
 TEST_F(Wrappers, CallsPassTheirArgumentsAndResults) {
   fakedrx::Handlers h;
   h.fingerState = [] { return 3; };
-  h.quality = [](const fakedrx::Bytes& blob, int& q) { q = blob.size() == 2 ? 2003 : 0; return 1; };
-  h.match = [](const fakedrx::Bytes&, const fakedrx::Bytes& model, float& s) { s = model[0] / 10.0f; return 1; };
+  h.quality = [](const fakedrx::Bytes& blob, int& q) {
+    q = blob.size() == 2 ? 2003 : 0;
+    return 1;
+  };
+  h.match = [](const fakedrx::Bytes&, const fakedrx::Bytes& model, float& s) {
+    s = model[0] / 10.0f;
+    return 1;
+  };
   h.index = [](const std::vector<fakedrx::Bytes>& models, const fakedrx::Bytes&, int& p, float& s) {
     p = static_cast<int>(models.size()) - 1;
     s = 0.7f;

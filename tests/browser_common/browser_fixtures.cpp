@@ -28,7 +28,9 @@ CurrentFolder::CurrentFolder(const fs::path& folder) : previous_(fs::current_pat
   fs::current_path(folder);
 }
 
-CurrentFolder::~CurrentFolder() { fs::current_path(previous_); }
+CurrentFolder::~CurrentFolder() {
+  fs::current_path(previous_);
+}
 
 CapturedLog::CapturedLog(fvbrowser::Flavour flavour)
     : log_(std::make_shared<fvbrowser::LogFile>(folder_.path().string(), "tests", flavour,
@@ -41,7 +43,9 @@ void InstallQuietLog() {
       "", "tests", fvbrowser::Flavour::kControl, [] { return kFixedTime; }));
 }
 
-CapturedLog::~CapturedLog() { InstallQuietLog(); }
+CapturedLog::~CapturedLog() {
+  InstallQuietLog();
+}
 
 std::string CapturedLog::text() const {
   std::ifstream in(log_->path(), std::ios::binary);

@@ -26,17 +26,58 @@ TEST_F(CaptureStep, ControlTable) {
   };
   const Case cases[] = {
       {"good frame", [](auto& p, auto&, auto&) { p.place(1); }, 0, true},
-      {"quality 2001", [](auto& p, auto&, auto&) { p.place(1); p.verdicts = {2001}; }, 202, true},
-      {"quality 2003", [](auto& p, auto&, auto&) { p.place(1); p.verdicts = {2003}; }, 203, true},
-      {"quality 2002", [](auto& p, auto&, auto&) { p.place(1); p.verdicts = {2002}; }, 204, true},
-      {"quality 3021", [](auto& p, auto&, auto&) { p.place(1); p.verdicts = {3021}; }, 204, true},
-      {"quality call fails", [](auto& p, auto&, auto&) { p.place(1); p.qualityCallFails = true; }, 204, true},
-      {"frame of 0 bytes", [](auto& p, auto&, auto&) { p.place(1); p.emptyFrame = true; }, 207, false},
+      {"quality 2001",
+       [](auto& p, auto&, auto&) {
+         p.place(1);
+         p.verdicts = {2001};
+       },
+       202, true},
+      {"quality 2003",
+       [](auto& p, auto&, auto&) {
+         p.place(1);
+         p.verdicts = {2003};
+       },
+       203, true},
+      {"quality 2002",
+       [](auto& p, auto&, auto&) {
+         p.place(1);
+         p.verdicts = {2002};
+       },
+       204, true},
+      {"quality 3021",
+       [](auto& p, auto&, auto&) {
+         p.place(1);
+         p.verdicts = {3021};
+       },
+       204, true},
+      {"quality call fails",
+       [](auto& p, auto&, auto&) {
+         p.place(1);
+         p.qualityCallFails = true;
+       },
+       204, true},
+      {"frame of 0 bytes",
+       [](auto& p, auto&, auto&) {
+         p.place(1);
+         p.emptyFrame = true;
+       },
+       207, false},
       {"no frame within 2000 ms", [](auto&, auto&, auto&) {}, 211, false},
       {"stop flag while waiting", [](auto&, auto&, auto& w) { w.setStopFlag(true); }, 209, false},
       {"device closed", [](auto&, auto& o, auto&) { o.deviceOpen = false; }, 206, false},
-      {"device closed, answered -1", [](auto&, auto& o, auto&) { o.deviceOpen = false; o.closedCode = -1; }, 206, false},
-      {"device closed while stopping", [](auto&, auto& o, auto& w) { o.deviceOpen = false; o.closedCode = -1; w.setStopFlag(true); }, -1, false},
+      {"device closed, answered -1",
+       [](auto&, auto& o, auto&) {
+         o.deviceOpen = false;
+         o.closedCode = -1;
+       },
+       206, false},
+      {"device closed while stopping",
+       [](auto&, auto& o, auto& w) {
+         o.deviceOpen = false;
+         o.closedCode = -1;
+         w.setStopFlag(true);
+       },
+       -1, false},
   };
   for (const Case& c : cases) {
     fvbtest::ScriptedOwner owner;
@@ -68,10 +109,25 @@ TEST_F(CaptureStep, PluginTable) {
   };
   const Case cases[] = {
       {"good frame", [](auto& p, auto&, auto&) { p.place(1); }, 0, 1},
-      {"poor frames are dropped", [](auto& p, auto&, auto&) { p.place(1); p.verdicts = {2001, 2003, 0}; }, 0, 3},
-      {"no template", [](auto& p, auto&, auto&) { p.place(1); p.extractFails = true; }, 205, 1},
+      {"poor frames are dropped",
+       [](auto& p, auto&, auto&) {
+         p.place(1);
+         p.verdicts = {2001, 2003, 0};
+       },
+       0, 3},
+      {"no template",
+       [](auto& p, auto&, auto&) {
+         p.place(1);
+         p.extractFails = true;
+       },
+       205, 1},
       {"device closed", [](auto&, auto& o, auto&) { o.deviceOpen = false; }, 206, 0},
-      {"stopped", [](auto& p, auto&, auto& w) { p.place(1); w.setStopFlag(true); }, -1, 0},
+      {"stopped",
+       [](auto& p, auto&, auto& w) {
+         p.place(1);
+         w.setStopFlag(true);
+       },
+       -1, 0},
   };
   for (const Case& c : cases) {
     fvbtest::ScriptedOwner owner;
@@ -113,9 +169,11 @@ TEST_F(CaptureStep, PluginLimitAppliesToEveryFrame) {
 }
 
 TEST_F(CaptureStep, StateReportsOfFailedStepsInBothBuilds) {
-  const struct { int code; int prompt; } cases[] = {
-      {203, 22}, {-4, 22}, {208, 21}, {210, 20}, {-6, 23}, {-7, 24},
-      {202, -1}, {204, -1}, {206, -1}, {209, -1}, {211, -1}, {0, -1}, {-1, -1}, {-5, -1}};
+  const struct {
+    int code;
+    int prompt;
+  } cases[] = {{203, 22}, {-4, 22},  {208, 21}, {210, 20}, {-6, 23}, {-7, 24}, {202, -1},
+               {204, -1}, {206, -1}, {209, -1}, {211, -1}, {0, -1},  {-1, -1}, {-5, -1}};
   for (Flavour flavour : {Flavour::kControl, Flavour::kPlugin}) {
     ScopedFlavour scoped(flavour);
     for (const auto& c : cases) {

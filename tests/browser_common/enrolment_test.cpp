@@ -26,7 +26,9 @@ using fvbtest::Recorded;
 
 constexpr const char* kRequest = "{\"maxTime\":60, \"userId\":\"1\"}";
 
-std::string B64(const fvbrowser::Bytes& bytes) { return fvcommon::base64Encode(bytes); }
+std::string B64(const fvbrowser::Bytes& bytes) {
+  return fvcommon::base64Encode(bytes);
+}
 
 // The finger a prompt of `id` asks for (`first` + c for c from 1 to 6), or 0.
 int FingerIn(const std::string& text, int id, int first) {
@@ -85,7 +87,8 @@ TEST_F(Enrolment, DefaultRunReportsSoundsAndLedsInOrder) {
   std::vector<Recorded> expected = {{ReportStage::kStart, -2, Prompt(-2, 0)}};
   std::vector<std::string> sounds, leds;
   const std::string sys = system_.path().string() + "/";
-  std::string images = "{\"algtype\":3,\"images\":{", types, features = "{\"algtype\":3,\"feature\":{", featureTypes;
+  std::string images = "{\"algtype\":3,\"images\":{", types,
+              features = "{\"algtype\":3,\"feature\":{", featureTypes;
   for (int k = 0; k < 4; ++k) {
     const int c = fingers[k];
     expected.push_back({ReportStage::kStateChange, 40, Prompt(40, 7 + c)});
@@ -95,21 +98,27 @@ TEST_F(Enrolment, DefaultRunReportsSoundsAndLedsInOrder) {
     expected.push_back({ReportStage::kStep, 0,
                         "{\"IMAGE\":\"" + second + "\",\"RETURNDESC\":\"" + English(24 + c) +
                             "\",\"RETURNID\":0,\"RETURNVALUE\":\"" + std::to_string(c) + "\"}\n"});
-    sounds.insert(sounds.end(), {sys + stems[k] + "_bg.wav", sys + "release_finger.wav", sys + stems[k] + "_ag.wav"});
+    sounds.insert(sounds.end(), {sys + stems[k] + "_bg.wav", sys + "release_finger.wav",
+                                 sys + stems[k] + "_ag.wav"});
     leds.insert(leds.end(), {"led(0,1)", "led(1,0)", "led(0,1)"});
     for (int n = 0; n < 2; ++n) {
       const int slot = 2 * k + n;
-      images += (slot ? "," : "") + ("\"" + std::to_string(slot) + "\":\"" + B64(fvbtest::FrameOf(c, slot + 1)) + "\"");
-      types += (slot ? "," : "") + ("\"" + std::to_string(slot) + "\":{\"fingertype\":" + std::to_string(c) + ",\"len\":0}");
+      images += (slot ? "," : "") +
+                ("\"" + std::to_string(slot) + "\":\"" + B64(fvbtest::FrameOf(c, slot + 1)) + "\"");
+      types += (slot ? "," : "") + ("\"" + std::to_string(slot) +
+                                    "\":{\"fingertype\":" + std::to_string(c) + ",\"len\":0}");
     }
-    features += (k ? "," : "") + ("\"" + std::to_string(k) + "\":\"" + B64(fvbrowser::Bytes(3352, '0' + c)) + "\"");
-    featureTypes += (k ? "," : "") + ("\"" + std::to_string(k) + "\":{\"fingertype\":" + std::to_string(c) + "}");
+    features += (k ? "," : "") +
+                ("\"" + std::to_string(k) + "\":\"" + B64(fvbrowser::Bytes(3352, '0' + c)) + "\"");
+    featureTypes += (k ? "," : "") +
+                    ("\"" + std::to_string(k) + "\":{\"fingertype\":" + std::to_string(c) + "}");
   }
   images += "},\"num\":8,\"quality\":3,\"type\":{" + types + "}}\n";
   features += "},\"len\":3352,\"num\":4,\"quality\":3,\"type\":{" + featureTypes + "}}\n";
-  expected.push_back({ReportStage::kStop, 0,
-                      "{\"FEATURE\":" + Quoted(features) + ",\"IMAGE\":" + Quoted(images) +
-                          ",\"RETURNDESC\":\"Complete collection\",\"RETURNID\":0,\"RETURNVALUE\":\"\"}\n"});
+  expected.push_back(
+      {ReportStage::kStop, 0,
+       "{\"FEATURE\":" + Quoted(features) + ",\"IMAGE\":" + Quoted(images) +
+           ",\"RETURNDESC\":\"Complete collection\",\"RETURNID\":0,\"RETURNVALUE\":\"\"}\n"});
   leds.push_back("led(1,0)");
 
   EXPECT_EQ(owner_.reports(), expected);
@@ -119,11 +128,15 @@ TEST_F(Enrolment, DefaultRunReportsSoundsAndLedsInOrder) {
 }
 
 TEST_F(Enrolment, LaterCaptureScoreBoundariesOfEachBuild) {
-  const struct { Flavour flavour; float score; bool same; } cases[] = {
-      {Flavour::kControl, 0.5f, false},    {Flavour::kControl, 0.5001f, true},
-      {Flavour::kControl, 0.951f, false},  {Flavour::kControl, 0.9509f, true},
-      {Flavour::kControl, 0.3f, false},    {Flavour::kPlugin, 0.4f, false},
-      {Flavour::kPlugin, 0.4001f, true},   {Flavour::kPlugin, 0.99f, true},
+  const struct {
+    Flavour flavour;
+    float score;
+    bool same;
+  } cases[] = {
+      {Flavour::kControl, 0.5f, false},   {Flavour::kControl, 0.5001f, true},
+      {Flavour::kControl, 0.951f, false}, {Flavour::kControl, 0.9509f, true},
+      {Flavour::kControl, 0.3f, false},   {Flavour::kPlugin, 0.4f, false},
+      {Flavour::kPlugin, 0.4001f, true},  {Flavour::kPlugin, 0.99f, true},
   };
   for (const auto& c : cases) {
     ScopedFlavour scoped(c.flavour);
@@ -179,7 +192,9 @@ TEST_F(Enrolment, EightDeclinedFingersWithoutAnEndStayInsideTheOrder) {
   run(worker);
   const auto reports = owner_.reports();
   ASSERT_EQ(reports.size(), 1u + 8u * 2u + 1u);
-  EXPECT_EQ(std::count_if(reports.begin(), reports.end(), [](const Recorded& r) { return r.code == 40; }), 8);
+  EXPECT_EQ(
+      std::count_if(reports.begin(), reports.end(), [](const Recorded& r) { return r.code == 40; }),
+      8);
   EXPECT_EQ(reports.back(), (Recorded{ReportStage::kStop, -3, Prompt(-3, 1)}));
 }
 
@@ -195,18 +210,23 @@ TEST_F(Enrolment, ModelTimeoutEndsARunOfFailingCaptures) {
   EXPECT_EQ(reports[reports.size() - 2], (Recorded{ReportStage::kStop, -2, Prompt(-2, 4)}));
   EXPECT_EQ(reports.back(), (Recorded{ReportStage::kStop, -3, Prompt(-3, 1)}));
   // One prompt for the finger, then failures repeated without new questions.
-  EXPECT_EQ(std::count_if(reports.begin(), reports.end(), [](const Recorded& r) { return r.code == 40; }), 1);
+  EXPECT_EQ(
+      std::count_if(reports.begin(), reports.end(), [](const Recorded& r) { return r.code == 40; }),
+      1);
 }
 
 TEST_F(Enrolment, StopWhileWaitingIsReportedTwice) {
   FingerModel worker(owner_, 60);
-  owner_.setPage([](const Report& r, fvbrowser::FingerBusiness& w) { if (r.code == 40) w.setStopFlag(true); }, &worker);
+  owner_.setPage(
+      [](const Report& r, fvbrowser::FingerBusiness& w) {
+        if (r.code == 40) w.setStopFlag(true);
+      },
+      &worker);
   run(worker);
-  EXPECT_EQ(owner_.reports(),
-            (std::vector<Recorded>{{ReportStage::kStart, -2, Prompt(-2, 0)},
-                                   {ReportStage::kStateChange, 40, Prompt(40, 9)},
-                                   {ReportStage::kStop, -3, Prompt(-3, 1)},
-                                   {ReportStage::kStop, -3, Prompt(-3, 1)}}));
+  EXPECT_EQ(owner_.reports(), (std::vector<Recorded>{{ReportStage::kStart, -2, Prompt(-2, 0)},
+                                                     {ReportStage::kStateChange, 40, Prompt(40, 9)},
+                                                     {ReportStage::kStop, -3, Prompt(-3, 1)},
+                                                     {ReportStage::kStop, -3, Prompt(-3, 1)}}));
 }
 
 TEST_F(Enrolment, ClosedDeviceEndsTheRunInsteadOfLooping) {
@@ -217,7 +237,11 @@ TEST_F(Enrolment, ClosedDeviceEndsTheRunInsteadOfLooping) {
       owner.deviceOpen = false;
       owner.closedCode = closedCode;
       FingerModel worker(owner, 60);
-      owner.setPage([](const Report& r, fvbrowser::FingerBusiness& w) { if (r.code == 40) w.setStatus(1); }, &worker);
+      owner.setPage(
+          [](const Report& r, fvbrowser::FingerBusiness& w) {
+            if (r.code == 40) w.setStatus(1);
+          },
+          &worker);
       ASSERT_EQ(worker.startBusiness(kRequest), 0);
       waitEnd(worker);
       const int lost = flavour == Flavour::kPlugin ? -13 : -3;
@@ -243,7 +267,9 @@ TEST_F(Enrolment, FailedFirstTemplateTakesCaptureOneAgain) {
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "extract(6,0,0)"), 2) << "capture 1 twice";
   const auto reports = owner_.reports();
   EXPECT_EQ(reports.back().code, 0);
-  EXPECT_EQ(std::count_if(reports.begin(), reports.end(), [](const Recorded& r) { return r.code == 40; }), 1)
+  EXPECT_EQ(
+      std::count_if(reports.begin(), reports.end(), [](const Recorded& r) { return r.code == 40; }),
+      1)
       << "taken again without a new question";
 }
 
@@ -273,10 +299,13 @@ TEST_F(Enrolment, PluginFailureOfALaterCaptureEndsTheStepAndAsksAgainOnTheSecond
       {ReportStage::kStateChange, 41, Prompt(41, 15)},
   };
   ASSERT_GE(reports.size(), expected.size() + 2);
-  EXPECT_EQ(std::vector<Recorded>(reports.begin(), reports.begin() + static_cast<long>(expected.size())), expected);
+  EXPECT_EQ(
+      std::vector<Recorded>(reports.begin(), reports.begin() + static_cast<long>(expected.size())),
+      expected);
   EXPECT_EQ(reports[expected.size()].stage, ReportStage::kStep);
   EXPECT_EQ(reports.back().code, 0);
-  EXPECT_NE(reports.back().text.find("\\\"len\\\":3352},"), std::string::npos) << "len inside feature";
+  EXPECT_NE(reports.back().text.find("\\\"len\\\":3352},"), std::string::npos)
+      << "len inside feature";
 }
 
 }  // namespace

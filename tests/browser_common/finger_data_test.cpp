@@ -1,12 +1,13 @@
 // Capture data of a run: slot bounds, base64 of one entry, and the JSON texts of both builds.
 
+#include "data/finger_data.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "base/flavour_testing.h"
-#include "data/finger_data.h"
 
 namespace {
 
@@ -62,19 +63,23 @@ TEST(FingerData, ImagesJsonIsTheSameInBothBuilds) {
     EXPECT_EQ(data.imagesToJson(), expected);
   }
   FingerData none;
-  EXPECT_EQ(none.imagesToJson(), "{\"algtype\":3,\"images\":{},\"num\":0,\"quality\":3,\"type\":{}}\n");
+  EXPECT_EQ(none.imagesToJson(),
+            "{\"algtype\":3,\"images\":{},\"num\":0,\"quality\":3,\"type\":{}}\n");
 }
 
 TEST(FingerData, FeaturesJsonPutsLenWhereEachBuildDoes) {
-  struct Case { Flavour flavour; std::string expected; } cases[] = {
-      {Flavour::kControl,
-       "{\"algtype\":3,\"feature\":{\"0\":\"" + kZeroModelText + "\",\"1\":\"" + kZeroModelText +
-           "\"},\"len\":3352,\"num\":2,\"quality\":3,"
-           "\"type\":{\"0\":{\"fingertype\":2},\"1\":{\"fingertype\":3}}}\n"},
-      {Flavour::kPlugin,
-       "{\"algtype\":3,\"feature\":{\"0\":\"" + kZeroModelText + "\",\"1\":\"" + kZeroModelText +
-           "\",\"len\":3352},\"num\":2,\"quality\":3,"
-           "\"type\":{\"0\":{\"fingertype\":2},\"1\":{\"fingertype\":3}}}\n"},
+  struct Case {
+    Flavour flavour;
+    std::string expected;
+  } cases[] = {
+      {Flavour::kControl, "{\"algtype\":3,\"feature\":{\"0\":\"" + kZeroModelText + "\",\"1\":\"" +
+                              kZeroModelText +
+                              "\"},\"len\":3352,\"num\":2,\"quality\":3,"
+                              "\"type\":{\"0\":{\"fingertype\":2},\"1\":{\"fingertype\":3}}}\n"},
+      {Flavour::kPlugin, "{\"algtype\":3,\"feature\":{\"0\":\"" + kZeroModelText + "\",\"1\":\"" +
+                             kZeroModelText +
+                             "\",\"len\":3352},\"num\":2,\"quality\":3,"
+                             "\"type\":{\"0\":{\"fingertype\":2},\"1\":{\"fingertype\":3}}}\n"},
   };
   for (const Case& c : cases) {
     ScopedFlavour scoped(c.flavour);

@@ -42,7 +42,9 @@ void WaitReports(const fvbtest::ScriptedOwner& owner, std::size_t n) {
 class StillClock final : public fvplat::Clock {
  public:
   std::uint64_t NowMs() override { return 0; }
-  void SleepMs(std::uint32_t) override { std::this_thread::sleep_for(std::chrono::microseconds(100)); }
+  void SleepMs(std::uint32_t) override {
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
 };
 
 class Lifecycle : public fvbtest::WorkerTest {
@@ -107,7 +109,8 @@ TEST_F(Lifecycle, TwentyQuickRestartsOfBothWorkers) {
     if (i % 2 == 0) std::this_thread::yield();
     model.stopThread();
     recog->stopThread();
-    if (i % 3 == 0) recog = std::make_unique<FingerRecog>(owner_, 60);  // the control's fresh worker
+    if (i % 3 == 0)
+      recog = std::make_unique<FingerRecog>(owner_, 60);  // the control's fresh worker
   }
   // The plug-in's way: flag the stop, start again once the run has ended.
   for (int i = 0; i < 20; ++i) {
@@ -132,20 +135,27 @@ TEST_F(Lifecycle, DestructionDuringARunStopsAndJoins) {
 TEST_F(Lifecycle, StopFromInsideAReportAndTeardownDropsWhatFollows) {
   {
     FingerRecog recog(owner_, 60);
-    owner_.setPage([](const Report& r, FingerBusiness& w) { if (r.code == 40) w.stopThread(); }, &recog);
+    owner_.setPage(
+        [](const Report& r, FingerBusiness& w) {
+          if (r.code == 40) w.stopThread();
+        },
+        &recog);
     ASSERT_EQ(recog.startBusiness(kRecogRequest), 0);
     WaitEnd(recog);
-    EXPECT_EQ(owner_.reports().back(), (fvbtest::Recorded{ReportStage::kStop, -3, fvbtest::Prompt(-3, 38)}))
+    EXPECT_EQ(owner_.reports().back(),
+              (fvbtest::Recorded{ReportStage::kStop, -3, fvbtest::Prompt(-3, 38)}))
         << "a stop asked on the worker's own thread only flags it";
   }
   fvbtest::ScriptedOwner owner;
   FingerModel model(owner, 60);
-  owner.setPage([](const Report& r, FingerBusiness& w) {
-    if (r.code == 40) {
-      w.beginTeardown();
-      w.requestStop();
-    }
-  }, &model);
+  owner.setPage(
+      [](const Report& r, FingerBusiness& w) {
+        if (r.code == 40) {
+          w.beginTeardown();
+          w.requestStop();
+        }
+      },
+      &model);
   ASSERT_EQ(model.startBusiness(kModelRequest), 0);
   WaitEnd(model);
   model.stopThread();

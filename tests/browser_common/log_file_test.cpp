@@ -1,6 +1,8 @@
 // Log lines of both builds at a fixed time, the file of a day or of a start, and lines from
 // eight threads that never interleave.
 
+#include "log/log_file.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -9,7 +11,6 @@
 #include <vector>
 
 #include "browser_fixtures.h"
-#include "log/log_file.h"
 
 namespace {
 
@@ -23,7 +24,9 @@ std::string Read(const std::string& path) {
   return out.str();
 }
 
-auto Fixed() { return [] { return fvbtest::kFixedTime; }; }
+auto Fixed() {
+  return [] { return fvbtest::kFixedTime; };
+}
 
 TEST(LogFile, LinesAndFileNamesOfBothBuilds) {
   fvbtest::TempFolder folder;
@@ -76,7 +79,10 @@ TEST(LogFile, EightThreadsWriteWholeLines) {
   for (std::string line; std::getline(lines, line); ++count) {
     int t = -1, i = -1;
     char tail[80] = {};
-    ASSERT_EQ(std::sscanf(line.c_str(), "[tests][2023-11-14 22:13:20]thread %d line %d %79s", &t, &i, tail), 3) << line;
+    ASSERT_EQ(std::sscanf(line.c_str(), "[tests][2023-11-14 22:13:20]thread %d line %d %79s", &t,
+                          &i, tail),
+              3)
+        << line;
     ASSERT_GE(t, 0);
     ASSERT_LT(t, 8);
     EXPECT_EQ(i, next[t]++) << "each thread's lines in its order";

@@ -24,7 +24,9 @@ using fvbtest::Prompt;
 using fvbtest::Quoted;
 using fvbtest::Recorded;
 
-std::string B64(const fvbrowser::Bytes& bytes) { return fvcommon::base64Encode(bytes); }
+std::string B64(const fvbrowser::Bytes& bytes) {
+  return fvcommon::base64Encode(bytes);
+}
 
 // The request the control builds around a page's template list.
 std::string Request(const std::string& features) {
@@ -74,7 +76,8 @@ class Recognition : public fvbtest::WorkerTest {
   const std::vector<Recorded> head_ = {
       {ReportStage::kStart, 0, Prompt(0, 32)},
       {ReportStage::kStateChange, 40, Prompt(40, 33)},
-      {ReportStage::kStep, 0, "{\"RETURNID\":0,\"RETURNVALUE\":\"0\",\"RETURNDESC\":\"" + fvbtest::English(36) + "\"}"}};
+      {ReportStage::kStep, 0,
+       "{\"RETURNID\":0,\"RETURNVALUE\":\"0\",\"RETURNDESC\":\"" + fvbtest::English(36) + "\"}"}};
 };
 
 TEST_F(Recognition, MatchNamesThePagesKeyAndType) {
@@ -84,13 +87,16 @@ TEST_F(Recognition, MatchNamesThePagesKeyAndType) {
   person_.indexScore = 0.9f;
   run(worker, Request(List(3, {0, 2}, R"({"0":{"fingertype":2},"2":{"fingertype":5}})")));
   const std::string type = "\"type\":{\"2\":{\"fingertype\":5}}";
-  const std::string image = "{\"algtype\":3,\"images\":{\"0\":\"" + frame_ + "\"},\"num\":1," + type + "}\n";
-  const std::string feature = "{\"algtype\":3,\"feature\":{\"0\":\"" + probe_ + "\"},\"num\":1," + type + "}\n";
+  const std::string image =
+      "{\"algtype\":3,\"images\":{\"0\":\"" + frame_ + "\"},\"num\":1," + type + "}\n";
+  const std::string feature =
+      "{\"algtype\":3,\"feature\":{\"0\":\"" + probe_ + "\"},\"num\":1," + type + "}\n";
   std::vector<Recorded> expected = head_;
-  expected.push_back({ReportStage::kStop, 0,
-                      "{\"FEATURE\":" + Quoted(feature) + ",\"IMAGE\":" + Quoted(image) +
-                          ",\"POS\":\"2\",\"RETURNDESC\":\"Authentication success!\",\"RETURNID\":0,"
-                          "\"RETURNVALUE\":\"0.9000\"}\n"});
+  expected.push_back(
+      {ReportStage::kStop, 0,
+       "{\"FEATURE\":" + Quoted(feature) + ",\"IMAGE\":" + Quoted(image) +
+           ",\"POS\":\"2\",\"RETURNDESC\":\"Authentication success!\",\"RETURNID\":0,"
+           "\"RETURNVALUE\":\"0.9000\"}\n"});
   EXPECT_EQ(owner_.reports(), expected);
   EXPECT_EQ(person_.indexCount, 2);
   EXPECT_EQ(ledCalls(), (std::vector<std::string>{"led(0,1)", "led(1,0)", "led(1,0)"}));
@@ -98,14 +104,22 @@ TEST_F(Recognition, MatchNamesThePagesKeyAndType) {
 }
 
 TEST_F(Recognition, ScoreEqualToTheThresholdIsNoMatch) {
-  const struct { float score; int id; } cases[] = {{0.51f, 1}, {0.5101f, 0}, {0.2f, 1}};
+  const struct {
+    float score;
+    int id;
+  } cases[] = {{0.51f, 1}, {0.5101f, 0}, {0.2f, 1}};
   for (const auto& c : cases) {
     fvbtest::ScriptedOwner owner;
     FingerRecog worker(owner, 60);
     person_.placements = 0;
-    owner.setPage([this](const Report& r, fvbrowser::FingerBusiness& w) {
-      if (r.code == 40) { person_.place(1); w.setStatus(1); }
-    }, &worker);
+    owner.setPage(
+        [this](const Report& r, fvbrowser::FingerBusiness& w) {
+          if (r.code == 40) {
+            person_.place(1);
+            w.setStatus(1);
+          }
+        },
+        &worker);
     person_.indexPosition = 0;
     person_.indexScore = c.score;
     ASSERT_EQ(worker.startBusiness(Request(List(1, {0}))), 0);
@@ -121,20 +135,28 @@ TEST_F(Recognition, NoMatchAndNoProbeInTheControl) {
     fvbtest::ScriptedOwner owner;
     FingerRecog worker(owner, 60);
     person_.placements = 0;
-    owner.setPage([this](const Report& r, fvbrowser::FingerBusiness& w) {
-      if (r.code == 40) { person_.place(1); w.setStatus(1); }
-    }, &worker);
+    owner.setPage(
+        [this](const Report& r, fvbrowser::FingerBusiness& w) {
+          if (r.code == 40) {
+            person_.place(1);
+            w.setStatus(1);
+          }
+        },
+        &worker);
     person_.extractFails = !probeBuilt;
     person_.indexPosition = 0;
     person_.indexScore = 0.3f;
     ASSERT_EQ(worker.startBusiness(Request(List(1, {0}))), 0);
     while (worker.isRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     worker.stopThread();
-    const std::string image = Quoted("{\"algtype\":3,\"images\":{\"0\":\"" + frame_ + "\"},\"num\":1}\n");
+    const std::string image =
+        Quoted("{\"algtype\":3,\"images\":{\"0\":\"" + frame_ + "\"},\"num\":1}\n");
     const std::string expected =
-        probeBuilt ? "{\"IMAGE\":" + image + ",\"POS\":\"0\",\"RETURNDESC\":\"Authentication failed!\","
+        probeBuilt ? "{\"IMAGE\":" + image +
+                         ",\"POS\":\"0\",\"RETURNDESC\":\"Authentication failed!\","
                          "\"RETURNID\":1,\"RETURNVALUE\":\"0.3000\"}\n"
-                   : "{\"IMAGE\":" + image + ",\"RETURNDESC\":\"Authentication failed!\","
+                   : "{\"IMAGE\":" + image +
+                         ",\"RETURNDESC\":\"Authentication failed!\","
                          "\"RETURNID\":1,\"RETURNVALUE\":\"0.0000\"}\n";
     EXPECT_EQ(owner.reports().back(), (Recorded{ReportStage::kStop, 1, expected})) << probeBuilt;
   }
@@ -142,7 +164,13 @@ TEST_F(Recognition, NoMatchAndNoProbeInTheControl) {
 
 TEST_F(Recognition, PluginPutsTheScoreIntoTheDescription) {
   ScopedFlavour plugin(Flavour::kPlugin);
-  const struct { float score; int position; int id; bool typed; const char* desc; } cases[] = {
+  const struct {
+    float score;
+    int position;
+    int id;
+    bool typed;
+    const char* desc;
+  } cases[] = {
       {0.9f, 0, 0, true, "Authentication success!Matching score:0.9000"},
       {0.3f, 0, 1, true, "Authentication failed!Matching score:0.3000"},
       {0.3f, -1, 1, false, "Authentication failed!Matching score:0.3000"},
@@ -151,17 +179,24 @@ TEST_F(Recognition, PluginPutsTheScoreIntoTheDescription) {
     fvbtest::ScriptedOwner owner;
     FingerRecog worker(owner, 60);
     person_.placements = 0;
-    owner.setPage([this](const Report& r, fvbrowser::FingerBusiness& w) {
-      if (r.code == 40) { person_.place(1); w.setStatus(1); }
-    }, &worker);
+    owner.setPage(
+        [this](const Report& r, fvbrowser::FingerBusiness& w) {
+          if (r.code == 40) {
+            person_.place(1);
+            w.setStatus(1);
+          }
+        },
+        &worker);
     person_.indexPosition = c.position;
     person_.indexScore = c.score;
     ASSERT_EQ(worker.startBusiness(Request(List(1, {0}, R"({"0":{"fingertype":4}})"))), 0);
     while (worker.isRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     worker.stopThread();
     const std::string type = c.typed ? ",\"type\":{\"0\":{\"fingertype\":4}}" : "";
-    const std::string image = Quoted("{\"algtype\":3,\"images\":{\"0\":\"" + frame_ + "\"},\"num\":1" + type + "}\n");
-    const std::string feature = Quoted("{\"algtype\":3,\"feature\":{\"0\":\"" + probe_ + "\"},\"num\":1" + type + "}\n");
+    const std::string image =
+        Quoted("{\"algtype\":3,\"images\":{\"0\":\"" + frame_ + "\"},\"num\":1" + type + "}\n");
+    const std::string feature =
+        Quoted("{\"algtype\":3,\"feature\":{\"0\":\"" + probe_ + "\"},\"num\":1" + type + "}\n");
     const std::string expected = (c.typed ? "{\"FEATURE\":" + feature + "," : std::string("{")) +
                                  "\"IMAGE\":" + image + ",\"RETURNDESC\":\"" + c.desc +
                                  "\",\"RETURNID\":" + std::to_string(c.id) + "}\n";
@@ -170,37 +205,54 @@ TEST_F(Recognition, PluginPutsTheScoreIntoTheDescription) {
 }
 
 TEST_F(Recognition, OfflineCaptureInBothBuilds) {
-  const struct { Flavour flavour; std::string features; } cases[] = {
-      {Flavour::kControl, ""}, {Flavour::kPlugin, ""}, {Flavour::kPlugin, "{\"num\":0}"}};
+  const struct {
+    Flavour flavour;
+    std::string features;
+  } cases[] = {{Flavour::kControl, ""}, {Flavour::kPlugin, ""}, {Flavour::kPlugin, "{\"num\":0}"}};
   for (const auto& c : cases) {
     ScopedFlavour scoped(c.flavour);
     fvbtest::ScriptedOwner owner;
     FingerRecog worker(owner, 60);
     person_.placements = 0;
-    owner.setPage([this](const Report& r, fvbrowser::FingerBusiness& w) {
-      if (r.code == 40) { person_.place(1); w.setStatus(1); }
-    }, &worker);
+    owner.setPage(
+        [this](const Report& r, fvbrowser::FingerBusiness& w) {
+          if (r.code == 40) {
+            person_.place(1);
+            w.setStatus(1);
+          }
+        },
+        &worker);
     fakedrx::clearCalls();
     ASSERT_EQ(worker.startBusiness(Request(c.features)), 0);
     while (worker.isRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     worker.stopThread();
     EXPECT_TRUE(worker.isOffline());
-    const std::string image = Quoted("{\"algtype\":3,\"images\":{\"0\":\"" + frame_ + "\"},\"num\":1,\"type\":{\"fingertype\":1}}\n");
-    const std::string feature = Quoted("{\"algtype\":3,\"feature\":{\"0\":\"" + probe_ + "\"},\"num\":1,\"type\":{\"0\":{\"fingertype\":1}}}\n");
+    const std::string image = Quoted("{\"algtype\":3,\"images\":{\"0\":\"" + frame_ +
+                                     "\"},\"num\":1,\"type\":{\"fingertype\":1}}\n");
+    const std::string feature = Quoted("{\"algtype\":3,\"feature\":{\"0\":\"" + probe_ +
+                                       "\"},\"num\":1,\"type\":{\"0\":{\"fingertype\":1}}}\n");
     std::vector<Recorded> expected = head_;
     expected.push_back({ReportStage::kStop, 2,
                         "{\"FEATURE\":" + feature + ",\"IMAGE\":" + image +
-                            ",\"RETURNDESC\":\"Certification completed!\",\"RETURNID\":2,\"RETURNVALUE\":\"0.0000\"}\n"});
+                            ",\"RETURNDESC\":\"Certification "
+                            "completed!\",\"RETURNID\":2,\"RETURNVALUE\":\"0.0000\"}\n"});
     EXPECT_EQ(owner.reports(), expected) << c.features;
     const auto calls = fakedrx::calls();
-    EXPECT_EQ(std::count_if(calls.begin(), calls.end(), [](const std::string& s) { return s.rfind("index", 0) == 0; }), 0);
+    EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
+                            [](const std::string& s) { return s.rfind("index", 0) == 0; }),
+              0);
   }
 }
 
 TEST_F(Recognition, TemplateListRules) {
   fvbtest::ScriptedOwner owner;
   FingerRecog worker(owner, 60);
-  struct Case { std::string list; bool loaded; int count; std::vector<int> keys; };
+  struct Case {
+    std::string list;
+    bool loaded;
+    int count;
+    std::vector<int> keys;
+  };
   const std::string longText = B64(fvbrowser::Bytes(4000, 'z'));
   const std::string tooLong = B64(fvbrowser::Bytes(6705, 'z'));
   const std::string shortText = B64(fvbrowser::Bytes(10, 'q'));
@@ -210,7 +262,9 @@ TEST_F(Recognition, TemplateListRules) {
       {List(16, {0, 15, 16}), true, 2, {0, 15}},
       {"{\"feature\":{\"0\":\"" + longText + "\",\"1\":\"" + shortText + "\",\"2\":\"" + tooLong +
            "\",\"3\":\"not*base64\",\"4\":7},\"num\":5}",
-       true, 2, {0, 1}},
+       true,
+       2,
+       {0, 1}},
       {"{\"num\":1}", false, 0, {}},
       {"{\"feature\":{},\"num\":\"1\"}", false, 0, {}},
       {"not json", false, 0, {}},
@@ -218,7 +272,8 @@ TEST_F(Recognition, TemplateListRules) {
   for (const Case& c : cases) {
     EXPECT_EQ(worker.getFingerInputFeatures(c.list), c.loaded) << c.list.substr(0, 60);
     ASSERT_EQ(worker.candidateCount(), c.count) << c.list.substr(0, 60);
-    for (int i = 0; i < c.count; ++i) EXPECT_EQ(worker.candidateKey(i), c.keys[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < c.count; ++i)
+      EXPECT_EQ(worker.candidateKey(i), c.keys[static_cast<std::size_t>(i)]);
   }
   // Long texts are cut to one template, short ones filled with zeros.
   EXPECT_EQ(worker.candidate(0), fvbrowser::Bytes(3352, 'z'));
@@ -256,17 +311,36 @@ TEST_F(Recognition, DeclineTimeoutStopAndLostDevice) {
     std::vector<Recorded> tail;
   };
   const Case cases[] = {
-      {"declined", [](FingerRecog& w, auto& o) {
-         o.setPage([](const Report& r, fvbrowser::FingerBusiness& b) { if (r.code == 40) b.setStatus(-1); }, &w); },
+      {"declined",
+       [](FingerRecog& w, auto& o) {
+         o.setPage(
+             [](const Report& r, fvbrowser::FingerBusiness& b) {
+               if (r.code == 40) b.setStatus(-1);
+             },
+             &w);
+       },
        {{ReportStage::kStateChange, 30, Prompt(30, 20)}, {ReportStage::kStop, -1, Prompt(-1, 38)}}},
-      {"no answer", [](FingerRecog& w, auto& o) { o.setPage({}, &w); },
+      {"no answer",
+       [](FingerRecog& w, auto& o) { o.setPage({}, &w); },
        {{ReportStage::kStateChange, 30, ""}, {ReportStage::kStop, -100, Prompt(-100, 3)}}},
-      {"stopped", [](FingerRecog& w, auto& o) {
-         o.setPage([](const Report& r, fvbrowser::FingerBusiness& b) { if (r.code == 40) b.requestStop(); }, &w); },
+      {"stopped",
+       [](FingerRecog& w, auto& o) {
+         o.setPage(
+             [](const Report& r, fvbrowser::FingerBusiness& b) {
+               if (r.code == 40) b.requestStop();
+             },
+             &w);
+       },
        {{ReportStage::kStop, -3, Prompt(-3, 38)}, {ReportStage::kStop, -3, Prompt(-3, 38)}}},
-      {"device lost", [](FingerRecog& w, auto& o) {
+      {"device lost",
+       [](FingerRecog& w, auto& o) {
          o.deviceOpen = false;
-         o.setPage([](const Report& r, fvbrowser::FingerBusiness& b) { if (r.code == 40) b.setStatus(1); }, &w); },
+         o.setPage(
+             [](const Report& r, fvbrowser::FingerBusiness& b) {
+               if (r.code == 40) b.setStatus(1);
+             },
+             &w);
+       },
        {{ReportStage::kStateChange, 30, ""}, {ReportStage::kStop, -13, Prompt(-13, 2)}}},
   };
   for (const Case& c : cases) {

@@ -1,12 +1,12 @@
 // Prompt reports and result objects, byte for byte.
 
-#include <gtest/gtest.h>
+#include "result/result_json.h"
 
+#include <gtest/gtest.h>
 #include <json/json.h>
 
 #include "base/flavour_testing.h"
 #include "fvplatform/locale.h"
-#include "result/result_json.h"
 #include "settings/finger_settings.h"
 
 namespace {
@@ -29,15 +29,18 @@ TEST_F(ResultTexts, PromptReportsInBothLanguages) {
   EXPECT_EQ(fvbrowser::formatPromptResult(-2, 0),
             "{\"RETURNID\":-2,\"RETURNVALUE\":\"\",\"RETURNDESC\":\"Finger vein modeling\"}");
   EXPECT_EQ(fvbrowser::formatPromptResult(40, 33),
-            "{\"RETURNID\":40,\"RETURNVALUE\":\"\",\"RETURNDESC\":\"Please put your finger on and continue?\"}");
+            "{\"RETURNID\":40,\"RETURNVALUE\":\"\",\"RETURNDESC\":\"Please put your finger on and "
+            "continue?\"}");
   Language(2052);
   EXPECT_EQ(fvbrowser::formatPromptResult(-3, 1),
             "{\"RETURNID\":-3,\"RETURNVALUE\":\"\",\"RETURNDESC\":\"终止建模\"}");
   EXPECT_EQ(fvbrowser::formatPromptResult(30, 22),
             "{\"RETURNID\":30,\"RETURNVALUE\":\"\",\"RETURNDESC\":\"请您将手指贴到设备右壁\"}");
-  EXPECT_EQ(fvbrowser::formatValueResult(0, "0", 36),
-            "{\"RETURNID\":0,\"RETURNVALUE\":\"0\",\"RETURNDESC\":\"您已成功采集手指,开始认证。\"}");
-  EXPECT_EQ(fvbrowser::formatPromptResult(-100, 41), "{\"RETURNID\":-100,\"RETURNVALUE\":\"\",\"RETURNDESC\":\"\"}")
+  EXPECT_EQ(
+      fvbrowser::formatValueResult(0, "0", 36),
+      "{\"RETURNID\":0,\"RETURNVALUE\":\"0\",\"RETURNDESC\":\"您已成功采集手指,开始认证。\"}");
+  EXPECT_EQ(fvbrowser::formatPromptResult(-100, 41),
+            "{\"RETURNID\":-100,\"RETURNVALUE\":\"\",\"RETURNDESC\":\"\"}")
       << "a number without text gives an empty description";
 }
 

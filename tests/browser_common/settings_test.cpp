@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "base/flavour_testing.h"
 #include "browser_fixtures.h"
@@ -32,12 +35,13 @@ struct Snapshot {
 };
 
 Snapshot Take(const FingerSettings& s) {
-  return {s.getTimesPerFinger(), s.getFingerOrder(), s.getPlaySound(), s.getFingerNum(),
-          s.getThresh(),         s.getVersion(),     s.getModelTimeout(), s.getRecogTimeout(),
-          s.getFileName()};
+  return {s.getTimesPerFinger(), s.getFingerOrder(),  s.getPlaySound(),
+          s.getFingerNum(),      s.getThresh(),       s.getVersion(),
+          s.getModelTimeout(),   s.getRecogTimeout(), s.getFileName()};
 }
 
-const Snapshot kDefaults = {2, {2, 3, 5, 6, 1, 4, 0, 0}, 1, 4, 0.51f, "FVV1102014071715", 60, 60, ""};
+const Snapshot kDefaults = {2, {2, 3, 5, 6, 1, 4, 0, 0}, 1, 4, 0.51f, "FVV1102014071715", 60, 60,
+                            ""};
 
 TEST(FingerSettings, ParseTable) {
   struct Case {
@@ -45,7 +49,11 @@ TEST(FingerSettings, ParseTable) {
     int result;
     Snapshot expected;
   };
-  auto with = [](auto change) { Snapshot s = kDefaults; change(s); return s; };
+  auto with = [](auto change) {
+    Snapshot s = kDefaults;
+    change(s);
+    return s;
+  };
   const Case cases[] = {
       {"not json", 1, kDefaults},
       {"[1,2]", 1, kDefaults},
@@ -53,19 +61,34 @@ TEST(FingerSettings, ParseTable) {
       {R"({"TimesPerFinger":0})", 0, with([](Snapshot& s) { s.times = 1; })},
       {R"({"TimesPerFinger":7})", 0, with([](Snapshot& s) { s.times = 3; })},
       {R"({"TimesPerFinger":3,"PlaySound":0,"Thresh":0.75,"Version":"V2"})", 0,
-       with([](Snapshot& s) { s.times = 3; s.play = 0; s.thresh = 0.75f; s.version = "V2"; })},
+       with([](Snapshot& s) {
+         s.times = 3;
+         s.play = 0;
+         s.thresh = 0.75f;
+         s.version = "V2";
+       })},
       {R"({"ModelTimeout":"90","RecogTimeout":30})", 0, with([](Snapshot& s) { s.recog = 30; })},
-      {R"({"Fingers":"16x3","FingerNum":4})", 0,
-       with([](Snapshot& s) { s.order = {1, 6, 0, 0, 0, 0, 0, 0}; s.fingerNum = 2; })},
-      {R"({"Fingers":"123"})", 0,
-       with([](Snapshot& s) { s.order = {1, 2, 3, 0, 0, 0, 0, 0}; s.fingerNum = 3; })},
-      {R"({"Fingers":"12345612","FingerNum":9})", 0,
-       with([](Snapshot& s) { s.order = {1, 2, 3, 4, 5, 6, 1, 2}; s.fingerNum = 8; })},
+      {R"({"Fingers":"16x3","FingerNum":4})", 0, with([](Snapshot& s) {
+         s.order = {1, 6, 0, 0, 0, 0, 0, 0};
+         s.fingerNum = 2;
+       })},
+      {R"({"Fingers":"123"})", 0, with([](Snapshot& s) {
+         s.order = {1, 2, 3, 0, 0, 0, 0, 0};
+         s.fingerNum = 3;
+       })},
+      {R"({"Fingers":"12345612","FingerNum":9})", 0, with([](Snapshot& s) {
+         s.order = {1, 2, 3, 4, 5, 6, 1, 2};
+         s.fingerNum = 8;
+       })},
       // More than eight digits: the order holds the first eight.
-      {R"({"Fingers":"1234561234","FingerNum":10})", 0,
-       with([](Snapshot& s) { s.order = {1, 2, 3, 4, 5, 6, 1, 2}; s.fingerNum = 8; })},
-      {R"({"Fingers":"7","FingerNum":4})", 0,
-       with([](Snapshot& s) { s.order = {0, 0, 0, 0, 0, 0, 0, 0}; s.fingerNum = 0; })},
+      {R"({"Fingers":"1234561234","FingerNum":10})", 0, with([](Snapshot& s) {
+         s.order = {1, 2, 3, 4, 5, 6, 1, 2};
+         s.fingerNum = 8;
+       })},
+      {R"({"Fingers":"7","FingerNum":4})", 0, with([](Snapshot& s) {
+         s.order = {0, 0, 0, 0, 0, 0, 0, 0};
+         s.fingerNum = 0;
+       })},
       {R"({"FingerNum":1})", 0, kDefaults},  // read only together with "Fingers"
       // Values of a type that cannot hold them refuse the whole text.
       {R"({"TimesPerFinger":"2","PlaySound":0})", 1, kDefaults},
@@ -105,6 +128,29 @@ TEST(FingerSettings, ProcessWideInstanceLivesWhileHeld) {
   EXPECT_EQ(first->getPlaySound(), 0) << "a reader's copy stays valid";
 }
 
+TEST(FingerSettings, PageWritesWhileWorkersRead) {
+  FingerSettings settings;
+  std::atomic<bool> done{false};
+  std::vector<std::thread> readers;
+  for (int t = 0; t < 4; ++t) {
+    readers.emplace_back([&] {
+      while (!done.load()) {
+        const FingerOrder order = settings.getFingerOrder();
+        const int times = settings.getTimesPerFinger();
+        EXPECT_TRUE(order[0] == 2 || order[0] == 1) << order[0];
+        EXPECT_TRUE(times == 2 || times == 3) << times;
+        EXPECT_FALSE(settings.getVersion().empty());
+      }
+    });
+  }
+  for (int i = 0; i < 300; ++i) {
+    settings.parseSettings(i % 2 ? R"({"Fingers":"1","TimesPerFinger":3,"Version":"a"})"
+                                 : R"({"Fingers":"23","TimesPerFinger":2,"Version":"bb"})");
+  }
+  done.store(true);
+  for (auto& reader : readers) reader.join();
+}
+
 class LanguageFiles : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -123,7 +169,10 @@ class LanguageFiles : public ::testing::Test {
 TEST_F(LanguageFiles, CurrentFolderFirstThenSystemFolder) {
   const std::string ini = R"({"Version":"L1","FileName":"lang.json","LanguageType":"EN"})";
   const std::string lang = R"({"EN":{"Num1":"first","Num2":"second"}})";
-  struct Case { bool iniHere, iniSystem, langHere, langSystem; std::string version, prompt0; };
+  struct Case {
+    bool iniHere, iniSystem, langHere, langSystem;
+    std::string version, prompt0;
+  };
   const Case cases[] = {
       {false, false, false, false, "FVV1102014071715", "Finger vein modeling"},
       {true, false, true, false, "L1", "first"},
@@ -134,7 +183,10 @@ TEST_F(LanguageFiles, CurrentFolderFirstThenSystemFolder) {
   for (const Case& c : cases) {
     fvbtest::TempFolder here, system;
     fvplat::SetSystemDirectory(system.path().string());
-    if (c.iniHere) here.write("FingerSetting.ini", c.iniSystem ? R"({"Version":"here","FileName":"lang.json","LanguageType":"EN"})" : ini);
+    if (c.iniHere)
+      here.write(
+          "FingerSetting.ini",
+          c.iniSystem ? R"({"Version":"here","FileName":"lang.json","LanguageType":"EN"})" : ini);
     if (c.iniSystem) system.write("FingerSetting.ini", ini);
     if (c.langHere) here.write("lang.json", lang);
     if (c.langSystem) system.write("lang.json", lang);
@@ -159,7 +211,9 @@ TEST_F(LanguageFiles, SectionMembersFillTheirEntriesWithinTheTable) {
   EXPECT_EQ(fvbrowser::promptText(4), "timeout");
   // 150 members: entries up to 99, none beyond.
   std::string many = R"({"LanguageType":"X","X":{)";
-  for (int i = 1; i <= 150; ++i) many += (i > 1 ? "," : "") + ("\"Num" + std::to_string(i) + "\":\"t" + std::to_string(i) + "\"");
+  for (int i = 1; i <= 150; ++i)
+    many +=
+        (i > 1 ? "," : "") + ("\"Num" + std::to_string(i) + "\":\"t" + std::to_string(i) + "\"");
   many += "}}";
   EXPECT_EQ(settings.parseLanguageFile(many), 0);
   EXPECT_EQ(fvbrowser::promptText(99), "t100");
@@ -180,9 +234,15 @@ TEST_F(LanguageFiles, NamesWithAFolderAreNotLookedUp) {
 }
 
 TEST(Language, ChosenByLocale) {
-  const struct { unsigned lcid; int language; const char* prompt34; } cases[] = {
-      {2052, 1, "认证成功！"}, {1028, 1, "认证成功！"}, {1033, 0, "Authentication success!"},
-      {1041, 0, "Authentication success!"}, {2057, 0, "Authentication success!"}};
+  const struct {
+    unsigned lcid;
+    int language;
+    const char* prompt34;
+  } cases[] = {{2052, 1, "认证成功！"},
+               {1028, 1, "认证成功！"},
+               {1033, 0, "Authentication success!"},
+               {1041, 0, "Authentication success!"},
+               {2057, 0, "Authentication success!"}};
   for (const auto& c : cases) {
     fvplat::SetSystemLcid(c.lcid);
     EXPECT_EQ(fvbrowser::getSystemLanguage(), c.language) << c.lcid;
@@ -193,7 +253,11 @@ TEST(Language, ChosenByLocale) {
 }
 
 TEST(PromptTables, BothLanguagesByteForByte) {
-  const struct { int number; const char* chinese; const char* english; } rows[] = {
+  const struct {
+    int number;
+    const char* chinese;
+    const char* english;
+  } rows[] = {
 #include "prompt_rows.inc"
   };
   ASSERT_EQ(std::size(rows), 41u);

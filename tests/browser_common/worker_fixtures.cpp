@@ -14,7 +14,11 @@
 namespace fvbtest {
 namespace {
 
-struct Row { int number; const char* chinese; const char* english; };
+struct Row {
+  int number;
+  const char* chinese;
+  const char* english;
+};
 const Row kRows[] = {
 #include "prompt_rows.inc"
 };
@@ -33,10 +37,13 @@ std::string Prompt(int id, int number) {
          English(number) + "\"}";
 }
 
-std::string Quoted(const std::string& text) { return fvcommon::jsonQuoted(text); }
+std::string Quoted(const std::string& text) {
+  return fvcommon::jsonQuoted(text);
+}
 
 std::ostream& operator<<(std::ostream& out, const Recorded& r) {
-  return out << "{stage " << static_cast<int>(r.stage) << ", code " << r.code << ", " << r.text << "}";
+  return out << "{stage " << static_cast<int>(r.stage) << ", code " << r.code << ", " << r.text
+             << "}";
 }
 
 int ScriptedOwner::fetchFrame(fvbrowser::FingerBusiness& worker, int& code, int limitMs,
@@ -71,7 +78,9 @@ int ScriptedOwner::fetchFrame(fvbrowser::FingerBusiness& worker, int& code, int 
   }
 }
 
-int ScriptedOwner::getFingerState() { return fvbrowser::boundDeviceLibrary().getState(); }
+int ScriptedOwner::getFingerState() {
+  return fvbrowser::boundDeviceLibrary().getState();
+}
 
 void ScriptedOwner::deliverReport(const fvbrowser::Report& report) {
   Page page;
@@ -97,8 +106,12 @@ std::vector<Recorded> ScriptedOwner::reports() const {
 }
 
 fvbrowser::Bytes FrameOf(int finger, int placement) {
-  return {'F', static_cast<std::uint8_t>('0' + finger), static_cast<std::uint8_t>('0' + placement % 10),
-          'x', 'y', 'z'};
+  return {'F',
+          static_cast<std::uint8_t>('0' + finger),
+          static_cast<std::uint8_t>('0' + placement % 10),
+          'x',
+          'y',
+          'z'};
 }
 
 void Person::place(int code) {

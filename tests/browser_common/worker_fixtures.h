@@ -76,7 +76,7 @@ struct Person {
   int indexResult = 1;
   int indexPosition = 0;
   float indexScore = 0.9f;
-  int indexCount = -1;  // templates it was given
+  int indexCount = -1;      // templates it was given
   int extractFailures = 0;  // the next n template builds fail
 
   void place(int code);

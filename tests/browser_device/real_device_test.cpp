@@ -140,7 +140,8 @@ TEST(RealDevice, EnrolThenRecogniseTheSameFinger) {
   Json::Value request;
   request["maxTime"] = 60;
   request["userId"] = "1";
-  request["features"] = "{\"feature\":{\"0\":\"" + model + "\"},\"num\":1,\"type\":{\"0\":{\"fingertype\":2}}}";
+  request["features"] =
+      "{\"feature\":{\"0\":\"" + model + "\"},\"num\":1,\"type\":{\"0\":{\"fingertype\":2}}}";
   RunToEnd(recognition, fvcommon::writeCompactJson(request));
   const auto reports = recogOwner.reports();
   ASSERT_FALSE(reports.empty());

@@ -41,7 +41,9 @@ void install(Handlers handlers) {
   state().calls.clear();
 }
 
-void reset() { install({}); }
+void reset() {
+  install({});
+}
 
 std::vector<std::string> calls() {
   std::lock_guard<std::mutex> lock(state().lock);
@@ -56,23 +58,29 @@ void clearCalls() {
 }  // namespace fakedrx
 
 using fakedrx::Bytes;
-using fakedrx::Record;
 using fakedrx::Copy;
 using fakedrx::kModelBytes;
+using fakedrx::Record;
 
 extern "C" {
 FAKEDRX_API int fvdev_open(int index, HWND) {
   const auto h = Record("open(" + std::to_string(index) + ")");
   return h.open ? h.open(index) : 1;
 }
-FAKEDRX_API int fvdev_close() { Record("close"); return 1; }
+FAKEDRX_API int fvdev_close() {
+  Record("close");
+  return 1;
+}
 FAKEDRX_API int fvdev_get_count(int* count) {
   const auto h = Record("count");
   if (count == nullptr) return 0;
   *count = h.count ? h.count() : 1;
   return 1;
 }
-FAKEDRX_API int isDevOpen() { Record("isopen"); return 1; }
+FAKEDRX_API int isDevOpen() {
+  Record("isopen");
+  return 1;
+}
 FAKEDRX_API int fvdev_grab(unsigned char* buffer, unsigned* length) {
   const auto h = Record("grab");
   Bytes frame;
@@ -114,7 +122,10 @@ FAKEDRX_API int fv_match(const unsigned char* blob, int length, const unsigned c
                          float* similarity) {
   const auto h = Record("match");
   if (model == nullptr || similarity == nullptr) return 0;
-  if (!h.match) { *similarity = 0.8f; return 1; }
+  if (!h.match) {
+    *similarity = 0.8f;
+    return 1;
+  }
   return h.match(Copy(blob, length), Bytes(model, model + kModelBytes), *similarity);
 }
 FAKEDRX_API int fv_index(const unsigned char* models, int count, const unsigned char* blob,
@@ -122,43 +133,108 @@ FAKEDRX_API int fv_index(const unsigned char* models, int count, const unsigned 
   const auto h = Record("index(" + std::to_string(count) + ")");
   if (position == nullptr || similarity == nullptr || count < 0) return 0;
   std::vector<Bytes> list;
-  for (int i = 0; i < count; ++i) list.emplace_back(models + i * kModelBytes, models + (i + 1) * kModelBytes);
-  if (!h.index) { *position = 0; *similarity = 0.9f; return 1; }
+  for (int i = 0; i < count; ++i)
+    list.emplace_back(models + i * kModelBytes, models + (i + 1) * kModelBytes);
+  if (!h.index) {
+    *position = 0;
+    *similarity = 0.9f;
+    return 1;
+  }
   return h.index(list, Copy(blob, length), *position, *similarity);
 }
-FAKEDRX_API int setDebugLevel(int) { return 0; }
-FAKEDRX_API int drawFingerVein(HDC, const unsigned char*, int, int, int, int, int, int, int, int, int) { return 0; }
+FAKEDRX_API int setDebugLevel(int) {
+  return 0;
+}
+FAKEDRX_API int drawFingerVein(HDC, const unsigned char*, int, int, int, int, int, int, int, int,
+                               int) {
+  return 0;
+}
 FAKEDRX_API int fv_quality(const unsigned char* blob, int length, int* level, int* quality) {
   const auto h = Record("quality");
   if (quality == nullptr || level == nullptr) return 0;
   *level = 1;
-  if (!h.quality) { *quality = 0; return 1; }
+  if (!h.quality) {
+    *quality = 0;
+    return 1;
+  }
   return h.quality(Copy(blob, length), *quality);
 }
-FAKEDRX_API int fvdev_openBackLight() { return 1; }
-FAKEDRX_API int fvdev_closeBackLight() { Record("backlight_off"); return 1; }
-FAKEDRX_API int fvdev_expose(int, int*) { return 1; }
-FAKEDRX_API int fvdev_getno(int*) { return 1; }
-FAKEDRX_API int fvdev_setno(int) { return 1; }
-FAKEDRX_API int fvdev_open_ex(int, HWND, void**) { return 0; }
-FAKEDRX_API int isDevOpen_ex(void*) { return 0; }
-FAKEDRX_API int fvdev_openBackLight_ex(void*) { return 0; }
-FAKEDRX_API int fvdev_closeBackLight_ex(void*) { return 0; }
-FAKEDRX_API int fvdev_grab_ex(void*, unsigned char*, unsigned*) { return 0; }
-FAKEDRX_API int fvdev_close_ex(void*) { return 0; }
-FAKEDRX_API int fvdev_expose_ex(void*, int, int*) { return 0; }
-FAKEDRX_API int fvdev_get_state_ex(void*, int*) { return 0; }
-FAKEDRX_API int fvdev_set_led_ex(void*, int, int) { return 0; }
-FAKEDRX_API int fvdev_setno_ex(void*, int) { return 0; }
-FAKEDRX_API int fvdev_getno_ex(void*, int*) { return 0; }
-FAKEDRX_API int fv_Get_Edition(int* edition) { if (edition) *edition = 2561; return 1; }
-FAKEDRX_API int fv_Get_Dev_Info(void*) { return 0; }
-FAKEDRX_API int fv_get_default_threshold(float* t) { if (t) *t = 0.6f; return 1; }
-FAKEDRX_API int fv_load_model(const char*, int*) { return 0; }
-FAKEDRX_API int fv_user_index(const unsigned char*, int, int*, int, float*, int) { return 0; }
-FAKEDRX_API int fv_user_add(const unsigned char*, int, const unsigned char*, int, const unsigned char*, int, int*) { return 0; }
-FAKEDRX_API int fv_user_del(int) { return 0; }
+FAKEDRX_API int fvdev_openBackLight() {
+  return 1;
+}
+FAKEDRX_API int fvdev_closeBackLight() {
+  Record("backlight_off");
+  return 1;
+}
+FAKEDRX_API int fvdev_expose(int, int*) {
+  return 1;
+}
+FAKEDRX_API int fvdev_getno(int*) {
+  return 1;
+}
+FAKEDRX_API int fvdev_setno(int) {
+  return 1;
+}
+FAKEDRX_API int fvdev_open_ex(int, HWND, void**) {
+  return 0;
+}
+FAKEDRX_API int isDevOpen_ex(void*) {
+  return 0;
+}
+FAKEDRX_API int fvdev_openBackLight_ex(void*) {
+  return 0;
+}
+FAKEDRX_API int fvdev_closeBackLight_ex(void*) {
+  return 0;
+}
+FAKEDRX_API int fvdev_grab_ex(void*, unsigned char*, unsigned*) {
+  return 0;
+}
+FAKEDRX_API int fvdev_close_ex(void*) {
+  return 0;
+}
+FAKEDRX_API int fvdev_expose_ex(void*, int, int*) {
+  return 0;
+}
+FAKEDRX_API int fvdev_get_state_ex(void*, int*) {
+  return 0;
+}
+FAKEDRX_API int fvdev_set_led_ex(void*, int, int) {
+  return 0;
+}
+FAKEDRX_API int fvdev_setno_ex(void*, int) {
+  return 0;
+}
+FAKEDRX_API int fvdev_getno_ex(void*, int*) {
+  return 0;
+}
+FAKEDRX_API int fv_Get_Edition(int* edition) {
+  if (edition) *edition = 2561;
+  return 1;
+}
+FAKEDRX_API int fv_Get_Dev_Info(void*) {
+  return 0;
+}
+FAKEDRX_API int fv_get_default_threshold(float* t) {
+  if (t) *t = 0.6f;
+  return 1;
+}
+FAKEDRX_API int fv_load_model(const char*, int*) {
+  return 0;
+}
+FAKEDRX_API int fv_user_index(const unsigned char*, int, int*, int, float*, int) {
+  return 0;
+}
+FAKEDRX_API int fv_user_add(const unsigned char*, int, const unsigned char*, int,
+                            const unsigned char*, int, int*) {
+  return 0;
+}
+FAKEDRX_API int fv_user_del(int) {
+  return 0;
+}
 #ifndef FAKEDRX_LACK_LAST
-FAKEDRX_API int fv_index_addUser(const char*, int*) { return 0; }
+FAKEDRX_API int fv_index_addUser(const char*, int*) {
+  return 0;
+}
 #endif
 }

@@ -15,10 +15,10 @@ namespace fakedrx {
 using Bytes = std::vector<std::uint8_t>;
 
 struct Handlers {
-  std::function<int(int index)> open;                          // default 1
-  std::function<int()> count;                                  // default 1
-  std::function<int()> fingerState;                            // default 0
-  std::function<bool(Bytes& frame)> grab;                      // default: no frame
+  std::function<int(int index)> open;                           // default 1
+  std::function<int()> count;                                   // default 1
+  std::function<int()> fingerState;                             // default 0
+  std::function<bool(Bytes& frame)> grab;                       // default: no frame
   std::function<int(const Bytes& blob, int& quality)> quality;  // default 1, verdict 0
   // The template of up to three blobs; default 1 and a template of the first blob's first byte.
   std::function<int(const Bytes& b1, const Bytes& b2, const Bytes& b3, Bytes& model)> extract;

@@ -1,23 +1,32 @@
 // The shared base64 coder against the RFC 4648 test vectors, and the texts it must refuse.
 
+#include "fvcommon/base64.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "fvcommon/base64.h"
 
 namespace {
 
 using fvcommon::base64Decode;
 using fvcommon::base64Encode;
 
-std::string AsText(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+std::string AsText(const std::vector<std::uint8_t>& bytes) {
+  return {bytes.begin(), bytes.end()};
+}
 
 TEST(Base64, Rfc4648VectorsBothWays) {
-  const struct { const char* plain; const char* coded; } vectors[] = {
-      {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},       {"foo", "Zm9v"},
-      {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}};
+  const struct {
+    const char* plain;
+    const char* coded;
+  } vectors[] = {{"", ""},
+                 {"f", "Zg=="},
+                 {"fo", "Zm8="},
+                 {"foo", "Zm9v"},
+                 {"foob", "Zm9vYg=="},
+                 {"fooba", "Zm9vYmE="},
+                 {"foobar", "Zm9vYmFy"}};
   for (const auto& v : vectors) {
     EXPECT_EQ(base64Encode(std::string(v.plain)), v.coded) << v.plain;
     const auto decoded = base64Decode(v.coded);
@@ -54,8 +63,8 @@ TEST(Base64, FillDecidesTheBytesOfTheLastGroup) {
 }
 
 TEST(Base64, TextsOutsideTheAlphabetOrShapeAreRefused) {
-  for (const char* bad : {"Zm9v!A==", "Zm 9v", "Zm9v\n", "Zm-_", "Zm=v", "Z===", "=", "====",
-                          "Zm9vY", "Zm8==", "Zg=", "\xC3\xA9\xC3\xA9"}) {
+  for (const char* bad : {"Zm9v!A==", "Zm 9v", "Zm9v\n", "Zm-_", "Zm=v", "Z===", "=",
+                          "====", "Zm9vY", "Zm8==", "Zg=", "\xC3\xA9\xC3\xA9"}) {
     EXPECT_FALSE(base64Decode(bad)) << bad;
   }
   EXPECT_FALSE(base64Decode(std::string("Zm\0v", 4)));

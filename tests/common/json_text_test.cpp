@@ -1,8 +1,8 @@
 // Compact JSON texts: sorted members, no spaces, raw UTF-8, valid escapes, a final line feed.
 
-#include <gtest/gtest.h>
-
 #include "fvcommon/json_text.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,12 +1,13 @@
 // Special folders, the locale id and the sound sink.
 
+#include "fvplatform/folders.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "fvplatform/folders.h"
 #include "fvplatform/locale.h"
 #include "fvplatform/message_box.h"
 #include "fvplatform/module.h"

@@ -21,8 +21,12 @@ bool setFlavour(Flavour flavour) {
   return g_flavour.load() == static_cast<int>(flavour);
 }
 
-Flavour flavour() { return static_cast<Flavour>(g_flavour.load()); }
+Flavour flavour() {
+  return static_cast<Flavour>(g_flavour.load());
+}
 
-void testing::overrideFlavour(Flavour flavour) { g_flavour.store(static_cast<int>(flavour)); }
+void testing::overrideFlavour(Flavour flavour) {
+  g_flavour.store(static_cast<int>(flavour));
+}
 
 }  // namespace fvbrowser

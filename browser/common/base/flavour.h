@@ -10,6 +10,8 @@ enum class Flavour { kControl, kPlugin };
 bool setFlavour(Flavour flavour);
 // The control's until a front-end chose.
 Flavour flavour();
-inline bool isPlugin() { return flavour() == Flavour::kPlugin; }
+inline bool isPlugin() {
+  return flavour() == Flavour::kPlugin;
+}
 
 }  // namespace fvbrowser

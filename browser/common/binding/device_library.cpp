@@ -13,14 +13,43 @@ namespace fvbrowser {
 namespace {
 
 constexpr std::array<const char*, kEntryCount> kNames = {
-    "fvdev_open", "fvdev_close", "fvdev_get_count", "isDevOpen", "fvdev_grab", "fvdev_get_state",
-    "fvdev_set_led", "fv_extract_model", "fv_match", "fv_index", "setDebugLevel",
-    "drawFingerVein", "fv_quality", "fvdev_openBackLight", "fvdev_closeBackLight",
-    "fvdev_expose", "fvdev_getno", "fvdev_setno", "fvdev_open_ex", "isDevOpen_ex",
-    "fvdev_openBackLight_ex", "fvdev_closeBackLight_ex", "fvdev_grab_ex", "fvdev_close_ex",
-    "fvdev_expose_ex", "fvdev_get_state_ex", "fvdev_set_led_ex", "fvdev_setno_ex",
-    "fvdev_getno_ex", "fv_Get_Edition", "fv_Get_Dev_Info", "fv_get_default_threshold",
-    "fv_load_model", "fv_user_index", "fv_user_add", "fv_user_del", "fv_index_addUser",
+    "fvdev_open",
+    "fvdev_close",
+    "fvdev_get_count",
+    "isDevOpen",
+    "fvdev_grab",
+    "fvdev_get_state",
+    "fvdev_set_led",
+    "fv_extract_model",
+    "fv_match",
+    "fv_index",
+    "setDebugLevel",
+    "drawFingerVein",
+    "fv_quality",
+    "fvdev_openBackLight",
+    "fvdev_closeBackLight",
+    "fvdev_expose",
+    "fvdev_getno",
+    "fvdev_setno",
+    "fvdev_open_ex",
+    "isDevOpen_ex",
+    "fvdev_openBackLight_ex",
+    "fvdev_closeBackLight_ex",
+    "fvdev_grab_ex",
+    "fvdev_close_ex",
+    "fvdev_expose_ex",
+    "fvdev_get_state_ex",
+    "fvdev_set_led_ex",
+    "fvdev_setno_ex",
+    "fvdev_getno_ex",
+    "fv_Get_Edition",
+    "fv_Get_Dev_Info",
+    "fv_get_default_threshold",
+    "fv_load_model",
+    "fv_user_index",
+    "fv_user_add",
+    "fv_user_del",
+    "fv_index_addUser",
 };
 
 constexpr unsigned kGrabBytes = 78000;
@@ -43,7 +72,9 @@ Instance& instance() {
 
 }  // namespace
 
-const char* entryName(Entry entry) { return kNames[static_cast<std::size_t>(entry)]; }
+const char* entryName(Entry entry) {
+  return kNames[static_cast<std::size_t>(entry)];
+}
 
 int DeviceLibrary::bindEntryPoints(const char* fileName) {
   module_ = LoadLibraryA(fileName);
@@ -135,8 +166,8 @@ int DeviceLibrary::index(std::span<const std::uint8_t> models, int count,
       models.size() < static_cast<std::size_t>(count) * kDrxModelBytes) {
     return 0;
   }
-  return call(DataOrNull(models), count, DataOrNull(blob), static_cast<int>(blob.size()),
-              &position, &score);
+  return call(DataOrNull(models), count, DataOrNull(blob), static_cast<int>(blob.size()), &position,
+              &score);
 }
 
 int DeviceLibrary::getCount() {

@@ -27,7 +27,9 @@ class FingerData {
 
   int imageCount() const { return imageCount_; }
   int featureCount() const { return featureCount_; }
-  const std::vector<std::uint8_t>& image(int i) const { return images_[static_cast<std::size_t>(i)]; }
+  const std::vector<std::uint8_t>& image(int i) const {
+    return images_[static_cast<std::size_t>(i)];
+  }
 
   // Base64 of entry i; empty for an i outside the entries held.
   std::string getImageofIndex(int i) const;
@@ -52,7 +54,8 @@ class FingerData {
 
 // Two frame buffers behind one lock, for the control.
 struct FrameBuffer {
-  FrameBuffer() : frames{std::vector<std::uint8_t>(kImageBytes), std::vector<std::uint8_t>(kImageBytes)} {}
+  FrameBuffer()
+      : frames{std::vector<std::uint8_t>(kImageBytes), std::vector<std::uint8_t>(kImageBytes)} {}
   std::mutex lock;
   std::array<std::vector<std::uint8_t>, 2> frames;
   std::array<int, 2> counters{};

@@ -62,8 +62,7 @@ std::string OrvekFolder() {
 
 }  // namespace
 
-LogFile::LogFile(const std::string& folder, std::string programName, Flavour flavour,
-                 WallClock now)
+LogFile::LogFile(const std::string& folder, std::string programName, Flavour flavour, WallClock now)
     : programName_(std::move(programName)), flavour_(flavour), now_(std::move(now)) {
   if (folder.empty()) return;
   std::error_code error;
@@ -142,8 +141,12 @@ void installLogFile(std::shared_ptr<LogFile> log) {
   holder.log = std::move(log);
 }
 
-void lockLog() { WriteLock().lock(); }
-void unlockLog() { WriteLock().unlock(); }
+void lockLog() {
+  WriteLock().lock();
+}
+void unlockLog() {
+  WriteLock().unlock();
+}
 
 void logf(const char* format, ...) {
   const std::shared_ptr<LogFile> log = getLogFile();

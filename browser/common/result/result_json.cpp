@@ -15,6 +15,8 @@ std::string formatValueResult(int returnId, const std::string& value, int prompt
          ",\"RETURNDESC\":" + fvcommon::jsonQuoted(promptText(promptNumber)) + "}";
 }
 
-std::string resultText(const Json::Value& result) { return fvcommon::writeCompactJson(result); }
+std::string resultText(const Json::Value& result) {
+  return fvcommon::writeCompactJson(result);
+}
 
 }  // namespace fvbrowser

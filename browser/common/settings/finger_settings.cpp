@@ -101,15 +101,18 @@ int FingerSettings::parseSettings(const std::string& text) {
   }
 
   std::lock_guard<std::mutex> lock(lock_);
-  if (root.isMember("TimesPerFinger")) timesPerFinger_ = std::clamp(root["TimesPerFinger"].asInt(), 1, 3);
+  if (root.isMember("TimesPerFinger"))
+    timesPerFinger_ = std::clamp(root["TimesPerFinger"].asInt(), 1, 3);
   if (root.isMember("PlaySound")) playSound_ = root["PlaySound"].asInt();
   if (root.isMember("Thresh")) {
     thresh_ = root["Thresh"].asFloat();
     logf("m_Thresh = %f\r\n", static_cast<double>(thresh_));
   }
   if (root.isMember("Version")) version_ = root["Version"].asString();
-  if (root.isMember("ModelTimeout") && root["ModelTimeout"].isInt()) modelTimeout_ = root["ModelTimeout"].asInt();
-  if (root.isMember("RecogTimeout") && root["RecogTimeout"].isInt()) recogTimeout_ = root["RecogTimeout"].asInt();
+  if (root.isMember("ModelTimeout") && root["ModelTimeout"].isInt())
+    modelTimeout_ = root["ModelTimeout"].asInt();
+  if (root.isMember("RecogTimeout") && root["RecogTimeout"].isInt())
+    recogTimeout_ = root["RecogTimeout"].asInt();
   if (root.isMember("Fingers")) {
     if (root.isMember("FingerNum")) fingerNum_ = root["FingerNum"].asInt();
     const std::string digits = root["Fingers"].asString();
@@ -149,8 +152,10 @@ int FingerSettings::parseLanguageFile(const std::string& text) {
   std::string section;
   {
     std::lock_guard<std::mutex> lock(lock_);
-    if (root.isMember("Version") && root["Version"].isString()) version_ = root["Version"].asString();
-    if (root.isMember("FileName") && root["FileName"].isString()) fileName_ = root["FileName"].asString();
+    if (root.isMember("Version") && root["Version"].isString())
+      version_ = root["Version"].asString();
+    if (root.isMember("FileName") && root["FileName"].isString())
+      fileName_ = root["FileName"].asString();
     if (root.isMember("LanguageType") && root["LanguageType"].isString()) {
       languageType_ = root["LanguageType"].asString();
     }
@@ -179,16 +184,46 @@ void FingerSettings::LoadLanguageFile() {
   parseLanguageFile(*text);
 }
 
-int FingerSettings::getTimesPerFinger() const { std::lock_guard<std::mutex> l(lock_); return timesPerFinger_; }
-FingerOrder FingerSettings::getFingerOrder() const { std::lock_guard<std::mutex> l(lock_); return fingers_; }
-int FingerSettings::getPlaySound() const { std::lock_guard<std::mutex> l(lock_); return playSound_; }
-int FingerSettings::getFingerNum() const { std::lock_guard<std::mutex> l(lock_); return fingerNum_; }
-float FingerSettings::getThresh() const { std::lock_guard<std::mutex> l(lock_); return thresh_; }
-std::string FingerSettings::getVersion() const { std::lock_guard<std::mutex> l(lock_); return version_; }
-int FingerSettings::getModelTimeout() const { std::lock_guard<std::mutex> l(lock_); return modelTimeout_; }
-int FingerSettings::getRecogTimeout() const { std::lock_guard<std::mutex> l(lock_); return recogTimeout_; }
-std::string FingerSettings::getFileName() const { std::lock_guard<std::mutex> l(lock_); return fileName_; }
-std::string FingerSettings::getLanguageType() const { std::lock_guard<std::mutex> l(lock_); return languageType_; }
+int FingerSettings::getTimesPerFinger() const {
+  std::lock_guard<std::mutex> l(lock_);
+  return timesPerFinger_;
+}
+FingerOrder FingerSettings::getFingerOrder() const {
+  std::lock_guard<std::mutex> l(lock_);
+  return fingers_;
+}
+int FingerSettings::getPlaySound() const {
+  std::lock_guard<std::mutex> l(lock_);
+  return playSound_;
+}
+int FingerSettings::getFingerNum() const {
+  std::lock_guard<std::mutex> l(lock_);
+  return fingerNum_;
+}
+float FingerSettings::getThresh() const {
+  std::lock_guard<std::mutex> l(lock_);
+  return thresh_;
+}
+std::string FingerSettings::getVersion() const {
+  std::lock_guard<std::mutex> l(lock_);
+  return version_;
+}
+int FingerSettings::getModelTimeout() const {
+  std::lock_guard<std::mutex> l(lock_);
+  return modelTimeout_;
+}
+int FingerSettings::getRecogTimeout() const {
+  std::lock_guard<std::mutex> l(lock_);
+  return recogTimeout_;
+}
+std::string FingerSettings::getFileName() const {
+  std::lock_guard<std::mutex> l(lock_);
+  return fileName_;
+}
+std::string FingerSettings::getLanguageType() const {
+  std::lock_guard<std::mutex> l(lock_);
+  return languageType_;
+}
 
 std::shared_ptr<FingerSettings> getFingerSettings() {
   Instance& holder = instance();
@@ -238,7 +273,8 @@ void setPromptText(int number, std::string text) {
 
 std::string promptText(int number) {
   std::lock_guard<std::mutex> lock(prompts().lock);
-  if (number >= 0 && number < kPromptCount && !prompts().texts[static_cast<std::size_t>(number)].empty()) {
+  if (number >= 0 && number < kPromptCount &&
+      !prompts().texts[static_cast<std::size_t>(number)].empty()) {
     return prompts().texts[static_cast<std::size_t>(number)];
   }
   // The page receives UTF-8; the built-in texts are UTF-8 already on this platform.

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <system_error>
 
-#include "binding/device_library.h"
 #include "base/flavour.h"
+#include "binding/device_library.h"
 #include "fvplatform/clock.h"
 #include "fvplatform/folders.h"
 #include "fvplatform/sound.h"
@@ -14,14 +14,18 @@
 
 namespace fvbrowser {
 
-std::uint64_t nowMs() { return fvplat::ClockMs(); }
+std::uint64_t nowMs() {
+  return fvplat::ClockMs();
+}
 
 FingerBusiness::FingerBusiness(WorkerOwner& owner, WorkerKind kind, int)
     : owner_(owner), kind_(kind) {
   logf("FingerBusiness begin!");
 }
 
-FingerBusiness::~FingerBusiness() { stopThread(); }
+FingerBusiness::~FingerBusiness() {
+  stopThread();
+}
 
 bool FingerBusiness::isStopped() const {
   std::lock_guard<std::mutex> lock(lock_);
@@ -49,7 +53,9 @@ void FingerBusiness::requestStop() {
   stop_ = true;
 }
 
-void FingerBusiness::beginTeardown() { teardown_.store(true); }
+void FingerBusiness::beginTeardown() {
+  teardown_.store(true);
+}
 
 void FingerBusiness::joinThread() {
   std::thread finished;
@@ -86,7 +92,9 @@ bool FingerBusiness::startThread(std::function<void()> run) {
   return true;
 }
 
-void FingerBusiness::finishRun() { running_.store(false); }
+void FingerBusiness::finishRun() {
+  running_.store(false);
+}
 
 void FingerBusiness::deliver(ReportStage stage, int code, const std::string& text) {
   if (teardown_.load()) return;
@@ -151,12 +159,24 @@ void FingerBusiness::playSound(const std::string& fileName) {
 void FingerBusiness::reportState(int code) {
   int prompt = -1;
   switch (code) {
-    case 203: case -4: prompt = 22; break;
-    case 208: prompt = 21; break;
-    case 210: prompt = 20; break;
-    case -6: prompt = 23; break;
-    case -7: prompt = 24; break;
-    default: break;
+    case 203:
+    case -4:
+      prompt = 22;
+      break;
+    case 208:
+      prompt = 21;
+      break;
+    case 210:
+      prompt = 20;
+      break;
+    case -6:
+      prompt = 23;
+      break;
+    case -7:
+      prompt = 24;
+      break;
+    default:
+      break;
   }
   onStateChange(30, prompt < 0 ? std::string() : formatPromptResult(30, prompt));
 }

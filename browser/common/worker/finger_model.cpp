@@ -11,7 +11,9 @@
 namespace fvbrowser {
 namespace {
 
-bool IsFinger(int code) { return code >= 1 && code <= 6; }
+bool IsFinger(int code) {
+  return code >= 1 && code <= 6;
+}
 
 bool Over(std::uint64_t since, int limitMs) {
   return nowMs() - since > static_cast<std::uint64_t>(limitMs);
@@ -29,7 +31,9 @@ FingerModel::FingerModel(WorkerOwner& owner, int timeoutSeconds)
   logf("FingerModel begin!");
 }
 
-FingerModel::~FingerModel() { stopThread(); }
+FingerModel::~FingerModel() {
+  stopThread();
+}
 
 int FingerModel::fingerAt(int index) const {
   return index >= 0 && index < kFingerOrderSize ? m_Fingers[static_cast<std::size_t>(index)] : 0;
@@ -99,8 +103,10 @@ void FingerModel::ThreadProcessFunc() {
         onStop(-2, formatPromptResult(-2, 4));
         break;
       }
-      logf("FingerModel 83 fingerMode->m_FingerNum:%d,fingerMode->m_CancelTime:%d,fingerMode->m_FingerType:%d",
-           m_FingerNum, m_CancelTime, m_FingerType);
+      logf(
+          "FingerModel 83 "
+          "fingerMode->m_FingerNum:%d,fingerMode->m_CancelTime:%d,fingerMode->m_FingerType:%d",
+          m_FingerNum, m_CancelTime, m_FingerType);
     } else {
       start = nowMs();
       onStep();
@@ -224,7 +230,8 @@ int FingerModel::laterCaptures(int c, std::uint64_t t0) {
     if (r == capture::kOk) {
       float score = 0;
       const bool called = device.match(frame_, m_FirstModel, score) != 0;
-      const bool same = isPlugin() ? called && score > 0.4f : called && score > 0.5f && score < 0.951f;
+      const bool same =
+          isPlugin() ? called && score > 0.4f : called && score > 0.5f && score < 0.951f;
       if (same) {
         m_Captures[static_cast<std::size_t>(m_Index - 1)] = frame_;
         logf("1:1匹配 matchModel score = %f", static_cast<double>(score));
@@ -250,7 +257,8 @@ int FingerModel::laterCaptures(int c, std::uint64_t t0) {
     return r;
   }
   if (isPlugin()) {
-    m_MergedBuilt = device.extractModel(m_Captures[0], m_Captures[1], m_Captures[2], m_MergedModel) != 0;
+    m_MergedBuilt =
+        device.extractModel(m_Captures[0], m_Captures[1], m_Captures[2], m_MergedModel) != 0;
   }
   m_Index = 1;
   m_ErrorTime = 0;
@@ -258,13 +266,17 @@ int FingerModel::laterCaptures(int c, std::uint64_t t0) {
   return capture::kOk;
 }
 
-void FingerModel::onStart(int code, const std::string& text) { deliver(ReportStage::kStart, code, text); }
+void FingerModel::onStart(int code, const std::string& text) {
+  deliver(ReportStage::kStart, code, text);
+}
 
 void FingerModel::onStateChange(int code, const std::string& text) {
   deliver(ReportStage::kStateChange, code, text);
 }
 
-void FingerModel::onStop(int code, const std::string& text) { deliver(ReportStage::kStop, code, text); }
+void FingerModel::onStop(int code, const std::string& text) {
+  deliver(ReportStage::kStop, code, text);
+}
 
 void FingerModel::onStop() {
   if (m_FingerType - m_CancelTime > 0) {

@@ -42,7 +42,9 @@ FingerRecog::FingerRecog(WorkerOwner& owner, int timeoutSeconds)
   logf("FingerRecon begin!");
 }
 
-FingerRecog::~FingerRecog() { stopThread(); }
+FingerRecog::~FingerRecog() {
+  stopThread();
+}
 
 int FingerRecog::startBusiness(const std::string& request) {
   const std::optional<Json::Value> parsed = Parse(request);
@@ -112,7 +114,8 @@ bool FingerRecog::getFingerInputFeatures(const std::string& text) {
     if (!decoded) continue;  // not a template text
     Bytes& slot = m_Candidates[static_cast<std::size_t>(m_InputFeatureNum)];
     slot.assign(kModelBytes, 0);
-    std::copy_n(decoded->begin(), std::min<std::size_t>(decoded->size(), kModelBytes), slot.begin());
+    std::copy_n(decoded->begin(), std::min<std::size_t>(decoded->size(), kModelBytes),
+                slot.begin());
     m_CandidateKeys[static_cast<std::size_t>(m_InputFeatureNum)] = i;
     ++m_InputFeatureNum;
   }
@@ -196,7 +199,9 @@ int FingerRecog::getFingerFeather() {
   return r;
 }
 
-void FingerRecog::onStart(int code, const std::string& text) { deliver(ReportStage::kStart, code, text); }
+void FingerRecog::onStart(int code, const std::string& text) {
+  deliver(ReportStage::kStart, code, text);
+}
 
 void FingerRecog::onStateChange(int code, const std::string& text) {
   deliver(ReportStage::kStateChange, code, text);

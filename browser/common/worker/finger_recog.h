@@ -3,8 +3,9 @@
 // waits for the page's answer, takes one capture and searches the templates with the device
 // library's one-to-N search. Without a template list it only captures (offline).
 
-#include <array>
 #include <json/json.h>
+
+#include <array>
 
 #include "worker/finger_business.h"
 

@@ -45,7 +45,8 @@ class WorkerOwner {
 
   // One frame for `worker` into `frame`, within `limitMs` of the platform clock. Sets `code`
   // and returns it:
-  //  - control: empty `frame`, then 206 when the device is not open or lost; else it loops: 211
+  //  - control: empty `frame`, then 206 (or -1) when the device is not open or lost; else it loops:
+  //  211
   //    once more than `limitMs` passed, 209 when the worker's stop flag is set, 0 when
   //    `DeviceLibrary::grab` gave a frame, else it sleeps 35 ms and tries again;
   //  - plug-in: one grab attempt: 206 when the device is not open or none is present, 207 for no
