@@ -27,7 +27,7 @@ using fvbtest::Recorded;
 constexpr const char* kRequest = "{\"maxTime\":60, \"userId\":\"1\"}";
 
 std::string B64(const fvbrowser::Bytes& bytes) {
-  return fvcommon::base64Encode(bytes);
+  return fvcommon::Base64Encode(bytes.data(), bytes.size());
 }
 
 // The finger a prompt of `id` asks for (`first` + c for c from 1 to 6), or 0.

@@ -25,7 +25,7 @@ using fvbtest::Quoted;
 using fvbtest::Recorded;
 
 std::string B64(const fvbrowser::Bytes& bytes) {
-  return fvcommon::base64Encode(bytes);
+  return fvcommon::Base64Encode(bytes.data(), bytes.size());
 }
 
 // The request the control builds around a page's template list.

@@ -126,7 +126,7 @@ TEST(RealDevice, EnrolThenRecogniseTheSameFinger) {
     EXPECT_EQ(features["num"].asInt(), 1);
     EXPECT_EQ(features["type"]["0"]["fingertype"].asInt(), 2);
     model = features["feature"]["0"].asString();
-    const auto bytes = fvcommon::base64Decode(model);
+    const auto bytes = fvcommon::Base64DecodeStrict(model);
     ASSERT_TRUE(bytes);
     EXPECT_EQ(bytes->size(), 3352u);
     EXPECT_EQ(Parse(result["IMAGE"].asString())["num"].asInt(), 2);

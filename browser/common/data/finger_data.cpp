@@ -33,13 +33,15 @@ int FingerData::addFeature(std::span<const std::uint8_t> model, int fingerCode) 
 std::string FingerData::getImageofIndex(int i) const {
   if (i < 0 || i >= imageCount_) return {};
   logf("getImageofIndex Base64");
-  return fvcommon::base64Encode(images_[static_cast<std::size_t>(i)]);
+  return fvcommon::Base64Encode(images_[static_cast<std::size_t>(i)].data(),
+                                images_[static_cast<std::size_t>(i)].size());
 }
 
 std::string FingerData::getFeatureofIndex(int i) const {
   if (i < 0 || i >= featureCount_) return {};
   logf("getFeatureofIndex Base64");
-  return fvcommon::base64Encode(models_[static_cast<std::size_t>(i)]);
+  return fvcommon::Base64Encode(models_[static_cast<std::size_t>(i)].data(),
+                                models_[static_cast<std::size_t>(i)].size());
 }
 
 std::string FingerData::imagesToJson() const {

@@ -110,7 +110,7 @@ bool FingerRecog::getFingerInputFeatures(const std::string& text) {
   for (int i = 0; i < num && i < kMaxCandidates; ++i) {
     const std::string key = std::to_string(i);
     if (!features.isMember(key) || !features[key].isString()) continue;
-    const auto decoded = fvcommon::base64Decode(features[key].asString(), kDecodeLimit);
+    const auto decoded = fvcommon::Base64DecodeStrict(features[key].asString(), kDecodeLimit);
     if (!decoded) continue;  // not a template text
     Bytes& slot = m_Candidates[static_cast<std::size_t>(m_InputFeatureNum)];
     slot.assign(kModelBytes, 0);
