@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "fvplatform/dialog.h"
 #include "fvplatform/messages.h"
 #include "fvplatform/window.h"
 
@@ -63,6 +64,7 @@ struct Window {
   bool topmost = false;
   bool closeGreyed = false;
   bool refusesSends = false;
+  std::shared_ptr<ControlState> control;  // set for dialog controls
   // The surface, guarded by its own lock so drawing never waits on the registry.
   int width = 0;
   int height = 0;
