@@ -37,5 +37,7 @@ int main() {
   std::fflush(stdout);
   const char* picture = std::getenv("FV_DIALOG_PNG");
   torvane::CTorvaneApp app;
-  return app.InitInstance(device, cloud, ".", picture ? picture : "");
+  int result = app.InitInstance(device, cloud, ".", picture ? picture : "");
+  device.close();
+  return result;
 }

@@ -31,7 +31,7 @@ bool LibraryDevice::load() {
       !bindOne(module, "fvdev_grab", e.fvdev_grab) ||
       !bindOne(module, "fv_quality_ex", e.fv_quality_ex) || !bindOne(module, "fv_match", e.fv_match) ||
       !bindOne(module, "fv_extract_model", e.fv_extract_model) ||
-      !bindOne(module, "fvdev_set_led", e.fvdev_set_led))
+      !bindOne(module, "fvdev_set_led", e.fvdev_set_led) || !bindOne(module, "fvdev_close", e.fvdev_close))
     return false;
   m_entries = e;
   m_bound = true;
@@ -110,6 +110,11 @@ bool LibraryDevice::buildModel(const std::array<Bytes, 3>& images, Bytes& model)
 void LibraryDevice::setLed(int led, int on) {
   EntryPoints e = entries();
   if (e.fvdev_set_led != nullptr) e.fvdev_set_led(led, on);
+}
+
+void LibraryDevice::close() {
+  EntryPoints e = entries();
+  if (e.fvdev_close != nullptr) e.fvdev_close();
 }
 
 }  // namespace torvane

@@ -20,6 +20,9 @@ class LibraryDevice final : public DeviceAccess {
   bool match(const Bytes& blob, const Bytes& model, float& score) override;
   bool buildModel(const std::array<Bytes, 3>& images, Bytes& model) override;
   void setLed(int led, int on) override;
+  // fvdev_close: the program closes the device itself once its dialog is gone, so that the
+  // device's worker is stopped before the process unloads the library.
+  void close();
 
  private:
   struct EntryPoints {
@@ -33,6 +36,7 @@ class LibraryDevice final : public DeviceAccess {
     int (*fv_extract_model)(const unsigned char*, int, const unsigned char*, int,
                             const unsigned char*, int, unsigned char*, unsigned*) = nullptr;
     int (*fvdev_set_led)(int, int) = nullptr;
+    int (*fvdev_close)() = nullptr;
   };
   EntryPoints entries();
 
