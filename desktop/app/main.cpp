@@ -12,7 +12,8 @@
 #include "fvplatform/window.h"
 #include "dialog/torvane_dlg.h"
 #include "ports/library_device.h"
-#include "ports/offline_cloud.h"
+#include "cloud/cloud_config.h"
+#include "ports/library_cloud.h"
 
 int main() {
   // Signals are taken by one thread that asks the dialog's thread to quit.
@@ -31,9 +32,9 @@ int main() {
   watcher.detach();
 
   torvane::LibraryDevice device;
-  torvane::OfflineCloud cloud;
+  torvane::LibraryCloud cloud;
   std::printf("torvane: device library %s\n", device.load() ? "bound" : "not found");
-  std::printf("torvane: no cloud client in this build: the cloud is not reachable\n");
+  std::printf("torvane: cloud service at %s\n", torvane::cloudBaseUrl().c_str());
   std::fflush(stdout);
   const char* picture = std::getenv("FV_DIALOG_PNG");
   torvane::CTorvaneApp app;

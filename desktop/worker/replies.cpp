@@ -41,9 +41,4 @@ const Json::Value& objectMember(const Json::Value& object, const char* key) {
   return v.isObject() ? v : null;
 }
 
-std::string styledJson(const Json::Value& value) {
-  Json::StyledWriter writer;
-  return writer.write(value);
-}
-
 }  // namespace torvane

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "cloud/cloud_client.h"  // styledJson, the form payloads are sent in
+
 namespace torvane {
 
 std::optional<Json::Value> parseObject(const std::string& text);
@@ -17,8 +19,5 @@ std::optional<double> doubleMember(const Json::Value& object, const char* key);
 std::string stringMember(const Json::Value& object, const char* key);
 // A null value when absent or not an object.
 const Json::Value& objectMember(const Json::Value& object, const char* key);
-
-// The styled form the cloud payloads are sent in.
-std::string styledJson(const Json::Value& value);
 
 }  // namespace torvane
