@@ -80,8 +80,8 @@ TEST(Binding, UnboundWrappersAnswerZero) {
 // written, or each alone).
 TEST(Binding, FailedBindIsRetriedAndThePluginSaysSo) {
   fvbrowser::testing::ScopedFlavour plugin(fvbrowser::Flavour::kPlugin);
-  std::vector<fvplat::MessageBoxRecord> boxes;
-  auto previous = fvplat::SetMessageBoxPolicy([&](const fvplat::MessageBoxRecord& box) {
+  std::vector<fvplat::MessageBoxCall> boxes;
+  auto previous = fvplat::SetMessageBoxPolicy([&](const fvplat::MessageBoxCall& box) {
     boxes.push_back(box);
     return 1;
   });

@@ -82,8 +82,8 @@ TEST(Sound, SinkRecordsNameAndFlags) {
 namespace {
 
 TEST(MessageBox, PolicyRecordsAndAnswers) {
-  std::vector<fvplat::MessageBoxRecord> boxes;
-  auto previous = fvplat::SetMessageBoxPolicy([&](const fvplat::MessageBoxRecord& box) {
+  std::vector<fvplat::MessageBoxCall> boxes;
+  auto previous = fvplat::SetMessageBoxPolicy([&](const fvplat::MessageBoxCall& box) {
     boxes.push_back(box);
     return 7;
   });
