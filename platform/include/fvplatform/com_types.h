@@ -12,7 +12,6 @@
 
 using HRESULT = std::int32_t;
 using ULONG = std::uint32_t;
-using UINT = std::uint32_t;
 using WORD = std::uint16_t;
 using LCID = std::uint32_t;
 using DISPID = std::int32_t;
