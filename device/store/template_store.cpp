@@ -20,7 +20,7 @@ std::optional<std::uint32_t> parseUserId(const std::string& name) {
   return static_cast<std::uint32_t>(value);
 }
 
-TemplateStore::TemplateStore(StoreMatcher& matcher, const Settings& settings,
+TemplateStore::TemplateStore(StoreMatcher& matcher, const SharedSettings& settings,
                              std::function<unsigned()> random)
     : matcher_(matcher), settings_(settings), random_(std::move(random)) {}
 
@@ -116,16 +116,17 @@ int TemplateStore::userIndex(BlobRef blob, int* id, float* score, int update) {
     return 0;
   }
   *score = 0;
+  const Settings settings = settings_.get();
   int position = -1;
   if (!matcher_.index(models_.data(), static_cast<int>(ids_.size()), blob, &position, score)) {
     return 0;
   }
-  if (!(*score > settings_.score)) return 0;
+  if (!(*score > settings.score)) return 0;
   if (position < 0 || static_cast<std::size_t>(position) >= ids_.size()) return 0;
   const std::uint32_t user = ids_[static_cast<std::size_t>(position)];
   *id = static_cast<int>(user);
   if (update == 0) return 1;
-  if (!(*score > 1.09f * settings_.score && *score < 1.41f * settings_.score)) return 1;
+  if (!(*score > 1.09f * settings.score && *score < 1.41f * settings.score)) return 1;
   if (rootPath_.empty()) return 1;  // no disk to mirror the new template on
 
   std::uint8_t fresh[kModelBytes];
@@ -133,7 +134,7 @@ int TemplateStore::userIndex(BlobRef blob, int* id, float* score, int update) {
   if (!matcher_.extractModel(alone, fresh)) return 1;
 
   const int n = entriesOf(user);
-  const int modeNum = std::max(settings_.modeNum, 2);
+  const int modeNum = std::max(settings.modeNum, 2);
   if (n < modeNum) {
     const fs::path file = freeTemplateFile(user);
     ids_.reserve(ids_.size() + 1);  // nothing can fail once the file is written

@@ -42,7 +42,8 @@ std::optional<std::uint32_t> parseUserId(const std::string& name);
 class TemplateStore {
  public:
   // `random` picks the replaced slot when a user's templates are full.
-  TemplateStore(StoreMatcher& matcher, const Settings& settings, std::function<unsigned()> random);
+  TemplateStore(StoreMatcher& matcher, const SharedSettings& settings,
+                std::function<unsigned()> random);
 
   int loadModel(const char* root, int* count);
   int userIndex(BlobRef blob, int* id, float* score, int update);
@@ -74,7 +75,7 @@ class TemplateStore {
   bool writeTemplate(const std::filesystem::path& file, const std::uint8_t* model, BlobRef blob);
 
   StoreMatcher& matcher_;
-  const Settings& settings_;
+  const SharedSettings& settings_;
   std::function<unsigned()> random_;
   std::vector<std::uint32_t> ids_;
   std::vector<std::uint8_t> models_;            // ids_.size() templates back to back

@@ -117,7 +117,14 @@ class Store : public ::testing::Test {
 
   fs::path base_, root_, outside_;
   FakeMatcher matcher_;
-  dravex::Settings settings_;
+  void SetModeNum(int modeNum) {
+    dravex::Settings values = settings_.get();
+    values.modeNum = modeNum;
+    settings_.set(values);
+  }
+  float Score() const { return settings_.get().score; }
+
+  dravex::SharedSettings settings_;
   unsigned nextRandom_ = 0;
   dravex::TemplateStore store_{matcher_, settings_, [this] { return nextRandom_; }};
   std::vector<std::vector<std::uint8_t>> blobs_;
@@ -208,8 +215,7 @@ TEST_F(Store, AddRefusesAnExplicitIdWhoseFolderIsOnDisk) {
 }
 
 TEST_F(Store, IdentificationThresholdsAndEnrichment) {
-  settings_.score = 0.6f;
-  settings_.modeNum = 5;
+    SetModeNum(5);
   WriteFile(root_ / "3" / "1.dat", Bytes(kModelBytes, 0x30));
   Load();
   struct Case {
@@ -219,7 +225,7 @@ TEST_F(Store, IdentificationThresholdsAndEnrichment) {
     int result;
     std::size_t sizeAfter;
   };
-  const float s = settings_.score;
+  const float s = Score();
   const Case cases[] = {
       {"at the threshold: not recognised", s, 1, 0, 1},
       {"above, no update", 0.7f, 0, 1, 1},
@@ -256,7 +262,7 @@ TEST_F(Store, LoadsFilesAndFoldersInNumericOrder) {
 // Which of a full user's templates an enrichment replaces: slot k = random % (ModeNum - 1) + 1,
 // the user's (k + 1)-th entry in store order, rewritten in the file it was read from.
 TEST_F(Store, FullUserReplacesTheChosenLaterSlotInItsOwnFile) {
-  settings_.modeNum = 5;
+  SetModeNum(5);
   WriteFile(root_ / "1" / "1.dat", Bytes(kModelBytes, 0x60));
   WriteUser(2, {1, 2, 3, 5, 9});
   struct Case {
@@ -267,7 +273,7 @@ TEST_F(Store, FullUserReplacesTheChosenLaterSlotInItsOwnFile) {
   for (const auto& c : cases) {
     Load();
     nextRandom_ = c.random;
-    matcher_.Answer(2, 1.2f * settings_.score);
+    matcher_.Answer(2, 1.2f * Score());
     int id = 0;
     float score = 0;
     const auto value = static_cast<std::uint8_t>(0xA0 + c.random);
@@ -283,10 +289,10 @@ TEST_F(Store, FullUserReplacesTheChosenLaterSlotInItsOwnFile) {
 }
 
 TEST_F(Store, AUserBelowModeNumGetsATemplateMoreAtModeNumNone) {
-  settings_.modeNum = 5;
+  SetModeNum(5);
   WriteUser(4, {1, 2, 3, 4});
   Load();
-  matcher_.Answer(0, 1.2f * settings_.score);
+  matcher_.Answer(0, 1.2f * Score());
   int id = 0;
   float score = 0;
   ASSERT_EQ(store_.userIndex(Blob(0x45), &id, &score, 1), 1);
@@ -334,7 +340,7 @@ TEST_F(Store, EnrichmentNeverWritesOverAFileOnDisk) {
        },
        "3.dat"},
   };
-  settings_.modeNum = 5;
+  SetModeNum(5);
   for (const auto& c : cases) {
     fs::remove_all(root_ / "3");
     c.lay(root_ / "3");
@@ -343,7 +349,7 @@ TEST_F(Store, EnrichmentNeverWritesOverAFileOnDisk) {
       if (entry.is_regular_file()) before[entry.path()] = ReadFile(entry.path());
     }
     const std::size_t loaded = static_cast<std::size_t>(Load());
-    matcher_.Answer(0, 1.2f * settings_.score);
+    matcher_.Answer(0, 1.2f * Score());
     int id = 0;
     float score = 0;
     ASSERT_EQ(store_.userIndex(Blob(0x3A), &id, &score, 1), 1) << c.what;
@@ -355,13 +361,13 @@ TEST_F(Store, EnrichmentNeverWritesOverAFileOnDisk) {
 }
 
 TEST_F(Store, AReplacedTemplateFromAnotherFolderMovesIntoTheRoot) {
-  settings_.modeNum = 2;
+  SetModeNum(2);
   WriteFile(base_ / "extra" / "12" / "a.dat", Bytes(kModelBytes, 0x12));
   WriteFile(base_ / "extra" / "12" / "b.dat", Bytes(kModelBytes, 0x13));
   Load();
   int total = 0;
   ASSERT_EQ(store_.indexAddUser((base_ / "extra" / "12").c_str(), &total), 1);
-  matcher_.Answer(0, 1.2f * settings_.score);
+  matcher_.Answer(0, 1.2f * Score());
   int id = 0;
   float score = 0;
   ASSERT_EQ(store_.userIndex(Blob(0x77), &id, &score, 1), 1);
@@ -383,7 +389,7 @@ TEST_F(Store, EmptyStoreRecognisesNobody) {
 // limit: killed by SIGXFSZ, or, with the signal ignored, its write failing. Every template on disk
 // before stays as it was, and a survivor's memory still matches its disk.
 TEST_F(Store, AWriteStoppedHalfwayLosesNoEarlierTemplate) {
-  settings_.modeNum = 5;
+  SetModeNum(5);
   WriteUser(2, {1, 2, 3, 4, 5});
   WriteUser(3, {1});
   struct Operation {
@@ -394,14 +400,14 @@ TEST_F(Store, AWriteStoppedHalfwayLosesNoEarlierTemplate) {
       {"replace a full user's template",
        [&](dravex::TemplateStore& store) {
          nextRandom_ = 1;  // the third entry: 3.dat
-         matcher_.Answer(1, 1.2f * settings_.score);
+         matcher_.Answer(1, 1.2f * Score());
          int id = 0;
          float score = 0;
          return store.userIndex(Blob(0xE1), &id, &score, 1);
        }},
       {"add a template to a user",
        [&](dravex::TemplateStore& store) {
-         matcher_.Answer(5, 1.2f * settings_.score);
+         matcher_.Answer(5, 1.2f * Score());
          int id = 0;
          float score = 0;
          return store.userIndex(Blob(0xE2), &id, &score, 1);
