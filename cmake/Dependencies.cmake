@@ -11,3 +11,8 @@ find_package(PkgConfig REQUIRED)
 pkg_check_modules(JSONCPP REQUIRED IMPORTED_TARGET jsoncpp)
 add_library(fv_jsoncpp INTERFACE)
 target_link_libraries(fv_jsoncpp INTERFACE PkgConfig::JSONCPP)
+
+# libjpeg directly for decoding, so that its warnings reach the device library's log.
+find_package(JPEG REQUIRED)
+add_library(fv_jpeg INTERFACE)
+target_link_libraries(fv_jpeg INTERFACE JPEG::JPEG)

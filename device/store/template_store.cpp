@@ -38,7 +38,7 @@ std::optional<std::size_t> TemplateStore::entryOf(std::uint32_t id, int k) const
 
 void TemplateStore::append(std::uint32_t id, const std::uint8_t* model, fs::path file) {
   ids_.push_back(id);
-  models_.insert(models_.end(), model, model + kModelBytes);
+  models_.insert(models_.end(), model, model + kDrxModelBytes);
   files_.push_back(std::move(file));
 }
 
@@ -46,8 +46,8 @@ void TemplateStore::erase(std::size_t entry) {
   const auto at = static_cast<std::ptrdiff_t>(entry);
   ids_.erase(ids_.begin() + at);
   files_.erase(files_.begin() + at);
-  const auto first = models_.begin() + at * kModelBytes;
-  models_.erase(first, first + kModelBytes);
+  const auto first = models_.begin() + at * kDrxModelBytes;
+  models_.erase(first, first + kDrxModelBytes);
 }
 
 fs::path TemplateStore::userFolder(std::uint32_t id) const {
@@ -66,7 +66,7 @@ fs::path TemplateStore::freeTemplateFile(std::uint32_t id) const {
 
 bool TemplateStore::writeTemplate(const fs::path& file, const std::uint8_t* model, BlobRef blob) {
   const fs::path folder = file.parent_path();
-  if (!makeRealFolder(folder) || !writeWholeFile(file, model, kModelBytes)) return false;
+  if (!makeRealFolder(folder) || !writeWholeFile(file, model, kDrxModelBytes)) return false;
   if (blob.present() && makeRealFolder(folder / "jpg")) {
     const fs::path image = folder / "jpg" / (file.stem().string() + ".jpg");
     writeWholeFile(image, blob.data, static_cast<std::size_t>(blob.length));
@@ -76,7 +76,7 @@ bool TemplateStore::writeTemplate(const fs::path& file, const std::uint8_t* mode
 
 std::vector<std::uint8_t> TemplateStore::readTemplateFile(const fs::path& file) {
   if (isTemporaryFileName(file)) return {};  // a write that never finished
-  return readFileOfSize(file, kModelBytes);
+  return readFileOfSize(file, kDrxModelBytes);
 }
 
 void TemplateStore::addFolderFiles(const fs::path& folder, std::uint32_t id, int* total) {
@@ -129,7 +129,7 @@ int TemplateStore::userIndex(BlobRef blob, int* id, float* score, int update) {
   if (!(*score > 1.09f * settings.score && *score < 1.41f * settings.score)) return 1;
   if (rootPath_.empty()) return 1;  // no disk to mirror the new template on
 
-  std::uint8_t fresh[kModelBytes];
+  std::uint8_t fresh[kDrxModelBytes];
   const BlobRef alone[3] = {blob, {}, {}};
   if (!matcher_.extractModel(alone, fresh)) return 1;
 
@@ -139,7 +139,7 @@ int TemplateStore::userIndex(BlobRef blob, int* id, float* score, int update) {
     const fs::path file = freeTemplateFile(user);
     ids_.reserve(ids_.size() + 1);  // nothing can fail once the file is written
     files_.reserve(files_.size() + 1);
-    models_.reserve(models_.size() + kModelBytes);
+    models_.reserve(models_.size() + kDrxModelBytes);
     if (writeTemplate(file, fresh, blob)) append(user, fresh, file);
     return 1;
   }
@@ -152,14 +152,14 @@ int TemplateStore::userIndex(BlobRef blob, int* id, float* score, int update) {
   std::error_code error;
   if (!fs::equivalent(file.parent_path(), userFolder(user), error)) file = freeTemplateFile(user);
   if (!writeTemplate(file, fresh, blob)) return 1;
-  std::memcpy(&models_[*replaced * kModelBytes], fresh, kModelBytes);
+  std::memcpy(&models_[*replaced * kDrxModelBytes], fresh, kDrxModelBytes);
   files_[*replaced] = std::move(file);
   return 1;
 }
 
 int TemplateStore::userAdd(BlobRef blob1, BlobRef blob2, BlobRef blob3, int* id) {
   if (id == nullptr) return 0;
-  std::uint8_t model[kModelBytes];
+  std::uint8_t model[kDrxModelBytes];
   const BlobRef blobs[3] = {blob1, blob2, blob3};
   if (!matcher_.extractModel(blobs, model)) return 0;
   if (rootPath_.empty()) return 0;  // nowhere to keep it
@@ -176,9 +176,9 @@ int TemplateStore::userAdd(BlobRef blob1, BlobRef blob2, BlobRef blob3, int* id)
   const fs::path file = folder / "1.dat";
   ids_.reserve(ids_.size() + 1);
   files_.reserve(files_.size() + 1);
-  models_.reserve(models_.size() + kModelBytes);
+  models_.reserve(models_.size() + kDrxModelBytes);
   if (!makeRealFolder(folder)) return 0;
-  if (!writeWholeFile(file, model, kModelBytes)) {
+  if (!writeWholeFile(file, model, kDrxModelBytes)) {
     std::error_code error;
     fs::remove(folder, error);  // the folder made for it, empty again
     return 0;

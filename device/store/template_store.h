@@ -12,11 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "dravex.h"
 #include "store/settings.h"
 
 namespace dravex {
-
-inline constexpr int kModelBytes = 3352;
 
 struct BlobRef {
   const std::uint8_t* data = nullptr;
@@ -53,7 +52,7 @@ class TemplateStore {
 
   std::size_t size() const { return ids_.size(); }
   const std::vector<std::uint32_t>& ids() const { return ids_; }
-  const std::uint8_t* model(std::size_t entry) const { return &models_[entry * kModelBytes]; }
+  const std::uint8_t* model(std::size_t entry) const { return &models_[entry * kDrxModelBytes]; }
   const std::string& root() const { return root_; }
 
  private:

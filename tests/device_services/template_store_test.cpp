@@ -19,14 +19,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using dravex::BlobRef;
-using dravex::kModelBytes;
 
 // Templates are filled with the first byte of the first blob; searches answer as scripted.
 class FakeMatcher : public dravex::StoreMatcher {
  public:
   bool extractModel(const BlobRef (&blobs)[3], std::uint8_t* model) override {
     if (!blobs[0].present()) return false;
-    std::fill(model, model + kModelBytes, blobs[0].data[0]);
+    std::fill(model, model + kDrxModelBytes, blobs[0].data[0]);
     return true;
   }
   bool index(const std::uint8_t*, int count, BlobRef, int* position, float* similarity) override {
@@ -88,7 +87,7 @@ class Store : public ::testing::Test {
   using Templates = std::map<std::uint32_t, std::multiset<std::string>>;
   static std::string Key(const std::uint8_t* model) {
     std::uint64_t hash = 1469598103934665603ull;
-    for (int i = 0; i < kModelBytes; ++i) hash = (hash ^ model[i]) * 1099511628211ull;
+    for (int i = 0; i < kDrxModelBytes; ++i) hash = (hash ^ model[i]) * 1099511628211ull;
     return std::to_string(model[0]) + "/" + std::to_string(hash);
   }
   // Every user's templates as a fresh load of the root finds them.
@@ -111,7 +110,7 @@ class Store : public ::testing::Test {
   void WriteUser(std::uint32_t user, std::initializer_list<int> numbers) {
     for (int n : numbers) {
       WriteFile(root_ / std::to_string(user) / (std::to_string(n) + ".dat"),
-                Bytes(kModelBytes, static_cast<std::uint8_t>(n)));
+                Bytes(kDrxModelBytes, static_cast<std::uint8_t>(n)));
     }
   }
 
@@ -131,15 +130,15 @@ class Store : public ::testing::Test {
 };
 
 TEST_F(Store, LoadsOnlyCanonicalUserFoldersAndTemplateSizedRealFiles) {
-  WriteFile(root_ / "1" / "1.dat", Bytes(kModelBytes, 0x11));
-  WriteFile(root_ / "1" / "2.dat", Bytes(kModelBytes, 0x12));
+  WriteFile(root_ / "1" / "1.dat", Bytes(kDrxModelBytes, 0x11));
+  WriteFile(root_ / "1" / "2.dat", Bytes(kDrxModelBytes, 0x12));
   WriteFile(root_ / "1" / "notes.txt", Bytes(10, 0));
-  WriteFile(root_ / "2" / "1.dat", Bytes(kModelBytes + 1, 0x21));  // wrong size
-  WriteFile(root_ / "2" / "7.dat", Bytes(kModelBytes, 0x27));     // any name of the right size
+  WriteFile(root_ / "2" / "1.dat", Bytes(kDrxModelBytes + 1, 0x21));  // wrong size
+  WriteFile(root_ / "2" / "7.dat", Bytes(kDrxModelBytes, 0x27));     // any name of the right size
   for (const char* ignored : {"0", "abc", "05", "+3", "4x"}) {
-    WriteFile(root_ / ignored / "1.dat", Bytes(kModelBytes, 0x99));
+    WriteFile(root_ / ignored / "1.dat", Bytes(kDrxModelBytes, 0x99));
   }
-  WriteFile(outside_ / "9" / "1.dat", Bytes(kModelBytes, 0x99));
+  WriteFile(outside_ / "9" / "1.dat", Bytes(kDrxModelBytes, 0x99));
   fs::create_directory_symlink(outside_ / "9", root_ / "9");
   fs::create_symlink(outside_ / "9" / "1.dat", root_ / "1" / "3.dat");
   EXPECT_EQ(Load(), 3);
@@ -160,12 +159,12 @@ TEST_F(Store, MissingRootLoadsNothingAndRefusesDiskWork) {
 }
 
 TEST_F(Store, AddChoosesTheFirstFreeIdAndWritesItsFiles) {
-  for (int user : {1, 2, 4}) WriteFile(root_ / std::to_string(user) / "1.dat", Bytes(kModelBytes, 1));
+  for (int user : {1, 2, 4}) WriteFile(root_ / std::to_string(user) / "1.dat", Bytes(kDrxModelBytes, 1));
   Load();
   int id = 0;
   ASSERT_EQ(store_.userAdd(Blob(0x33), Blob(0x34), {}, &id), 1);
   EXPECT_EQ(id, 3);
-  EXPECT_EQ(ReadFile(root_ / "3" / "1.dat"), Bytes(kModelBytes, 0x33));
+  EXPECT_EQ(ReadFile(root_ / "3" / "1.dat"), Bytes(kDrxModelBytes, 0x33));
   EXPECT_EQ(ReadFile(root_ / "3" / "jpg" / "m1.jpg"), Bytes(64, 0x33));
   EXPECT_EQ(ReadFile(root_ / "3" / "jpg" / "m2.jpg"), Bytes(64, 0x34));
   EXPECT_FALSE(fs::exists(root_ / "3" / "jpg" / "m3.jpg"));
@@ -183,7 +182,7 @@ TEST_F(Store, AddSkipsIdsWhoseFolderExists) {
 }
 
 TEST_F(Store, AddRefusesKnownIdsFailedExtractionAndFailedWrites) {
-  WriteFile(root_ / "5" / "1.dat", Bytes(kModelBytes, 5));
+  WriteFile(root_ / "5" / "1.dat", Bytes(kDrxModelBytes, 5));
   Load();
   int id = 5;
   EXPECT_EQ(store_.userAdd(Blob(1), {}, {}, &id), 0);  // already enrolled
@@ -209,14 +208,14 @@ TEST_F(Store, AddRefusesAnExplicitIdWhoseFolderIsOnDisk) {
     EXPECT_EQ(store_.userAdd(Blob(0x50), {}, {}, &id), 0) << user;
     EXPECT_EQ(id, user);
   }
-  EXPECT_EQ(ReadFile(root_ / "5" / "1.dat"), Bytes(kModelBytes, 1));
+  EXPECT_EQ(ReadFile(root_ / "5" / "1.dat"), Bytes(kDrxModelBytes, 1));
   EXPECT_EQ(ReadFile(root_ / "6" / "1.dat"), Bytes(100, 6));
   EXPECT_EQ(store_.size(), 0u);
 }
 
 TEST_F(Store, IdentificationThresholdsAndEnrichment) {
     SetModeNum(5);
-  WriteFile(root_ / "3" / "1.dat", Bytes(kModelBytes, 0x30));
+  WriteFile(root_ / "3" / "1.dat", Bytes(kDrxModelBytes, 0x30));
   Load();
   struct Case {
     const char* what;
@@ -245,7 +244,7 @@ TEST_F(Store, IdentificationThresholdsAndEnrichment) {
     EXPECT_EQ(store_.size(), c.sizeAfter) << c.what;
   }
   EXPECT_EQ(matcher_.searchedCount, 1);  // the last search saw the store before it grew
-  EXPECT_EQ(ReadFile(root_ / "3" / "2.dat"), Bytes(kModelBytes, 0x3A));
+  EXPECT_EQ(ReadFile(root_ / "3" / "2.dat"), Bytes(kDrxModelBytes, 0x3A));
   EXPECT_EQ(ReadFile(root_ / "3" / "jpg" / "2.jpg"), Bytes(64, 0x3A));
 }
 
@@ -263,7 +262,7 @@ TEST_F(Store, LoadsFilesAndFoldersInNumericOrder) {
 // the user's (k + 1)-th entry in store order, rewritten in the file it was read from.
 TEST_F(Store, FullUserReplacesTheChosenLaterSlotInItsOwnFile) {
   SetModeNum(5);
-  WriteFile(root_ / "1" / "1.dat", Bytes(kModelBytes, 0x60));
+  WriteFile(root_ / "1" / "1.dat", Bytes(kDrxModelBytes, 0x60));
   WriteUser(2, {1, 2, 3, 5, 9});
   struct Case {
     unsigned random;
@@ -280,9 +279,9 @@ TEST_F(Store, FullUserReplacesTheChosenLaterSlotInItsOwnFile) {
     ASSERT_EQ(store_.userIndex(Blob(value), &id, &score, 1), 1);
     EXPECT_EQ(id, 2);
     EXPECT_EQ(store_.size(), 6u) << c.random;
-    EXPECT_EQ(ReadFile(root_ / "2" / c.file), Bytes(kModelBytes, value)) << c.random;
+    EXPECT_EQ(ReadFile(root_ / "2" / c.file), Bytes(kDrxModelBytes, value)) << c.random;
     EXPECT_EQ(ReadFile(root_ / "2" / "jpg" / (fs::path(c.file).stem().string() + ".jpg")), Bytes(64, value));
-    EXPECT_EQ(ReadFile(root_ / "2" / "1.dat"), Bytes(kModelBytes, 1)) << "the enrolment template stays";
+    EXPECT_EQ(ReadFile(root_ / "2" / "1.dat"), Bytes(kDrxModelBytes, 1)) << "the enrolment template stays";
     ExpectDiskMatchesMemory();
     WriteUser(2, {1, 2, 3, 5, 9});
   }
@@ -297,11 +296,11 @@ TEST_F(Store, AUserBelowModeNumGetsATemplateMoreAtModeNumNone) {
   float score = 0;
   ASSERT_EQ(store_.userIndex(Blob(0x45), &id, &score, 1), 1);
   EXPECT_EQ(store_.size(), 5u);
-  EXPECT_EQ(ReadFile(root_ / "4" / "5.dat"), Bytes(kModelBytes, 0x45));
+  EXPECT_EQ(ReadFile(root_ / "4" / "5.dat"), Bytes(kDrxModelBytes, 0x45));
   nextRandom_ = 0;
   ASSERT_EQ(store_.userIndex(Blob(0x46), &id, &score, 1), 1);
   EXPECT_EQ(store_.size(), 5u);  // full now: the second entry was replaced
-  EXPECT_EQ(ReadFile(root_ / "4" / "2.dat"), Bytes(kModelBytes, 0x46));
+  EXPECT_EQ(ReadFile(root_ / "4" / "2.dat"), Bytes(kDrxModelBytes, 0x46));
   ExpectDiskMatchesMemory();
 }
 
@@ -316,26 +315,26 @@ TEST_F(Store, EnrichmentNeverWritesOverAFileOnDisk) {
   const Case cases[] = {
       {"truncated 2.dat between good ones",
        [](const fs::path& f) {
-         WriteFile(f / "1.dat", Bytes(kModelBytes, 1));
+         WriteFile(f / "1.dat", Bytes(kDrxModelBytes, 1));
          WriteFile(f / "2.dat", Bytes(100, 2));
-         WriteFile(f / "3.dat", Bytes(kModelBytes, 3));
+         WriteFile(f / "3.dat", Bytes(kDrxModelBytes, 3));
        },
        "4.dat"},
       {"a gap in the numbering",
        [](const fs::path& f) {
-         WriteFile(f / "1.dat", Bytes(kModelBytes, 1));
-         WriteFile(f / "3.dat", Bytes(kModelBytes, 3));
+         WriteFile(f / "1.dat", Bytes(kDrxModelBytes, 1));
+         WriteFile(f / "3.dat", Bytes(kDrxModelBytes, 3));
        },
        "2.dat"},
       {"a folder named 2.dat",
        [](const fs::path& f) {
-         WriteFile(f / "1.dat", Bytes(kModelBytes, 1));
+         WriteFile(f / "1.dat", Bytes(kDrxModelBytes, 1));
          fs::create_directories(f / "2.dat");
        },
        "3.dat"},
       {"the image of a lost 2.dat",
        [](const fs::path& f) {
-         WriteFile(f / "1.dat", Bytes(kModelBytes, 1));
+         WriteFile(f / "1.dat", Bytes(kDrxModelBytes, 1));
          WriteFile(f / "jpg" / "2.jpg", Bytes(64, 2));
        },
        "3.dat"},
@@ -354,7 +353,7 @@ TEST_F(Store, EnrichmentNeverWritesOverAFileOnDisk) {
     float score = 0;
     ASSERT_EQ(store_.userIndex(Blob(0x3A), &id, &score, 1), 1) << c.what;
     EXPECT_EQ(store_.size(), loaded + 1) << c.what;
-    EXPECT_EQ(ReadFile(root_ / "3" / c.expected), Bytes(kModelBytes, 0x3A)) << c.what;
+    EXPECT_EQ(ReadFile(root_ / "3" / c.expected), Bytes(kDrxModelBytes, 0x3A)) << c.what;
     for (const auto& [file, bytes] : before) EXPECT_EQ(ReadFile(file), bytes) << c.what << " " << file;
     ExpectDiskMatchesMemory(c.what);
   }
@@ -362,8 +361,8 @@ TEST_F(Store, EnrichmentNeverWritesOverAFileOnDisk) {
 
 TEST_F(Store, AReplacedTemplateFromAnotherFolderMovesIntoTheRoot) {
   SetModeNum(2);
-  WriteFile(base_ / "extra" / "12" / "a.dat", Bytes(kModelBytes, 0x12));
-  WriteFile(base_ / "extra" / "12" / "b.dat", Bytes(kModelBytes, 0x13));
+  WriteFile(base_ / "extra" / "12" / "a.dat", Bytes(kDrxModelBytes, 0x12));
+  WriteFile(base_ / "extra" / "12" / "b.dat", Bytes(kDrxModelBytes, 0x13));
   Load();
   int total = 0;
   ASSERT_EQ(store_.indexAddUser((base_ / "extra" / "12").c_str(), &total), 1);
@@ -372,8 +371,8 @@ TEST_F(Store, AReplacedTemplateFromAnotherFolderMovesIntoTheRoot) {
   float score = 0;
   ASSERT_EQ(store_.userIndex(Blob(0x77), &id, &score, 1), 1);
   EXPECT_EQ(store_.model(1)[0], 0x77);
-  EXPECT_EQ(ReadFile(base_ / "extra" / "12" / "b.dat"), Bytes(kModelBytes, 0x13));
-  EXPECT_EQ(ReadFile(root_ / "12" / "2.dat"), Bytes(kModelBytes, 0x77));
+  EXPECT_EQ(ReadFile(base_ / "extra" / "12" / "b.dat"), Bytes(kDrxModelBytes, 0x13));
+  EXPECT_EQ(ReadFile(root_ / "12" / "2.dat"), Bytes(kDrxModelBytes, 0x77));
 }
 
 TEST_F(Store, EmptyStoreRecognisesNobody) {
@@ -448,9 +447,9 @@ TEST_F(Store, AWriteStoppedHalfwayLosesNoEarlierTemplate) {
 }
 
 TEST_F(Store, DeleteRemovesFolderAndEntriesButNeverLinkTargets) {
-  WriteFile(root_ / "4" / "1.dat", Bytes(kModelBytes, 4));
-  WriteFile(root_ / "4" / "2.dat", Bytes(kModelBytes, 4));
-  WriteFile(root_ / "5" / "1.dat", Bytes(kModelBytes, 5));
+  WriteFile(root_ / "4" / "1.dat", Bytes(kDrxModelBytes, 4));
+  WriteFile(root_ / "4" / "2.dat", Bytes(kDrxModelBytes, 4));
+  WriteFile(root_ / "5" / "1.dat", Bytes(kDrxModelBytes, 5));
   WriteFile(outside_ / "keep.txt", Bytes(3, 1));
   fs::create_directory_symlink(outside_, root_ / "4" / "jpg");
   Load();
@@ -462,9 +461,9 @@ TEST_F(Store, DeleteRemovesFolderAndEntriesButNeverLinkTargets) {
 }
 
 TEST_F(Store, AddUserFolderByItsName) {
-  WriteFile(base_ / "extra" / "12" / "a.dat", Bytes(kModelBytes, 0x12));
-  WriteFile(base_ / "extra" / "12" / "b.dat", Bytes(kModelBytes, 0x13));
-  WriteFile(base_ / "extra" / "12x" / "a.dat", Bytes(kModelBytes, 0x99));
+  WriteFile(base_ / "extra" / "12" / "a.dat", Bytes(kDrxModelBytes, 0x12));
+  WriteFile(base_ / "extra" / "12" / "b.dat", Bytes(kDrxModelBytes, 0x13));
+  WriteFile(base_ / "extra" / "12x" / "a.dat", Bytes(kDrxModelBytes, 0x99));
   Load();
   int total = 0;
   EXPECT_EQ(store_.indexAddUser((base_ / "extra" / "12").c_str(), &total), 1);
