@@ -65,7 +65,7 @@ class TemplateStore {
   void addFolderFiles(const std::filesystem::path& folder, std::uint32_t id, int* total);
   // The template a file holds; empty when it holds none. Every file the store reads comes
   // through here.
-  static std::vector<std::uint8_t> readTemplateFile(const std::filesystem::path& file);
+  std::vector<std::uint8_t> readTemplateFile(const std::filesystem::path& file);
   std::filesystem::path userFolder(std::uint32_t id) const;
   // Where the user's next template goes: N.dat, N >= 2, the first N whose .dat and .jpg names
   // are both free, so no file on disk is ever written over.

@@ -1,6 +1,8 @@
 // The settings file as opens read it, through the shared library on the simulated device.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -33,6 +35,11 @@ bool WaitFor(const std::function<bool()>& done) {
 class SettingsBesideTheProgram : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The test processes of this program share the file beside it: one at a time.
+    lock_ = ::open((fs::path(fvplat::ProgramDirectory()) / "settings.lock").c_str(),
+                   O_CREAT | O_RDWR | O_CLOEXEC, 0644);
+    ASSERT_GE(lock_, 0);
+    ::flock(lock_, LOCK_EX);
     fvsim_reset();
     fvsim_plug_type(1);
     root_ = fs::temp_directory_path() / ("fv_settings_store_" + std::to_string(::getpid()));
@@ -42,6 +49,7 @@ class SettingsBesideTheProgram : public ::testing::Test {
     fs::remove(file_);
     fs::remove_all(root_);
     fvsim_reset();
+    if (lock_ >= 0) ::close(lock_);
   }
   void Write(const std::string& text) { std::ofstream(file_, std::ios::binary) << text; }
 
@@ -65,6 +73,7 @@ class SettingsBesideTheProgram : public ::testing::Test {
   fvplat::ScopedFakeClock clock_;
   const fs::path file_ = fs::path(fvplat::ProgramDirectory()) / "Kq_770Seting.ini";
   fs::path root_;
+  int lock_ = -1;
 };
 
 TEST_F(SettingsBesideTheProgram, ADeeplyNestedFileDoesNotFailTheOpen) {
