@@ -86,7 +86,7 @@ FAKEDRX_API int fvdev_grab(unsigned char* buffer, unsigned* length) {
   Bytes frame;
   if (!h.grab || !h.grab(frame) || buffer == nullptr || length == nullptr) return 0;
   if (frame.size() > *length) return 0;
-  std::memcpy(buffer, frame.data(), frame.size());
+  if (!frame.empty()) std::memcpy(buffer, frame.data(), frame.size());
   *length = static_cast<unsigned>(frame.size());
   return 1;
 }
