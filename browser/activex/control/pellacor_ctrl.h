@@ -4,14 +4,26 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
+#include <set>
 #include <span>
 #include <string>
 
+#include "control/orvek_time.h"
+#include "data/finger_data.h"
 #include "fvplatform/connection_point.h"
 #include "fvplatform/dispatch_table.h"
 #include "fvplatform/oleauto.h"
+#include "worker/finger_model.h"
+#include "worker/finger_recog.h"
+#include "worker/worker_owner.h"
 
-class CPellacorCtrl final : public IDispatch, public IOleObject, public IConnectionPointContainer {
+class CPellacorCtrl final : public IDispatch,
+                            public IOleObject,
+                            public IConnectionPointContainer,
+                            public COrvekTime,
+                            public fvbrowser::WorkerOwner {
  public:
   CPellacorCtrl();
   ~CPellacorCtrl();
@@ -134,6 +146,18 @@ class CPellacorCtrl final : public IDispatch, public IOleObject, public IConnect
   // The method table behind IDispatch.
   static std::span<const fvplat::com::DispEntry<CPellacorCtrl>> DispatchTable();
 
+  // What the workers get from their owner; fetchFrame and the reports run on worker threads.
+  int fetchFrame(fvbrowser::FingerBusiness& worker, int& code, int limitMs, fvbrowser::Bytes& frame,
+                 int& quality) override;
+  int getFingerState() override;
+  void deliverReport(const fvbrowser::Report& report) override;
+
+  // The liveness prompt tick, on the timer thread.
+  void onTimer() override;
+
+  // Messages of the control's window, on the window's thread.
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+
  private:
   // IObjectSafety, an interface part delegating to the control's IUnknown.
   class XObjSafe final : public IObjectSafety {
@@ -150,6 +174,18 @@ class CPellacorCtrl final : public IDispatch, public IOleObject, public IConnect
   };
 
   IUnknown* ControllingUnknown() { return static_cast<IDispatch*>(this); }
+  static LRESULT StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  bool CreateControlWindow(HWND parent, const RECT* position);
+  void DestroyControlWindow();
+  // Posts a copy of `text` to the control's window; the window takes it over. A post that
+  // fails frees it, and texts still queued when the window goes are freed with the control.
+  void PostText(UINT message, WPARAM wParam, const std::string& text);
+  // Takes over a text that came with a message (null for none).
+  std::unique_ptr<std::string> TakeText(LPARAM lParam);
+  void postVedioStep(const std::string& text);
+  void StopWorker(fvbrowser::FingerBusiness* worker);
+  template <class Worker>
+  static void DeleteWorker(std::unique_ptr<Worker>& worker);
   // Fires event `id` with one text to every sink.
   void FireText(DISPID id, const std::string& text);
   void OnSetClientSite();
@@ -161,4 +197,24 @@ class CPellacorCtrl final : public IDispatch, public IOleObject, public IConnect
   IOleClientSite* m_clientSite = nullptr;
   IWebBrowser2* m_webBrowser = nullptr;
   SIZEL m_extent{0, 0};
+
+  std::atomic<HWND> m_hWnd{nullptr};
+  HWND m_fingerWindow = nullptr;  // the preview window the device library draws into
+  std::atomic<bool> m_bHasOpenVein{false};  // read by the workers' frame source
+  std::unique_ptr<fvbrowser::FingerModel> m_model;
+  std::unique_ptr<fvbrowser::FingerRecog> m_recog;
+  fvbrowser::FingerData m_pictures;
+  fvbrowser::FrameBuffer m_frames;
+  int m_vedioStep = 1;
+
+  std::mutex m_textLock;
+  std::set<std::string*> m_textsInFlight;  // posted, not yet taken by the window
 };
+
+// Reports of a worker on its way out are dropped; its destructor stops and joins its thread.
+template <class Worker>
+void CPellacorCtrl::DeleteWorker(std::unique_ptr<Worker>& worker) {
+  if (!worker) return;
+  worker->beginTeardown();
+  worker.reset();
+}

@@ -1,10 +1,11 @@
 #include "sim_browser/com_container.h"
 
 #include <atomic>
-#include <deque>
 #include <thread>
 
 #include "fvplatform/com_runtime.h"
+#include "fvplatform/messages.h"
+#include "fvplatform/window.h"
 
 namespace simbrowser {
 namespace {
@@ -143,33 +144,25 @@ class ComContainer::Impl {
 
   Impl() : top_(browser_), site_(top_, browserRequests_), sink_(*this) {
     ui_ = std::thread([this] { UiLoop(); });
+    std::unique_lock<std::mutex> guard(lock_);
+    started_.wait(guard, [&] { return ready_; });
   }
 
   ~Impl() {
-    RunOnUi([this] { DestroyOnUi(); });
-    {
-      std::lock_guard<std::mutex> guard(lock_);
-      stopping_ = true;
-    }
-    wake_.notify_all();
+    RunOnUi([this] {
+      DestroyOnUi();
+      PostQuitMessage(0);
+    });
     ui_.join();
   }
 
+  // A task sent to the page's window runs inside the UI thread's message loop.
   void RunOnUi(const std::function<void()>& work) {
     if (std::this_thread::get_id() == ui_.get_id()) {
       work();
       return;
     }
-    bool done = false;
-    std::unique_lock<std::mutex> guard(lock_);
-    tasks_.push_back([&] {
-      work();
-      std::lock_guard<std::mutex> inner(lock_);
-      done = true;
-      finished_.notify_all();
-    });
-    wake_.notify_all();
-    finished_.wait(guard, [&] { return done; });
+    SendMessageA(pageWindow_, kRunTask, 0, reinterpret_cast<LPARAM>(&work));
   }
 
   HRESULT CreateOnUi(const std::string& progId) {
@@ -294,6 +287,7 @@ class ComContainer::Impl {
   }
 
   bool hasControl() const { return object_ != nullptr; }
+  HWND pageWindow() const { return pageWindow_; }
   IOleObject* object() const { return object_; }
   int browserRequests() const { return browserRequests_; }
   bool eventsOnUiThread() const {
@@ -302,19 +296,35 @@ class ComContainer::Impl {
   }
 
  private:
+  static constexpr UINT kRunTask = WM_USER + 0x300;
+
+  static LRESULT PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kRunTask) {
+      (*reinterpret_cast<const std::function<void()>*>(lParam))();
+      return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
+
   void UiLoop() {
     CoInitialize(nullptr);
-    std::unique_lock<std::mutex> guard(lock_);
-    while (true) {
-      wake_.wait(guard, [&] { return stopping_ || !tasks_.empty(); });
-      if (tasks_.empty() && stopping_) break;
-      auto task = std::move(tasks_.front());
-      tasks_.pop_front();
-      guard.unlock();
-      task();
-      guard.lock();
+    fvplat::WindowSpec spec;
+    spec.caption = "page";
+    spec.width = 800;
+    spec.height = 600;
+    spec.proc = &Impl::PageProc;
+    pageWindow_ = fvplat::CreatePlatformWindow(spec);
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      ready_ = true;
     }
-    guard.unlock();
+    started_.notify_all();
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    DestroyWindow(pageWindow_);
     CoUninitialize();
   }
 
@@ -333,10 +343,8 @@ class ComContainer::Impl {
   HWND pageWindow_ = nullptr;
 
   std::mutex lock_;
-  std::condition_variable wake_;
-  std::condition_variable finished_;
-  std::deque<std::function<void()>> tasks_;
-  bool stopping_ = false;
+  std::condition_variable started_;
+  bool ready_ = false;
   std::thread ui_;
 
   mutable std::mutex eventLock_;
@@ -401,5 +409,6 @@ bool ComContainer::WaitForEvent(DISPID id, std::chrono::milliseconds limit) {
 }
 int ComContainer::BrowserRequests() const { return impl_->browserRequests(); }
 bool ComContainer::EventsOnUiThread() const { return impl_->eventsOnUiThread(); }
+HWND ComContainer::PageWindow() const { return impl_->pageWindow(); }
 
 }  // namespace simbrowser

@@ -66,8 +66,10 @@ class ComContainer {
   bool WaitForEvent(DISPID id, std::chrono::milliseconds limit);
   // The number of times the control asked the site for the top-level browser.
   int BrowserRequests() const;
-  // Whether the control's window proc runs on the user-interface thread (checked at each event).
+  // Whether every event came on the user-interface thread.
   bool EventsOnUiThread() const;
+  // The page's window, parent of the control's.
+  HWND PageWindow() const;
 
   class Impl;
 

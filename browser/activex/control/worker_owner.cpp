@@ -1,0 +1,63 @@
+// What the control gives its workers: frames, the finger state, and delivery of their reports
+// to the control's window.
+
+#include "binding/device_library.h"
+#include "control/pellacor_ctrl.h"
+#include "control/window_messages.h"
+#include "fvplatform/clock.h"
+
+int CPellacorCtrl::fetchFrame(fvbrowser::FingerBusiness& worker, int& code, int limitMs,
+                              fvbrowser::Bytes& frame, int& quality) {
+  code = -1;
+  quality = -1;
+  frame.clear();
+  if (!m_bHasOpenVein) return code;
+  fvbrowser::DeviceLibrary& library = fvbrowser::boundDeviceLibrary();
+  const std::uint64_t start = fvbrowser::nowMs();
+  while (true) {
+    if (fvbrowser::nowMs() - start > static_cast<std::uint64_t>(limitMs)) {
+      code = 211;
+      break;
+    }
+    if (worker.isStopped()) {
+      code = 209;
+      break;
+    }
+    if (library.grab(frame) != 0) {
+      code = 0;
+      break;
+    }
+    Sleep(35);
+  }
+  // A failed grab leaves its whole buffer behind; only a frame may reach the quality gate.
+  if (code != 0) frame.clear();
+  return code;
+}
+
+int CPellacorCtrl::getFingerState() { return ORVEK_GetFingerState(); }
+
+void CPellacorCtrl::deliverReport(const fvbrowser::Report& report) {
+  const UINT message = report.kind == fvbrowser::WorkerKind::kModel ? pellacor::WM_VEIN_MODEL
+                                                                    : pellacor::WM_VEIN_RECOG;
+  PostText(message, static_cast<WPARAM>(report.stage), report.text);
+}
+
+void CPellacorCtrl::postVedioStep(const std::string& text) {
+  PostText(pellacor::WM_VEDIO_STEP, 0, text);
+}
+
+// The liveness prompts of the recording road: one a tick, steps 1 to 7 and round again.
+void CPellacorCtrl::onTimer() {
+  static const char* const kPrompts[] = {
+      "{\"RETURNID\":70,\"RETURNVALUE\":\"\",\"RETURNDESC\":\"Please face the camera\"}",
+      "{\"RETURNID\":71,\"RETURNVALUE\":\"\",\"RETURNDESC\":\"Please turn left\"}",
+      "{\"RETURNID\":72,\"RETURNVALUE\":\"\",\"RETURNDESC\":\"Please turn right\"}",
+      "{\"RETURNID\":73,\"RETURNVALUE\":\"\",\"RETURNDESC\":\"Please look up\"}",
+      "{\"RETURNID\":74,\"RETURNVALUE\":\"\",\"RETURNDESC\":\"Please bow down\"}",
+      "{\"RETURNID\":75,\"RETURNVALUE\":\"\",\"RETURNDESC\":\"Please open your mouth\"}",
+      "{\"RETURNID\":76,\"RETURNVALUE\":\"\",\"RETURNDESC\":\"Please blink\"}",
+  };
+  if (m_vedioStep > 7) m_vedioStep = 1;
+  if (m_vedioStep >= 1) postVedioStep(kPrompts[m_vedioStep - 1]);
+  ++m_vedioStep;
+}
