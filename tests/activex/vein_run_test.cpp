@@ -1,0 +1,194 @@
+// The vein methods through the page with the real device library on the simulated device:
+// opening and closing, an enrolment driven by the page and a person, quick restarts, suspend
+// and teardown with a run in progress.
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "control_fixture.h"
+#include "fvplatform/locale.h"
+#include "fvplatform/messages.h"
+#include "fvplatform/window.h"
+#include "sim_device/sim_device.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using V = std::vector<simbrowser::ScriptValue>;
+
+constexpr DISPID kModelStart = 9, kModelStateChange = 10, kModelStep = 11, kModelStop = 12;
+constexpr DISPID kRecogStart = 13, kRecogStop = 16;
+
+Json::Value Parse(const std::string& text) {
+  Json::Value root;
+  Json::CharReaderBuilder builder;
+  std::string errors;
+  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  reader->parse(text.data(), text.data() + text.size(), &root, &errors);
+  return root;
+}
+
+// A page with the control on a fresh simulated device, English prompts and a documents
+// folder of its own for the log.
+class VeinPage : public pellacortest::RegisteredControl {
+ protected:
+  void SetUp() override {
+    documents_ = std::filesystem::path(::testing::TempDir()) /
+                 ("pellacor_docs_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(documents_);
+    ::setenv("XDG_DOCUMENTS_DIR", documents_.c_str(), 1);
+    fvsim_reset();
+    ASSERT_GE(fvsim_plug_type(1), 0);
+    fvplat::SetSystemLcid(1033);
+    RegisteredControl::SetUp();
+    page_ = std::make_unique<simbrowser::ComContainer>();
+    ASSERT_EQ(page_->Create("PELLACOR.PellacorCtrl.1"), S_OK);
+  }
+  void TearDown() override {
+    page_.reset();
+    std::filesystem::remove_all(documents_);
+  }
+  HWND ControlWindow() {
+    HWND window = nullptr;
+    page_->RunOnUi([&] {
+      const auto children = fvplat::ChildWindows(page_->PageWindow());
+      if (!children.empty()) window = children.front();
+    });
+    return window;
+  }
+  // Waits until an event with `id` came, answering the page's part on the way: every prompt
+  // for a finger is confirmed and the person follows the prompts at the simulated device.
+  bool RunUntil(DISPID id, std::chrono::seconds limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    std::size_t seen = 0;
+    while (std::chrono::steady_clock::now() < until) {
+      const auto events = page_->Events();
+      for (; seen < events.size(); ++seen) {
+        const auto& event = events[seen];
+        if (event.id == id) return true;
+        if (event.id != kModelStateChange) continue;
+        const Json::Value report = Parse(event.text);
+        const int code = report["RETURNID"].asInt();
+        const std::string prompt = report["RETURNDESC"].asString();
+        if (code == 40) {
+          fvsim_set_finger_seed(0, 4242);
+          fvsim_set_finger(0, 1);
+          page_->CallInt("ORVEK_SetVeinModelStatus", {1});
+        } else if (code == 41 && prompt.find("Loosen") != std::string::npos) {
+          fvsim_set_finger(0, 0);
+        } else if (code == 41) {
+          fvsim_set_finger(0, 1);
+        }
+      }
+      std::this_thread::sleep_for(5ms);
+    }
+    return false;
+  }
+  std::filesystem::path documents_;
+  std::unique_ptr<simbrowser::ComContainer> page_;
+};
+
+TEST_F(VeinPage, DeviceOpensClosesAndAnswersWhileClosed) {
+  EXPECT_EQ(page_->CallInt("ORVEK_CloseVeinDev"), 0);  // not open
+  EXPECT_EQ(page_->CallInt("ORVEK_StartModel_Vein"), -1);
+  EXPECT_EQ(page_->CallInt("ORVEK_StartRecog_Vein", {std::string("")}), -1);
+  EXPECT_EQ(page_->CallInt("ORVEK_GetVeinModelStatus"), 0);  // no worker yet
+  EXPECT_EQ(page_->CallInt("ORVEK_SetVeinModelStatus", {5}), 1);
+  EXPECT_EQ(page_->CallInt("ORVEK_Init_Vein", {std::string("not json")}), 0);
+
+  ASSERT_EQ(page_->CallInt("ORVEK_OpenVeinDev"), 0);
+  EXPECT_EQ(page_->CallInt("ORVEK_SetVeinModelStatus", {5}), 1);
+  EXPECT_EQ(page_->CallInt("ORVEK_GetVeinModelStatus"), 5);
+  EXPECT_EQ(page_->CallInt("ORVEK_GetFingerState"), 0);
+  fvsim_set_finger(0, 1);
+  const auto until = std::chrono::steady_clock::now() + 10s;
+  while (page_->CallInt("ORVEK_GetFingerState") != 3 && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_EQ(page_->CallInt("ORVEK_GetFingerState"), 3);
+  EXPECT_EQ(page_->CallInt("ORVEK_SetLed", {0, 1}), 1);
+  // Opening again closes and reopens; the workers stay.
+  ASSERT_EQ(page_->CallInt("ORVEK_OpenVeinDev"), 0);
+  EXPECT_EQ(page_->CallInt("ORVEK_GetVeinModelStatus"), -1);  // the close stopped its run
+  EXPECT_EQ(page_->CallInt("ORVEK_CloseVeinDev"), 1);
+  EXPECT_EQ(page_->CallInt("ORVEK_CloseVeinDev"), 0);
+  EXPECT_EQ(page_->CallInt("ORVEK_SetLed", {0, 1}), 0);
+}
+
+TEST_F(VeinPage, EnrolmentEventsEndInAResultWithFeature) {
+  ASSERT_EQ(page_->CallInt("ORVEK_Init_Vein", {std::string(R"({"Fingers":"2","FingerNum":1,"PlaySound":0})")}), 0);
+  ASSERT_EQ(page_->CallInt("ORVEK_OpenVeinDev"), 0);
+  ASSERT_EQ(page_->CallInt("ORVEK_StartModel_Vein"), 0);
+  ASSERT_TRUE(RunUntil(kModelStop, 120s));
+  // Let a second stop report (there is none for a result) arrive if it would.
+  page_->RunOnUi([] { fvplat::PumpPending(); });
+  const auto events = page_->Events();
+  ASSERT_GE(events.size(), 4u);
+  EXPECT_EQ(events.front().id, kModelStart);
+  EXPECT_EQ(Parse(events.front().text)["RETURNID"].asInt(), -2);
+  EXPECT_EQ(Parse(events.front().text)["RETURNDESC"].asString(), "Finger vein modeling");
+  std::vector<DISPID> ids;
+  for (const auto& event : events) ids.push_back(event.id);
+  EXPECT_NE(std::find(ids.begin(), ids.end(), kModelStep), ids.end());
+  const auto& last = events.back();
+  ASSERT_EQ(last.id, kModelStop);
+  const Json::Value result = Parse(last.text);
+  EXPECT_EQ(result["RETURNID"].asInt(), 0) << last.text;
+  EXPECT_EQ(result["RETURNDESC"].asString(), "Complete collection");
+  ASSERT_TRUE(result.isMember("FEATURE")) << last.text;
+  const Json::Value features = Parse(result["FEATURE"].asString());
+  EXPECT_EQ(features["num"].asInt(), 1);
+  EXPECT_EQ(features["feature"]["0"].asString().size(), 4472u);  // base64 of 3352 bytes
+  EXPECT_TRUE(page_->EventsOnUiThread());
+  EXPECT_EQ(page_->CallInt("ORVEK_CloseVeinDev"), 1);
+}
+
+TEST_F(VeinPage, TwentyQuickRecognitionRestarts) {
+  ASSERT_EQ(page_->CallInt("ORVEK_OpenVeinDev"), 0);
+  for (int i = 0; i < 20; ++i) {
+    EXPECT_EQ(page_->CallInt("ORVEK_StartRecog_Vein", {std::string("")}), 0) << i;
+  }
+  ASSERT_TRUE(page_->WaitForEvent(kRecogStart, 10s));
+  EXPECT_EQ(page_->CallInt("ORVEK_StopRecog_Vein"), 0);
+  page_->RunOnUi([] { fvplat::PumpPending(); });
+  const auto events = page_->Events();
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back().id, kRecogStop);
+  EXPECT_EQ(Parse(events.back().text)["RETURNID"].asInt(), -3);
+}
+
+TEST_F(VeinPage, SuspendClosesTheDeviceAndTheQueryIsRefused) {
+  ASSERT_EQ(page_->CallInt("ORVEK_OpenVeinDev"), 0);
+  ASSERT_EQ(page_->CallInt("ORVEK_StartModel_Vein"), 0);
+  LRESULT query = 0;
+  page_->RunOnUi([&] {
+    query = SendMessageA(ControlWindow(), WM_POWERBROADCAST, 0x0000, 0);
+    SendMessageA(ControlWindow(), WM_POWERBROADCAST, 0x0004, 0);
+  });
+  EXPECT_EQ(query, 0x424D5144);
+  EXPECT_EQ(page_->CallInt("ORVEK_CloseVeinDev"), 0);  // already closed by the suspend
+  EXPECT_EQ(page_->CallInt("ORVEK_StartModel_Vein"), -1);
+}
+
+TEST_F(VeinPage, PageGoesAwayWithARunInProgress) {
+  ASSERT_EQ(page_->CallInt("ORVEK_OpenVeinDev"), 0);
+  ASSERT_EQ(page_->CallInt("ORVEK_StartModel_Vein"), 0);
+  ASSERT_EQ(page_->CallInt("ORVEK_StartRecog_Vein", {std::string("")}), 0);
+  ASSERT_TRUE(page_->WaitForEvent(kModelStateChange, 10s));
+  page_->Destroy();
+  EXPECT_FALSE(page_->HasControl());
+  const auto count = page_->Events().size();
+  std::this_thread::sleep_for(50ms);
+  page_->RunOnUi([] { fvplat::PumpPending(); });
+  EXPECT_EQ(page_->Events().size(), count);  // nothing after the page went
+  // The device was closed on the way out: a new control opens it again.
+  ASSERT_EQ(page_->Create("PELLACOR.PellacorCtrl.1"), S_OK);
+  EXPECT_EQ(page_->CallInt("ORVEK_OpenVeinDev"), 0);
+}
+
+}  // namespace
