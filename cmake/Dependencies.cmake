@@ -11,3 +11,12 @@ find_package(PkgConfig REQUIRED)
 pkg_check_modules(JSONCPP REQUIRED IMPORTED_TARGET jsoncpp)
 add_library(fv_jsoncpp INTERFACE)
 target_link_libraries(fv_jsoncpp INTERFACE PkgConfig::JSONCPP)
+
+find_package(CURL REQUIRED)
+
+# Debian's civetweb CMake package names a server program the library package lacks.
+find_path(FV_CIVETWEB_INCLUDE_DIR civetweb.h REQUIRED)
+find_library(FV_CIVETWEB_LIBRARY civetweb REQUIRED)
+add_library(fv_civetweb INTERFACE)
+target_include_directories(fv_civetweb SYSTEM INTERFACE ${FV_CIVETWEB_INCLUDE_DIR})
+target_link_libraries(fv_civetweb INTERFACE ${FV_CIVETWEB_LIBRARY})
