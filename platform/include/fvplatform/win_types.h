@@ -4,6 +4,7 @@
 #include <cstdint>
 
 using BOOL = int;
+using UINT = std::uint32_t;
 using DWORD = std::uint32_t;
 using HMODULE = void*;
 using HWND = struct HWND__*;  // a platform window

@@ -1,0 +1,164 @@
+#pragma once
+// The control a page embeds: its COM identity (dispatch interface _DPellacor, events
+// _DPellacorEvents, OLE object, scripting safety) and its 69 script methods.
+
+#include <atomic>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "fvplatform/connection_point.h"
+#include "fvplatform/dispatch_table.h"
+#include "fvplatform/oleauto.h"
+
+class CPellacorCtrl final : public IDispatch, public IOleObject, public IConnectionPointContainer {
+ public:
+  CPellacorCtrl();
+  ~CPellacorCtrl();
+  CPellacorCtrl(const CPellacorCtrl&) = delete;
+  CPellacorCtrl& operator=(const CPellacorCtrl&) = delete;
+
+  // IUnknown
+  HRESULT QueryInterface(REFIID riid, void** object) override;
+  ULONG AddRef() override;
+  ULONG Release() override;
+
+  // IDispatch: driven by the method table.
+  HRESULT GetTypeInfoCount(UINT* count) override;
+  HRESULT GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
+  HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;
+  HRESULT Invoke(DISPID member, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params,
+                 VARIANT* result, EXCEPINFO* exception, UINT* argError) override;
+
+  // IOleObject: what a container uses to site, activate and close the control.
+  HRESULT SetClientSite(IOleClientSite* site) override;
+  HRESULT GetClientSite(IOleClientSite** site) override;
+  HRESULT SetHostNames(LPCOLESTR containerApp, LPCOLESTR containerObject) override;
+  HRESULT Close(DWORD saveOption) override;
+  HRESULT SetMoniker(DWORD whichMoniker, IMoniker* moniker) override;
+  HRESULT GetMoniker(DWORD assign, DWORD whichMoniker, IMoniker** moniker) override;
+  HRESULT InitFromData(IDataObject* data, BOOL creation, DWORD reserved) override;
+  HRESULT GetClipboardData(DWORD reserved, IDataObject** data) override;
+  HRESULT DoVerb(LONG verb, MSG* message, IOleClientSite* activeSite, LONG index, HWND parent,
+                 const RECT* position) override;
+  HRESULT EnumVerbs(IEnumOLEVERB** verbs) override;
+  HRESULT Update() override;
+  HRESULT IsUpToDate() override;
+  HRESULT GetUserClassID(CLSID* clsid) override;
+  HRESULT GetUserType(DWORD form, LPOLESTR* userType) override;
+  HRESULT SetExtent(DWORD drawAspect, SIZEL* size) override;
+  HRESULT GetExtent(DWORD drawAspect, SIZEL* size) override;
+  HRESULT Advise(IAdviseSink* sink, DWORD* connection) override;
+  HRESULT Unadvise(DWORD connection) override;
+  HRESULT EnumAdvise(IEnumSTATDATA** advise) override;
+  HRESULT GetMiscStatus(DWORD aspect, DWORD* status) override;
+  HRESULT SetColorScheme(LOGPALETTE* palette) override;
+
+  // IConnectionPointContainer: the one point of _DPellacorEvents.
+  HRESULT EnumConnectionPoints(IEnumConnectionPoints** points) override;
+  HRESULT FindConnectionPoint(REFIID riid, IConnectionPoint** point) override;
+
+  // Script methods, in DISPID order.
+  void AboutBox();
+  std::int32_t ORVEK_Init_Face(const std::string& initPara);
+  std::int32_t ORVEK_CloseCameraDev(std::int32_t nLightType);
+  std::int32_t ORVEK_StopModel_Face();
+  std::int32_t ORVEK_StopRecog_Face();
+  std::int32_t ORVEK_Init_Vein(const std::string& initPara);
+  std::int32_t ORVEK_StopModel_Vein();
+  std::int32_t ORVEK_StopRecog_Vein();
+  std::int32_t ORVEK_SetVeinModelStatus(std::int32_t nStatus);
+  std::int32_t ORVEK_SetVeinRecogStatus(std::int32_t nStatus);
+  std::int32_t ORVEK_GetVeinModelStatus();
+  std::int32_t ORVEK_GetVeinRecogStatus();
+  std::int32_t ORVEK_CloseVeinDev();
+  std::int32_t ORVEK_Init_FingerPr(const std::string& initPara);
+  std::int32_t ORVEK_StopModel_FingerPr();
+  std::int32_t ORVEK_StopRecog_FingerPr();
+  std::int32_t ORVEK_SetFingerPrModelStatus(std::int32_t nStatus);
+  std::int32_t ORVEK_GetFingerPrModelStatus();
+  std::int32_t ORVEK_SetFingerPrRecogStatus(std::int32_t nStatus);
+  std::int32_t ORVEK_GetFingerPrRecogStatus();
+  std::int32_t ORVEK_CloseFPrintDev();
+  std::int32_t ORVEK_StartModel_Face();
+  std::int32_t ORVEK_OpenCameraDev(std::int32_t nLightType);
+  std::int32_t ORVEK_StartRecog_Face(const std::string& jsonFeatures, std::int32_t nType);
+  std::int32_t ORVEK_StartModel_Vein();
+  std::int32_t ORVEK_StartRecog_Vein(const std::string& jsonFeatures);
+  std::int32_t ORVEK_OpenVeinDev();
+  std::int32_t ORVEK_StartModel_FingerPr();
+  std::int32_t ORVEK_StartRecog_FingerPr(const std::string& jsonFeatures);
+  std::int32_t ORVEK_OpenFPrintDev();
+  std::string ORVEK_GetAlgorithmVersion_Face();
+  std::string ORVEK_GetAlgorithmVersion_Vein();
+  std::string ORVEK_GetAlgorithmVersion_FingerPtr();
+  std::string ORVEK_CutPicture(std::uint8_t* picData, std::int32_t width, std::int32_t height);
+  std::string ORVEK_CutPictureFromFile(const std::string& path);
+  std::string ORVEK_TakePicture();
+  std::string ORVEK_TakePictureNIR();
+  std::string ORVEK_GetVersion();
+  void ORVEK_ShowMask(std::int32_t lShow);
+  std::string ORVEK_ExtractFaceFeature(const std::string& picData);
+  std::string ORVEK_ExtractFaceFeatureNIR(const std::string& picData);
+  std::string ORVEK_ExtractVeinFeature(const std::string& picData);
+  std::string ORVEK_ExtractFingerPFeature(const std::string& picData);
+  float ORVEK_FaceImageCompare(const std::string& picData1, const std::string& picData2,
+                               std::int32_t nFeatType);
+  float ORVEK_FaceFeatureCompare(const std::string& featData1, const std::string& featData2,
+                                 std::int32_t nFeatType);
+  std::int32_t ORVEK_VeinFeatureCompare(const std::string& feature1, const std::string& feature2);
+  std::int32_t InitParam(const std::string& bParam);
+  std::int32_t CompleteCapture();
+  std::int32_t CancelCapture();
+  std::int32_t CheckRunntingEnv(std::int32_t nType);
+  std::string StartCapture();
+  std::int32_t UploadFileByKey(const std::string& bsKey);
+  std::string ReName(const std::string& bsOriFileName, const std::string& bsKey);
+  std::int32_t GetRecordStatus();
+  std::string GetUploadInfoByKey(const std::string& bsKey);
+  std::string GetMachineCode();
+  std::int32_t EndPreView();
+  std::int32_t StartPreView(const std::string& bsAudioDevice, const std::string& bsVideoDevice);
+  std::string GetVersion();
+  std::int32_t DeleteFileByKey(const std::string& bsKey);
+  void UpLoadVedio(const std::string& strUpLoadUrl);
+  void UploadVedioFile(const std::string& strUpLoadUrl, const std::string& strFileName);
+  float ORVEK_FingerFeatureCompare(const std::string& featData1, const std::string& featData2);
+  float ORVEK_FingerImageCompare(const std::string& picData1, const std::string& picData2);
+  std::int32_t ORVEK_VeinImageCompare(const std::string& picData1, const std::string& picData2);
+  std::int32_t ORVEK_SetLed(std::int32_t color, std::int32_t bFlush);
+  std::int32_t ORVEK_PictureQualityAsses(const std::string& str);
+  std::int32_t ORVEK_TakeVeinPicture();
+  std::int32_t ORVEK_GetFingerState();
+
+  // The method table behind IDispatch.
+  static std::span<const fvplat::com::DispEntry<CPellacorCtrl>> DispatchTable();
+
+ private:
+  // IObjectSafety, an interface part delegating to the control's IUnknown.
+  class XObjSafe final : public IObjectSafety {
+   public:
+    explicit XObjSafe(CPellacorCtrl& owner) : owner_(owner) {}
+    HRESULT QueryInterface(REFIID riid, void** object) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) override;
+    HRESULT SetInterfaceSafetyOptions(REFIID riid, DWORD optionMask, DWORD enabled) override;
+
+   private:
+    CPellacorCtrl& owner_;
+  };
+
+  IUnknown* ControllingUnknown() { return static_cast<IDispatch*>(this); }
+  // Fires event `id` with one text to every sink.
+  void FireText(DISPID id, const std::string& text);
+  void OnSetClientSite();
+  void ReleaseControl();
+
+  std::atomic<ULONG> m_refs{1};
+  XObjSafe m_xObjSafe{*this};
+  fvplat::com::ConnectionPoint m_events;
+  IOleClientSite* m_clientSite = nullptr;
+  IWebBrowser2* m_webBrowser = nullptr;
+  SIZEL m_extent{0, 0};
+};
