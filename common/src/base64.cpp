@@ -64,4 +64,22 @@ std::vector<std::uint8_t> Base64Decode(std::string_view text) {
   return bytes;
 }
 
+std::optional<std::vector<std::uint8_t>> Base64DecodeStrict(std::string_view text,
+                                                            std::size_t maxBytes) {
+  // The fill: at most two "=", only at the very end of a whole group.
+  std::size_t fill = 0;
+  while (fill < 2 && fill < text.size() && text[text.size() - 1 - fill] == '=') ++fill;
+  if (fill > 0 && text.size() % 4 != 0) return std::nullopt;
+  const std::string_view body = text.substr(0, text.size() - fill);
+  const std::size_t tail = body.size() % 4;
+  if (tail == 1) return std::nullopt;
+  const std::size_t length = body.size() / 4 * 3 + (tail == 0 ? 0 : tail - 1);
+  if (length > maxBytes) return std::nullopt;
+  for (const char ch : body) {
+    if (kValues[static_cast<unsigned char>(ch)] < 0) return std::nullopt;
+  }
+  // Every character is now in the alphabet, so the lenient decode reads all of them.
+  return Base64Decode(body);
+}
+
 }  // namespace fvcommon
