@@ -12,6 +12,11 @@ pkg_check_modules(JSONCPP REQUIRED IMPORTED_TARGET jsoncpp)
 add_library(fv_jsoncpp INTERFACE)
 target_link_libraries(fv_jsoncpp INTERFACE PkgConfig::JSONCPP)
 
+# libjpeg directly for decoding, so that its warnings reach the device library's log.
+find_package(JPEG REQUIRED)
+add_library(fv_jpeg INTERFACE)
+target_link_libraries(fv_jpeg INTERFACE JPEG::JPEG)
+
 find_package(CURL REQUIRED)
 
 # Debian's civetweb CMake package names a server program the library package lacks.

@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(build-essential cmake pkg-config binutils
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
   libjsoncpp-dev libcurl4-openssl-dev libcivetweb-dev
-  libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
+  libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev libjpeg-dev
   libfreetype-dev fonts-wqy-microhei)
 missing=()
 for p in "${packages[@]}"; do

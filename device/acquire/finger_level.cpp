@@ -1,5 +1,7 @@
 #include "acquire/finger_level.h"
 
+#include "common/frame_size.h"
+
 namespace dravex {
 
 int histogramLevel(const int (&histogram)[256], int n) {
@@ -28,7 +30,7 @@ int histogramLevel(const int (&histogram)[256], int n) {
 int fingerRegionLevel(const std::uint8_t* frame) {
   int histogram[256] = {};
   for (int row = 60; row < 180; ++row) {
-    for (int col = 50; col < 190; ++col) ++histogram[frame[row * 320 + col]];
+    for (int col = 50; col < 190; ++col) ++histogram[frame[row * kFrameWidth + col]];
   }
   return histogramLevel(histogram, 140 * 120);
 }

@@ -3,11 +3,9 @@
 
 #include <cstdint>
 
-namespace dravex {
+#include "common/frame_size.h"
 
-inline constexpr int kFrameWidth = 320;
-inline constexpr int kFrameHeight = 240;
-inline constexpr int kFrameBytes = kFrameWidth * kFrameHeight;
+namespace dravex {
 
 // 640 x 480: 2 x 2 means; 1280 x 1024: 2 x 2 means of every 4th row pair and column pair of a
 // band starting at row 32; 320 x 240: a copy. Any other size: false, frame untouched.

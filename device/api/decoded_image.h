@@ -10,7 +10,7 @@
 namespace dravex {
 
 struct DecodedImage {
-  std::vector<std::uint8_t> pixels = std::vector<std::uint8_t>(kBlobImageBytes);
+  std::vector<std::uint8_t> pixels = std::vector<std::uint8_t>(kFrameBytes);
   bool ok = false;
 };
 

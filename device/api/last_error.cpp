@@ -17,6 +17,11 @@ bool g_engineStarted = false;  // guarded by g_engineLock
 
 void setLastError(int code) { g_lastError.store(code); }
 
+int badArgument() {
+  setLastError(kErrBadArgument);
+  return 0;
+}
+
 int takeLastError() { return g_lastError.exchange(kErrNone); }
 
 void noteDeviceType(int deviceType) {

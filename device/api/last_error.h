@@ -16,6 +16,8 @@ inline constexpr int kErrFirstImage = 14;
 inline constexpr int kErrBadArgument = 16;
 
 void setLastError(int code);
+// Refuses an export's argument: the last error becomes 16 and the export answers 0.
+int badArgument();
 // Returns the last error and resets it to none.
 int takeLastError();
 

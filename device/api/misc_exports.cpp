@@ -7,10 +7,7 @@
 using namespace dravex;
 
 int fv_Get_Error(int* code) {
-  if (code == nullptr) {
-    setLastError(kErrBadArgument);
-    return 0;
-  }
+  if (code == nullptr) return badArgument();
   *code = takeLastError();
   return 1;
 }
@@ -21,10 +18,7 @@ int fv_Set_Error(int code) {
 }
 
 int fv_Get_Edition(int* edition) {
-  if (edition == nullptr) {
-    setLastError(kErrBadArgument);
-    return 0;
-  }
+  if (edition == nullptr) return badArgument();
   *edition = kDrxEdition;
   return 1;
 }

@@ -1,4 +1,5 @@
-// The template store's exports over the process-wide store.
+// The template store's exports over the process-wide store. No exception (no memory, a folder
+// that cannot be read) leaves an export: the call fails.
 
 #include <random>
 
@@ -31,33 +32,40 @@ TemplateStore& Store() {
   return store;
 }
 
-int BadArgument() {
-  setLastError(kErrBadArgument);
+}  // namespace
+
+int fv_load_model(const char* root, int* count) try {
+  if (count == nullptr) return badArgument();
+  return Store().loadModel(root, count);
+} catch (...) {
   return 0;
 }
 
-}  // namespace
-
-int fv_load_model(const char* root, int* count) {
-  if (count == nullptr) return BadArgument();
-  return Store().loadModel(root, count);
-}
-
 int fv_user_index(const unsigned char* blob, int length, int* id, int /*unused*/, float* score,
-                  int update) {
-  if (id == nullptr || score == nullptr) return BadArgument();
+                  int update) try {
+  if (id == nullptr || score == nullptr) return badArgument();
   return Store().userIndex({blob, length}, id, score, update);
+} catch (...) {
+  return 0;
 }
 
 int fv_user_add(const unsigned char* blob1, int length1, const unsigned char* blob2, int length2,
-                const unsigned char* blob3, int length3, int* id) {
-  if (id == nullptr) return BadArgument();
+                const unsigned char* blob3, int length3, int* id) try {
+  if (id == nullptr) return badArgument();
   return Store().userAdd({blob1, length1}, {blob2, length2}, {blob3, length3}, id);
+} catch (...) {
+  return 0;
 }
 
-int fv_user_del(int id) { return Store().userDel(id); }
+int fv_user_del(int id) try {
+  return Store().userDel(id);
+} catch (...) {
+  return 0;
+}
 
-int fv_index_addUser(const char* folder, int* total) {
-  if (total == nullptr) return BadArgument();
+int fv_index_addUser(const char* folder, int* total) try {
+  if (total == nullptr) return badArgument();
   return Store().indexAddUser(folder, total);
+} catch (...) {
+  return 0;
 }

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "blob/jpeg_decode.h"
 #include "blob/jpeg_header.h"
 #include "common/log.h"
 #include "fvplatform/clock.h"
@@ -21,7 +22,7 @@ std::vector<std::uint8_t> encodeImageBlob(const std::uint8_t* frame) {
   const auto start = fvplat::ClockMs();
   std::vector<std::uint8_t> jpeg;
   try {
-    const cv::Mat image(kBlobImageHeight, kBlobImageWidth, CV_8UC1,
+    const cv::Mat image(kFrameHeight, kFrameWidth, CV_8UC1,
                         const_cast<std::uint8_t*>(frame));
     cv::imencode(".jpg", image, jpeg, {cv::IMWRITE_JPEG_QUALITY, 85});
   } catch (...) {
@@ -42,25 +43,13 @@ BlobDecodeResult decodeImageBlob(const std::vector<std::uint8_t>& blob, std::uin
   std::memcpy(cipher.data(), blob.data(), blob.size());
   const int status = VLT_Decrypt(plain.data(), cipher.data(), static_cast<int>(blob.size()));
   const auto size = readJpegFrameSize(plain.data(), plain.size());
-  if (!size || size->width != kBlobImageWidth || size->height != kBlobImageHeight) {
+  if (!size || size->width != kFrameWidth || size->height != kFrameHeight) {
     return {false, kErrImageSize};
   }
   const auto start = fvplat::ClockMs();
-  cv::Mat decoded;
-  try {
-    decoded = cv::imdecode(cv::Mat(1, static_cast<int>(plain.size()), CV_8UC1, plain.data()),
-                           cv::IMREAD_GRAYSCALE);
-  } catch (...) {
-    decoded.release();
-  }
+  const bool decoded = decodeGreyJpeg(plain.data(), plain.size(), kFrameWidth, kFrameHeight, image);
   logMessage(0, "decode_jpeg_m  time = %d\n", static_cast<int>(fvplat::ClockMs() - start));
-  if (decoded.empty() || decoded.cols != kBlobImageWidth || decoded.rows != kBlobImageHeight ||
-      decoded.type() != CV_8UC1) {
-    return {false, kErrImageSize};
-  }
-  for (int row = 0; row < kBlobImageHeight; ++row) {
-    std::memcpy(image + row * kBlobImageWidth, decoded.ptr(row), kBlobImageWidth);
-  }
+  if (!decoded) return {false, kErrImageSize};
   return {true, status};
 }
 

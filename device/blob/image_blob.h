@@ -7,11 +7,9 @@
 #include <optional>
 #include <vector>
 
-namespace dravex {
+#include "common/frame_size.h"
 
-inline constexpr int kBlobImageWidth = 320;
-inline constexpr int kBlobImageHeight = 240;
-inline constexpr int kBlobImageBytes = kBlobImageWidth * kBlobImageHeight;
+namespace dravex {
 
 // Error codes a decode leaves for the exports' last error.
 inline constexpr int kErrEmptyImage = 10;

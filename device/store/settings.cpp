@@ -30,20 +30,23 @@ std::optional<std::string> MemberText(const Json::Value& root, const char* name)
 }  // namespace
 
 void loadSettings(const std::filesystem::path& file, Settings& settings) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return;
-  std::string text;
-  text.resize(kMaxSettingsBytes);
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<std::size_t>(in.gcount()));
-
-  Json::CharReaderBuilder builder;
   Json::Value root;
-  std::string errors;
-  const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors) || !root.isObject()) {
-    return;
+  try {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return;
+    std::string text;
+    text.resize(kMaxSettingsBytes);
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+
+    Json::CharReaderBuilder builder;
+    std::string errors;
+    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors)) return;
+  } catch (const std::exception&) {
+    return;  // the parser gives up on deep nesting by throwing: a file that does not parse
   }
+  if (!root.isObject()) return;
   // Values are read first, so that a file with one ill-shaped member changes nothing.
   const auto score = MemberText(root, "Score");
   const auto modeNum = MemberText(root, "ModeNum");
@@ -58,8 +61,14 @@ void loadSettings(const std::filesystem::path& file, Settings& settings) {
   }
 }
 
-Settings& processSettings() {
-  static Settings settings;
+void loadSettings(const std::filesystem::path& file, SharedSettings& settings) {
+  Settings values = settings.get();
+  loadSettings(file, values);
+  settings.set(values);
+}
+
+SharedSettings& processSettings() {
+  static SharedSettings settings;
   return settings;
 }
 

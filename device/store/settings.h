@@ -2,6 +2,7 @@
 // "Kq_770Seting.ini": the acceptance threshold and the number of templates kept per user.
 
 #include <filesystem>
+#include <mutex>
 
 namespace dravex {
 
@@ -12,12 +13,33 @@ struct Settings {
   int modeNum = 5;     // templates kept per user, at least 2
 };
 
-// Reads `file` over `settings`: a missing, unreadable or ill-shaped file changes nothing; each
-// member present (a number, or a text holding one) replaces its value, raised to its floor.
+// Reads `file` over `settings`: a missing, unreadable, ill-shaped or unparsable file (however
+// deeply nested) changes nothing; each member present (a number, or a text holding one) replaces
+// its value, raised to its floor.
 void loadSettings(const std::filesystem::path& file, Settings& settings);
 
+// Settings that one thread reads in (at an open) while others use them (the store's exports).
+class SharedSettings {
+ public:
+  Settings get() const {
+    std::lock_guard<std::mutex> lock(lock_);
+    return values_;
+  }
+  void set(const Settings& values) {
+    std::lock_guard<std::mutex> lock(lock_);
+    values_ = values;
+  }
+
+ private:
+  mutable std::mutex lock_;
+  Settings values_;
+};
+
+// Reads `file` over the shared values, as above.
+void loadSettings(const std::filesystem::path& file, SharedSettings& settings);
+
 // The process-wide settings, and the file beside the host program that open reads them from.
-Settings& processSettings();
+SharedSettings& processSettings();
 std::filesystem::path settingsFilePath();
 
 }  // namespace dravex

@@ -20,7 +20,7 @@ std::optional<std::uint32_t> parseUserId(const std::string& name) {
   return static_cast<std::uint32_t>(value);
 }
 
-TemplateStore::TemplateStore(StoreMatcher& matcher, const Settings& settings,
+TemplateStore::TemplateStore(StoreMatcher& matcher, const SharedSettings& settings,
                              std::function<unsigned()> random)
     : matcher_(matcher), settings_(settings), random_(std::move(random)) {}
 
@@ -28,26 +28,62 @@ int TemplateStore::entriesOf(std::uint32_t id) const {
   return static_cast<int>(std::count(ids_.begin(), ids_.end(), id));
 }
 
-void TemplateStore::append(std::uint32_t id, const std::uint8_t* model) {
+std::optional<std::size_t> TemplateStore::entryOf(std::uint32_t id, int k) const {
+  int seen = 0;
+  for (std::size_t e = 0; e < ids_.size(); ++e) {
+    if (ids_[e] == id && seen++ == k) return e;
+  }
+  return std::nullopt;
+}
+
+void TemplateStore::append(std::uint32_t id, const std::uint8_t* model, fs::path file) {
   ids_.push_back(id);
-  models_.insert(models_.end(), model, model + kModelBytes);
+  models_.insert(models_.end(), model, model + kDrxModelBytes);
+  files_.push_back(std::move(file));
 }
 
 void TemplateStore::erase(std::size_t entry) {
-  ids_.erase(ids_.begin() + static_cast<std::ptrdiff_t>(entry));
-  const auto first = models_.begin() + static_cast<std::ptrdiff_t>(entry * kModelBytes);
-  models_.erase(first, first + kModelBytes);
+  const auto at = static_cast<std::ptrdiff_t>(entry);
+  ids_.erase(ids_.begin() + at);
+  files_.erase(files_.begin() + at);
+  const auto first = models_.begin() + at * kDrxModelBytes;
+  models_.erase(first, first + kDrxModelBytes);
 }
 
 fs::path TemplateStore::userFolder(std::uint32_t id) const {
   return rootPath_ / std::to_string(id);
 }
 
+fs::path TemplateStore::freeTemplateFile(std::uint32_t id) const {
+  const fs::path folder = userFolder(id);
+  for (unsigned n = 2;; ++n) {
+    const std::string number = std::to_string(n);
+    if (!pathTaken(folder / (number + ".dat")) && !pathTaken(folder / "jpg" / (number + ".jpg"))) {
+      return folder / (number + ".dat");
+    }
+  }
+}
+
+bool TemplateStore::writeTemplate(const fs::path& file, const std::uint8_t* model, BlobRef blob) {
+  const fs::path folder = file.parent_path();
+  if (!makeRealFolder(folder) || !writeWholeFile(file, model, kDrxModelBytes)) return false;
+  if (blob.present() && makeRealFolder(folder / "jpg")) {
+    const fs::path image = folder / "jpg" / (file.stem().string() + ".jpg");
+    writeWholeFile(image, blob.data, static_cast<std::size_t>(blob.length));
+  }
+  return true;
+}
+
+std::vector<std::uint8_t> TemplateStore::readTemplateFile(const fs::path& file) {
+  if (isTemporaryFileName(file)) return {};  // a write that never finished
+  return readFileOfSize(file, kDrxModelBytes);
+}
+
 void TemplateStore::addFolderFiles(const fs::path& folder, std::uint32_t id, int* total) {
   for (const fs::path& file : realFilesIn(folder)) {
-    const auto bytes = readFileOfSize(file, kModelBytes);
+    const auto bytes = readTemplateFile(file);
     if (bytes.empty()) continue;
-    append(id, bytes.data());
+    append(id, bytes.data(), file);
     if (total != nullptr) *total = static_cast<int>(ids_.size());
   }
 }
@@ -56,6 +92,7 @@ int TemplateStore::loadModel(const char* root, int* count) {
   if (count != nullptr) *count = 0;
   ids_.clear();
   models_.clear();
+  files_.clear();
   if (root == nullptr) return 1;
   std::error_code error;
   const fs::path resolved = fs::canonical(root, error);
@@ -74,80 +111,79 @@ int TemplateStore::loadModel(const char* root, int* count) {
 
 int TemplateStore::userIndex(BlobRef blob, int* id, float* score, int update) {
   if (score == nullptr || id == nullptr) return 0;
+  if (ids_.empty()) {
+    *score = -1.0f;  // nothing to search: no similarity, as a search that finds nothing reports
+    return 0;
+  }
   *score = 0;
-  if (ids_.empty()) return 0;
+  const Settings settings = settings_.get();
   int position = -1;
   if (!matcher_.index(models_.data(), static_cast<int>(ids_.size()), blob, &position, score)) {
     return 0;
   }
-  if (!(*score > settings_.score)) return 0;
+  if (!(*score > settings.score)) return 0;
   if (position < 0 || static_cast<std::size_t>(position) >= ids_.size()) return 0;
   const std::uint32_t user = ids_[static_cast<std::size_t>(position)];
   *id = static_cast<int>(user);
   if (update == 0) return 1;
-  if (!(*score > 1.09f * settings_.score && *score < 1.41f * settings_.score)) return 1;
+  if (!(*score > 1.09f * settings.score && *score < 1.41f * settings.score)) return 1;
   if (rootPath_.empty()) return 1;  // no disk to mirror the new template on
 
-  std::uint8_t fresh[kModelBytes];
+  std::uint8_t fresh[kDrxModelBytes];
   const BlobRef alone[3] = {blob, {}, {}};
   if (!matcher_.extractModel(alone, fresh)) return 1;
 
   const int n = entriesOf(user);
-  const int modeNum = std::max(settings_.modeNum, 2);
-  const int k = n < modeNum ? n : static_cast<int>(random_() % static_cast<unsigned>(modeNum - 1)) + 1;
-  // Slot k is the user's (k + 1)-th entry in store order; the enrolment template is never taken.
-  std::optional<std::size_t> replaced;
-  std::vector<std::uint8_t> previous;
+  const int modeNum = std::max(settings.modeNum, 2);
   if (n < modeNum) {
-    append(user, fresh);
-  } else {
-    int seen = 0;
-    for (std::size_t e = 0; e < ids_.size(); ++e) {
-      if (ids_[e] == user && seen++ == k) {
-        replaced = e;
-        break;
-      }
-    }
-    if (!replaced) return 1;
-    std::uint8_t* slot = &models_[*replaced * kModelBytes];
-    previous.assign(slot, slot + kModelBytes);
-    std::memcpy(slot, fresh, kModelBytes);
-  }
-  const fs::path folder = userFolder(user);
-  const std::string number = std::to_string(k + 1);
-  if (!makeRealFolder(folder) || !writeWholeFile(folder / (number + ".dat"), fresh, kModelBytes)) {
-    // Memory and disk stay alike: the new template is dropped again.
-    if (replaced) {
-      std::memcpy(&models_[*replaced * kModelBytes], previous.data(), kModelBytes);
-    } else {
-      erase(ids_.size() - 1);
-    }
+    const fs::path file = freeTemplateFile(user);
+    ids_.reserve(ids_.size() + 1);  // nothing can fail once the file is written
+    files_.reserve(files_.size() + 1);
+    models_.reserve(models_.size() + kDrxModelBytes);
+    if (writeTemplate(file, fresh, blob)) append(user, fresh, file);
     return 1;
   }
-  if (makeRealFolder(folder / "jpg")) {
-    writeWholeFile(folder / "jpg" / (number + ".jpg"), blob.data, static_cast<std::size_t>(blob.length));
-  }
+  // Slot k (1 .. ModeNum - 1) is the user's (k + 1)-th entry: the enrolment template stays.
+  const int k = static_cast<int>(random_() % static_cast<unsigned>(modeNum - 1)) + 1;
+  const auto replaced = entryOf(user, k);
+  if (!replaced) return 1;
+  // An entry read from outside the user's folder is not overwritten there: it moves to a new file.
+  fs::path file = files_[*replaced];
+  std::error_code error;
+  if (!fs::equivalent(file.parent_path(), userFolder(user), error)) file = freeTemplateFile(user);
+  if (!writeTemplate(file, fresh, blob)) return 1;
+  std::memcpy(&models_[*replaced * kDrxModelBytes], fresh, kDrxModelBytes);
+  files_[*replaced] = std::move(file);
   return 1;
 }
 
 int TemplateStore::userAdd(BlobRef blob1, BlobRef blob2, BlobRef blob3, int* id) {
   if (id == nullptr) return 0;
-  std::uint8_t model[kModelBytes];
+  std::uint8_t model[kDrxModelBytes];
   const BlobRef blobs[3] = {blob1, blob2, blob3};
   if (!matcher_.extractModel(blobs, model)) return 0;
   if (rootPath_.empty()) return 0;  // nowhere to keep it
+  // An id whose folder is on disk belongs to someone, loaded or not: their files stay theirs.
+  auto taken = [this](std::uint32_t user) { return entriesOf(user) > 0 || pathTaken(userFolder(user)); };
   std::uint32_t user = static_cast<std::uint32_t>(*id);
   if (user != 0) {
-    if (entriesOf(user) > 0) return 0;
+    if (taken(user)) return 0;
   } else {
-    // Skip ids still in use on disk, so no other user's files are overwritten.
-    std::error_code error;
     user = 1;
-    while (entriesOf(user) > 0 || fs::exists(fs::symlink_status(userFolder(user), error))) ++user;
+    while (taken(user)) ++user;
   }
   const fs::path folder = userFolder(user);
-  if (!makeRealFolder(folder) || !writeWholeFile(folder / "1.dat", model, kModelBytes)) return 0;
-  append(user, model);
+  const fs::path file = folder / "1.dat";
+  ids_.reserve(ids_.size() + 1);
+  files_.reserve(files_.size() + 1);
+  models_.reserve(models_.size() + kDrxModelBytes);
+  if (!makeRealFolder(folder)) return 0;
+  if (!writeWholeFile(file, model, kDrxModelBytes)) {
+    std::error_code error;
+    fs::remove(folder, error);  // the folder made for it, empty again
+    return 0;
+  }
+  append(user, model, file);
   *id = static_cast<int>(user);
   if (makeRealFolder(folder / "jpg")) {
     const char* names[3] = {"m1.jpg", "m2.jpg", "m3.jpg"};

@@ -151,13 +151,25 @@ SurfaceSnapshot ReadSurface(HWND handle) {
   return snapshot;
 }
 
+bool SurfaceSize(HDC dc, int* width, int* height) {
+  std::shared_ptr<Window> window = findSurface(dc);
+  if (!window || width == nullptr || height == nullptr) return false;
+  *width = window->width;  // fixed when the window is made
+  *height = window->height;
+  return true;
+}
+
 bool CopyToSurface(HDC dc, int x, int y, int width, int height, const std::uint8_t* bgra) {
   std::shared_ptr<Window> window = findSurface(dc);
   if (!window) return false;
   if (bgra == nullptr || width <= 0 || height <= 0) return true;
   std::lock_guard<std::mutex> guard(window->surfaceLock);
-  int x0 = std::max(x, 0), x1 = std::min(x + width, window->width);
-  int y0 = std::max(y, 0), y1 = std::min(y + height, window->height);
+  // In 64 bits, so that an image reaching past the largest int is clipped, not wrapped.
+  const auto clip = [](int from, int size, int limit) {
+    return static_cast<int>(std::clamp<std::int64_t>(std::int64_t{from} + size, 0, limit));
+  };
+  int x0 = std::max(x, 0), x1 = clip(x, width, window->width);
+  int y0 = std::max(y, 0), y1 = clip(y, height, window->height);
   if (x0 >= x1 || y0 >= y1) return true;
   for (int row = y0; row < y1; ++row) {
     const std::uint8_t* from = bgra + (static_cast<std::size_t>(row - y) * width + (x0 - x)) * 4;

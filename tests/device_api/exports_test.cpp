@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <functional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "api/last_error.h"
 #include "blob/image_blob.h"
-#include "core/engine_state.h"
 #include "dravex.h"
+#include "fvplatform/debug_output.h"
+#include "fvplatform/window.h"
 #include "sim_finger/finger_generator.h"
 
 namespace {
@@ -128,16 +132,123 @@ TEST(ArgumentErrors, EachCodeAsItHappens) {
   EXPECT_EQ(similarity, 0.5f);
 }
 
-TEST(EngineStart, FirstEngineCallFixesTheMode) {
-  dravex::noteDeviceType(3);  // a device of engine mode 1 was opened most recently
+// A frame of 255 in its first `blocks` 8 x 8 blocks (row by row of blocks) and 0 elsewhere:
+// whole flat blocks come through the JPEG step unchanged.
+std::vector<std::uint8_t> WhiteBlocks(int blocks) {
+  std::vector<std::uint8_t> frame(dravex::kFrameBytes, 0);
+  for (int b = 0; b < blocks; ++b) {
+    const int top = b / 40 * 8, left = b % 40 * 8;
+    for (int r = top; r < top + 8; ++r) std::memset(&frame[r * 320 + left], 255, 8);
+  }
+  return frame;
+}
+
+float FloatBits(int bits) {
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+// out[0] is the verdict, out[1..3] the engine's measures [3..5]: [3] is the share of pixels at
+// 255, tested against the limit 0.05; a refused image gets no further measure than [3].
+TEST(ImageExports, QualityExHandsOnTheSaturationMeasure) {
+  struct Case {
+    int blocks;
+    float share;  // blocks x 64 / 76800, by hand
+    bool saturated;
+  };
+  const Case cases[] = {{600, 0.5f, true}, {61, 3904.0f / 76800.0f, true}, {59, 3776.0f / 76800.0f, false}};
+  for (const auto& c : cases) {
+    const auto frame = WhiteBlocks(c.blocks);
+    const auto blob = dravex::encodeImageBlob(frame.data());
+    std::vector<std::uint8_t> decoded(dravex::kFrameBytes);
+    ASSERT_TRUE(dravex::decodeBlobBytes(blob.data(), static_cast<int>(blob.size()), decoded.data()).ok);
+    ASSERT_EQ(decoded, frame) << "flat blocks survive the JPEG step";
+    int out[4] = {-1, -1, -1, -1};
+    ASSERT_EQ(fv_quality_ex(blob.data(), static_cast<int>(blob.size()), out), 1) << c.blocks;
+    EXPECT_EQ(out[0] == 2004, c.saturated) << c.blocks << " blocks: verdict " << out[0];
+    EXPECT_FLOAT_EQ(FloatBits(out[1]), c.share) << c.blocks;
+    if (c.saturated) {
+      EXPECT_EQ(out[2], 0) << "no clarity measured";
+      EXPECT_EQ(out[3], 0) << "no band measured";
+    }
+  }
+}
+
+// A line of level 0 (every line the library writes) shows when the debug level is at most 0.
+TEST(Logging, LinesShowFromTheDebugLevelDown) {
   const auto blob = GoodBlob();
-  int level = 0, quality = 0;
-  fv_quality(blob.data(), static_cast<int>(blob.size()), &level, &quality);
-  EXPECT_EQ(veltrum::EngineMode(), 1);
-  dravex::noteDeviceType(16);
-  fv_quality(blob.data(), static_cast<int>(blob.size()), &level, &quality);
-  EXPECT_EQ(veltrum::EngineMode(), 1);  // never started twice
-  EXPECT_EQ(dravex::engineModeForDevices(), 2);
+  std::string lines;
+  auto previous = fvplat::SetDebugOutputSink([&](std::string_view text) { lines += text; });
+  const struct {
+    int level;
+    bool shown;
+  } cases[] = {{2, false}, {1, false}, {0, true}, {-1, true}};
+  for (const auto& c : cases) {
+    lines.clear();
+    setDebugLevel(c.level);
+    fv_isEncry(blob.data(), static_cast<int>(blob.size()));
+    EXPECT_EQ(lines.find("decode_jpeg_m  time = ") != std::string::npos, c.shown) << c.level;
+  }
+  setDebugLevel(2);
+  fvplat::SetDebugOutputSink(std::move(previous));
+}
+
+struct Window {
+  HWND handle;
+  HDC dc;
+  Window(int w, int h) : handle(fvplat::CreateChildWindow(nullptr, w, h)), dc(GetDC(handle)) {}
+  ~Window() {
+    ReleaseDC(handle, dc);
+    DestroyWindow(handle);
+  }
+  int Grey(int x, int y) const {
+    const auto s = fvplat::ReadSurface(handle);
+    return s.bgra[(static_cast<std::size_t>(y) * s.width + x) * 4];
+  }
+};
+
+// A frame whose grey level is column / 2: the stretch shows which column lands where.
+std::vector<std::uint8_t> ColumnRamp() {
+  std::vector<std::uint8_t> frame(dravex::kFrameBytes);
+  for (int i = 0; i < dravex::kFrameBytes; ++i) frame[i] = static_cast<std::uint8_t>(i % 320 / 2);
+  return frame;
+}
+
+TEST(DrawExport, AnUnknownDeviceContextIsRefusedBeforeTheBlobIsRead) {
+  std::vector<std::uint8_t> noise(512, 0x5A);
+  fv_Set_Error(77);
+  EXPECT_EQ(drawFingerVein(reinterpret_cast<HDC>(0x7777), noise.data(), 512, 0, 0, 0, 0, 0, 0, 10, 10), 0);
+  EXPECT_EQ(TakeError(), 77) << "the blob was not decoded";
+  Window window(10, 10);
+  EXPECT_EQ(drawFingerVein(window.dc, noise.data(), 512, 0, 0, 0, 0, 0, 0, 10, 10), 0);
+  EXPECT_EQ(TakeError(), 11);
+}
+
+// Any rectangle is clipped to the surface first: only the visible part is computed, in 64 bits.
+// Rectangle pixel x shows frame column (x + 0.5) x 320 / width - 0.5, worked out for each case.
+TEST(DrawExport, RectanglesOfAnySizeDrawTheirVisiblePart) {
+  const auto blob = dravex::encodeImageBlob(ColumnRamp().data());
+  const int length = static_cast<int>(blob.size());
+  struct Case {
+    const char* what;
+    int left, top, right, bottom;
+    int leftGrey, rightGrey;  // at window columns 0 and 99: frame column / 2
+  };
+  const Case cases[] = {
+      {"the whole int range: column 159.5 everywhere", INT_MIN, INT_MIN, INT_MAX, INT_MAX, 80, 80},
+      {"20000 x 20000 around the window: column 159.5 give or take 0.01", -9950, -9975, 10050, 10025,
+       80, 80},
+      {"half off to the left: columns 160.3 and 318.7", -100, 0, 100, 50, 80, 159},
+  };
+  for (const auto& c : cases) {
+    Window window(100, 50);
+    ASSERT_EQ(drawFingerVein(window.dc, blob.data(), length, 0, 0, 0, 0, c.left, c.top, c.right, c.bottom), 1)
+        << c.what;
+    EXPECT_NEAR(window.Grey(0, 25), c.leftGrey, 1) << c.what;
+    EXPECT_NEAR(window.Grey(99, 25), c.rightGrey, 1) << c.what;
+    EXPECT_NEAR(window.Grey(50, 0), window.Grey(50, 49), 1) << c.what;
+  }
 }
 
 TEST(EngineStart, UnknownDeviceTypesKeepTheMode) {

@@ -3,11 +3,19 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "blob/image_blob.h"
 #include "blob/jpeg_header.h"
+#include "common/log.h"
+#include "fvplatform/debug_output.h"
 #include "sim_finger/finger_generator.h"
 #include "veltrum.h"
 
@@ -56,7 +64,7 @@ TEST(ImageBlob, EncodesPaddedEncipheredJpeg) {
 TEST(ImageBlob, RoundTripStaysCloseToTheFrame) {
   const auto frame = simfinger::FingerImage(6, 1);
   const auto blob = encodeImageBlob(frame.data());
-  std::vector<std::uint8_t> image(dravex::kBlobImageBytes, 0);
+  std::vector<std::uint8_t> image(dravex::kFrameBytes, 0);
   const auto result = decodeImageBlob(blob, image.data());
   ASSERT_TRUE(result.ok);
   EXPECT_EQ(result.error, 0);
@@ -72,7 +80,7 @@ TEST(ImageBlob, RoundTripStaysCloseToTheFrame) {
 }
 
 TEST(ImageBlob, RefusedInputsGiveTheirCodes) {
-  std::vector<std::uint8_t> image(dravex::kBlobImageBytes, 0x77);
+  std::vector<std::uint8_t> image(dravex::kFrameBytes, 0x77);
   std::vector<std::uint8_t> noise(4096);
   for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<std::uint8_t>(std::rand());
   struct Case {
@@ -91,11 +99,11 @@ TEST(ImageBlob, RefusedInputsGiveTheirCodes) {
     EXPECT_FALSE(result.ok) << c.what;
     EXPECT_EQ(result.error, c.error) << c.what;
   }
-  EXPECT_EQ(image, std::vector<std::uint8_t>(dravex::kBlobImageBytes, 0x77));
+  EXPECT_EQ(image, std::vector<std::uint8_t>(dravex::kFrameBytes, 0x77));
 }
 
 TEST(ImageBlob, NullOrEmptyBytesFailWithoutACode) {
-  std::vector<std::uint8_t> image(dravex::kBlobImageBytes);
+  std::vector<std::uint8_t> image(dravex::kFrameBytes);
   const std::uint8_t byte = 1;
   for (const auto& result : {decodeBlobBytes(nullptr, 16, image.data()),
                              decodeBlobBytes(&byte, 0, image.data()),
@@ -109,7 +117,7 @@ TEST(ImageBlob, PartialLastBlockReadsAsZeros) {
   const auto frame = simfinger::FingerImage(7, 0);
   auto blob = encodeImageBlob(frame.data());
   blob.insert(blob.end(), {0x12, 0x34, 0x56});  // not a whole block: never deciphered
-  std::vector<std::uint8_t> image(dravex::kBlobImageBytes);
+  std::vector<std::uint8_t> image(dravex::kFrameBytes);
   EXPECT_TRUE(decodeBlobBytes(blob.data(), static_cast<int>(blob.size()), image.data()).ok);
 }
 
@@ -134,13 +142,13 @@ TEST(ImageBlob, HeaderIsCheckedBeforeDecoding) {
   huge[sof + 6] = huge[sof + 8] = 0x80;
   // A stream cut before its frame header says nothing about its size.
   const std::vector<std::uint8_t> cut(jpeg.begin(), jpeg.begin() + static_cast<std::ptrdiff_t>(sof));
-  std::vector<std::uint8_t> image(dravex::kBlobImageBytes, 0x55);
+  std::vector<std::uint8_t> image(dravex::kFrameBytes, 0x55);
   for (const auto& plain : {huge, cut}) {
     const auto result = decodeImageBlob(reencipher(plain), image.data());
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.error, dravex::kErrImageSize);
   }
-  EXPECT_EQ(image, std::vector<std::uint8_t>(dravex::kBlobImageBytes, 0x55));
+  EXPECT_EQ(image, std::vector<std::uint8_t>(dravex::kFrameBytes, 0x55));
 
   struct Case {
     std::vector<std::uint8_t> bytes;
@@ -166,6 +174,50 @@ TEST(ImageBlob, HeaderIsCheckedBeforeDecoding) {
       EXPECT_EQ(size->height, c.height);
     }
   }
+}
+
+// What `run` writes to standard error (the file descriptor, as libjpeg's default writes it).
+std::string StandardErrorOf(const std::function<void()>& run) {
+  std::fflush(stderr);
+  std::FILE* file = std::tmpfile();
+  const int saved = ::dup(2);
+  ::dup2(::fileno(file), 2);
+  run();
+  std::fflush(stderr);
+  ::dup2(saved, 2);
+  ::close(saved);
+  std::string text;
+  std::rewind(file);
+  for (int ch; (ch = std::fgetc(file)) != EOF;) text += static_cast<char>(ch);
+  std::fclose(file);
+  return text;
+}
+
+// The decoder's warnings are log lines of level 0: shown from debug level 0 down, never on
+// standard error by themselves.
+TEST(ImageBlob, DecoderWarningsGoToTheLog) {
+  auto jpeg = Decipher(encodeImageBlob(simfinger::FingerImage(9, 0).data()));
+  std::size_t scan = 2;
+  while (scan + 1 < jpeg.size() && !(jpeg[scan] == 0xFF && jpeg[scan + 1] == 0xDA)) ++scan;
+  ASSERT_LT(scan + 1, jpeg.size());
+  jpeg.insert(jpeg.begin() + static_cast<std::ptrdiff_t>(scan), 5, 0x11);  // junk before the scan
+  jpeg.resize((jpeg.size() + 15) / 16 * 16, 0);
+  std::vector<std::uint8_t> blob(jpeg.size());
+  VLT_Encrypt(blob.data(), jpeg.data(), static_cast<int>(jpeg.size()));
+
+  std::string lines;
+  auto previous = fvplat::SetDebugOutputSink([&](std::string_view text) { lines += text; });
+  const std::string warning = "Corrupt JPEG data: 5 extraneous bytes before marker 0xda\n";
+  for (const int level : {2, 1, 0}) {
+    lines.clear();
+    dravex::setDebugLevelValue(level);
+    std::vector<std::uint8_t> image(dravex::kFrameBytes);
+    const std::string errors = StandardErrorOf([&] { EXPECT_TRUE(decodeImageBlob(blob, image.data()).ok); });
+    EXPECT_EQ(errors, "") << level;
+    EXPECT_EQ(lines.find(warning) != std::string::npos, level <= 0) << level << ": " << lines;
+  }
+  dravex::setDebugLevelValue(dravex::kDefaultDebugLevel);
+  fvplat::SetDebugOutputSink(std::move(previous));
 }
 
 }  // namespace

@@ -52,6 +52,23 @@ TEST_F(SettingsFile, MembersFloorsAndShapes) {
   }
 }
 
+// Nesting deeper than the parser goes fails the parse: the values stay, nothing is thrown.
+TEST_F(SettingsFile, DeeplyNestedFileKeepsValues) {
+  std::string objects;
+  for (int i = 0; i < 5000; ++i) objects += "{\"a\":";
+  const std::string texts[] = {std::string(5000, '['),
+                               R"({"Score":"0.9","ModeNum":"7","deep":)" + std::string(5000, '['),
+                               objects};
+  for (const auto& text : texts) {
+    dravex::Settings s;
+    s.score = 0.65f;
+    s.modeNum = 3;
+    EXPECT_NO_THROW(dravex::loadSettings(Write(text), s)) << text.substr(0, 40);
+    EXPECT_FLOAT_EQ(s.score, 0.65f);
+    EXPECT_EQ(s.modeNum, 3);
+  }
+}
+
 TEST_F(SettingsFile, MissingFileKeepsValues) {
   dravex::Settings s;
   dravex::loadSettings(dir_ / "absent.ini", s);

@@ -75,6 +75,9 @@ struct SurfaceSnapshot {
 // An empty snapshot for a handle that names no window.
 FVPLAT_API SurfaceSnapshot ReadSurface(HWND window);
 
+// The size of the surface behind `dc`; false for an unknown handle.
+FVPLAT_API bool SurfaceSize(HDC dc, int* width, int* height);
+
 // Copies a width x height BGRA image to (x, y) of the surface behind `dc`, clipped to it.
 // False for an unknown handle.
 FVPLAT_API bool CopyToSurface(HDC dc, int x, int y, int width, int height,
