@@ -6,6 +6,7 @@
 #include <system_error>
 #include <vector>
 
+#include "base/shared_instance.h"
 #include "fvplatform/folders.h"
 
 namespace fvbrowser {
@@ -16,14 +17,8 @@ std::recursive_mutex& WriteLock() {
   return lock;
 }
 
-struct Instance {
-  std::mutex lock;
-  std::shared_ptr<LogFile> log;
-  int holders = 0;
-};
-
-Instance& instance() {
-  static Instance holder;
+SharedInstance<LogFile>& instance() {
+  static SharedInstance<LogFile> holder;
   return holder;
 }
 
@@ -112,34 +107,15 @@ void LogFile::write(const std::string& message, int) {
 }
 
 std::shared_ptr<LogFile> getLogFile() {
-  Instance& holder = instance();
-  std::lock_guard<std::mutex> lock(holder.lock);
-  if (!holder.log) {
-    holder.log = std::make_shared<LogFile>(OrvekFolder(), ProgramName(), flavour(),
-                                           [] { return std::time(nullptr); });
-  }
-  return holder.log;
+  return instance().get([] {
+    return std::make_shared<LogFile>(OrvekFolder(), ProgramName(), flavour(),
+                                     [] { return std::time(nullptr); });
+  });
 }
 
-void holdLogFile() {
-  Instance& holder = instance();
-  std::lock_guard<std::mutex> lock(holder.lock);
-  ++holder.holders;
-}
-
-void releaseLogFile() {
-  Instance& holder = instance();
-  std::shared_ptr<LogFile> dropped;  // closed outside the instance lock
-  std::lock_guard<std::mutex> lock(holder.lock);
-  if (holder.holders > 0 && --holder.holders > 0) return;
-  dropped = std::move(holder.log);
-}
-
-void installLogFile(std::shared_ptr<LogFile> log) {
-  Instance& holder = instance();
-  std::lock_guard<std::mutex> lock(holder.lock);
-  holder.log = std::move(log);
-}
+void holdLogFile() { instance().hold(); }
+void releaseLogFile() { instance().release(); }
+void installLogFile(std::shared_ptr<LogFile> log) { instance().install(std::move(log)); }
 
 void lockLog() {
   WriteLock().lock();

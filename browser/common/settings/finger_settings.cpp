@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "base/flavour.h"
+#include "base/shared_instance.h"
 #include "fvplatform/folders.h"
 #include "fvplatform/locale.h"
 #include "log/log_file.h"
@@ -73,14 +74,8 @@ Prompts& prompts() {
   return holder;
 }
 
-struct Instance {
-  std::mutex lock;
-  std::shared_ptr<FingerSettings> settings;
-  int holders = 0;
-};
-
-Instance& instance() {
-  static Instance holder;
+SharedInstance<FingerSettings>& instance() {
+  static SharedInstance<FingerSettings> holder;
   return holder;
 }
 
@@ -226,25 +221,11 @@ std::string FingerSettings::getLanguageType() const {
 }
 
 std::shared_ptr<FingerSettings> getFingerSettings() {
-  Instance& holder = instance();
-  std::lock_guard<std::mutex> lock(holder.lock);
-  if (!holder.settings) holder.settings = std::make_shared<FingerSettings>();
-  return holder.settings;
+  return instance().get([] { return std::make_shared<FingerSettings>(); });
 }
 
-void holdFingerSettings() {
-  Instance& holder = instance();
-  std::lock_guard<std::mutex> lock(holder.lock);
-  ++holder.holders;
-}
-
-void releaseFingerSettings() {
-  Instance& holder = instance();
-  std::shared_ptr<FingerSettings> dropped;
-  std::lock_guard<std::mutex> lock(holder.lock);
-  if (holder.holders > 0 && --holder.holders > 0) return;
-  dropped = std::move(holder.settings);
-}
+void holdFingerSettings() { instance().hold(); }
+void releaseFingerSettings() { instance().release(); }
 
 int getSystemLanguage() {
   const LCID lcid = GetSystemDefaultLCID();
