@@ -19,8 +19,8 @@ static_assert(4 * kIntegralEntries == kIntegralScratchBytes);
 int BrightenLocalMean(std::uint8_t* image, const std::uint8_t* mask, std::uint8_t* scratch, int top,
                       int bottom) {
   constexpr int kW = kFrameWidth;
-  auto countBytes = AllocZeroedArray<std::uint32_t>(kIntegralEntries);
-  auto valueBytes = AllocZeroedArray<std::uint32_t>(kIntegralEntries);
+  auto countBytes = AllocArray<std::uint32_t>(kIntegralEntries);
+  auto valueBytes = AllocArray<std::uint32_t>(kIntegralEntries);
   if (!countBytes || !valueBytes) return kFailed;
   IntegralPlane count(reinterpret_cast<std::uint8_t*>(countBytes.get()));
   IntegralPlane value(reinterpret_cast<std::uint8_t*>(valueBytes.get()));

@@ -8,7 +8,9 @@ namespace veltrum {
 
 void IntegralPlane::Build(const std::uint8_t* mask, const std::uint8_t* values, IntegralOf what,
                           int top, int bottom) {
-  std::memset(bytes_, 0, 4 * kIntegralEntries);
+  // Row 0 and column 0 are the only entries no sum below writes.
+  std::memset(bytes_, 0, 4 * kIntegralCols);
+  for (int r = 1; r < kIntegralRows; ++r) Set(r, 0, 0);
   top = std::max(top, 0);
   bottom = std::min(bottom, kFrameHeight - 1);
   for (int r = 0; r < kFrameHeight; ++r) {

@@ -23,7 +23,7 @@ constexpr std::uint32_t kWindowPixels = (2 * kReach + 1) * (2 * kReach + 1);
 int ValleyResponse(std::uint8_t* valley, const std::uint8_t* mask, std::uint8_t* innerMask, int top,
                    int bottom) {
   auto work = AllocZeroedArray<std::uint8_t>(kFramePixels);
-  auto integral = AllocZeroedArray<std::uint32_t>(kIntegralEntries);
+  auto integral = AllocArray<std::uint32_t>(kIntegralEntries);
   if (!work || !integral) return kOutOfMemory;
   std::memset(innerMask, 0, kFramePixels);
   IntegralPlane inside(reinterpret_cast<std::uint8_t*>(integral.get()));
