@@ -39,15 +39,17 @@ struct EnrolBuffers {
     for (int i = 0; i < count; ++i) {
       if (!(images[i] = AllocArray<std::uint8_t>(kFramePixels))) return false;
     }
-    return (reference = AllocZeroedArray<std::uint8_t>(kFramePixels)) &&
-           (mask = AllocZeroedArray<std::uint8_t>(kFramePixels)) &&
-           (integral = AllocZeroedArray<std::uint8_t>(kIntegralScratchBytes)) &&
-           (blocks = AllocZeroedArray<FeatureBlock>(kBlocks)) &&
-           (working = AllocZeroedArray<FeatureBlock>(4)) &&
-           (tables = AllocZeroedArray<std::int32_t>(std::size_t{kBlocks} * kResponseEntries)) &&
-           (responses = AllocZeroedArray<std::int32_t>(kResponseEntries)) &&
-           (merged = AllocZeroedArray<std::int32_t>(std::size_t{2} * kResponseEntries)) &&
-           (running = AllocZeroedArray<MergeRunning>(1));
+    // Every buffer is written whole before it is read: the planes by preprocessing, blocks and
+    // tables by their block, the merge's by the merge.
+    return (reference = AllocArray<std::uint8_t>(kFramePixels)) &&
+           (mask = AllocArray<std::uint8_t>(kFramePixels)) &&
+           (integral = AllocArray<std::uint8_t>(kIntegralScratchBytes)) &&
+           (blocks = AllocArray<FeatureBlock>(kBlocks)) &&
+           (working = AllocArray<FeatureBlock>(4)) &&
+           (tables = AllocArray<std::int32_t>(std::size_t{kBlocks} * kResponseEntries)) &&
+           (responses = AllocArray<std::int32_t>(kResponseEntries)) &&
+           (merged = AllocArray<std::int32_t>(std::size_t{2} * kResponseEntries)) &&
+           (running = AllocArray<MergeRunning>(1));
   }
 
   std::int32_t* Table(int block) { return tables.get() + std::size_t(block) * kResponseEntries; }

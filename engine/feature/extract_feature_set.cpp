@@ -21,16 +21,18 @@ struct ExtractionBuffers {
   SampleBlock sample = {};
 
   bool Allocate() {
-    reference = AllocZeroedArray<std::uint8_t>(kFramePixels);
+    // Preprocessing writes every byte that is read of these.
+    reference = AllocArray<std::uint8_t>(kFramePixels);
     if (!reference) return false;
-    mask = AllocZeroedArray<std::uint8_t>(kFramePixels);
+    mask = AllocArray<std::uint8_t>(kFramePixels);
     if (!mask) return false;
     image = AllocArray<std::uint8_t>(kFramePixels);
     if (!image) return false;
-    integral = AllocZeroedArray<std::uint8_t>(kIntegralScratchBytes);
+    integral = AllocArray<std::uint8_t>(kIntegralScratchBytes);
     if (!integral) return false;
-    // The work table's area is as large as the integral scratch; only 36960 entries are used.
-    work = AllocZeroedArray<std::int32_t>(kIntegralScratchBytes / 4);
+    // The work table's area is as large as the integral scratch; only 36960 entries are used,
+    // each written before it is read.
+    work = AllocArray<std::int32_t>(kIntegralScratchBytes / 4);
     return work != nullptr;
   }
 };

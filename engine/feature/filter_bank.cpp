@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/alloc.h"
+#include "core/integral_image.h"
 #include "model/sample_cells.h"
 #include "tables/cell_weight_tables.h"
 #include "tables/filter_kernel_tables.h"
@@ -13,15 +14,13 @@ namespace {
 
 constexpr int kMaxHalf = 27;
 constexpr int kPlaneRow = kOutWidth + 2 * kMaxHalf;  // 194: zero columns on both sides
-constexpr int kIntRows = 175, kIntCols = 195;        // integral image with a 28-wide border
-constexpr int kBorder = 28;
 
 struct Work {
   std::unique_ptr<std::int32_t[]> planes;  // 9 planes x (even row, odd row) of 194
   std::unique_ptr<std::int32_t[]> boxes;   // (cell * 7 + scale)
   std::unique_ptr<std::int16_t[]> even;    // [0..27][x]: one row of 140 per distance
   std::unique_ptr<std::int16_t[]> odd;     // [1..27][x] at [(d - 1) * 140 + x]
-  std::unique_ptr<std::int32_t[]> integral;
+  std::unique_ptr<std::uint32_t[]> integral;
 
   std::int32_t* Ve(int k) { return planes.get() + (2 * k) * kPlaneRow + kMaxHalf; }
   std::int32_t* Vo(int k) { return planes.get() + (2 * k + 1) * kPlaneRow + kMaxHalf; }
@@ -37,44 +36,22 @@ bool Allocate(Work& w) {
   if (!w.even) return false;
   w.odd = AllocArray<std::int16_t>(kOutWidth * 27);
   if (!w.odd) return false;
-  w.integral = AllocZeroedArray<std::int32_t>(kIntRows * kIntCols);
+  w.integral = AllocArray<std::uint32_t>(IntegralImage::Entries(kOutWidth, kOutHeight));
   return w.integral != nullptr;
 }
 
-// I[Y][X] = sum of p[y][x] for y <= Y - 28, x <= X - 28; the last rows and columns repeat.
-void BuildIntegral(const std::uint8_t* p, std::int32_t* integral) {
-  for (int Y = kBorder; Y < kIntRows; ++Y) {
-    std::int32_t* row = integral + Y * kIntCols;
-    const std::int32_t* above = row - kIntCols;
-    if (Y - kBorder >= kOutHeight) {
-      std::copy(above, above + kIntCols, row);
-      continue;
-    }
-    const int y = Y - kBorder;
-    std::int32_t run = 0;
-    for (int X = kBorder; X < kIntCols; ++X) {
-      if (X - kBorder < kOutWidth) run += p[y * kOutWidth + X - kBorder];
-      row[X] = run + (Y > kBorder ? above[X] : 0);
-    }
-  }
-}
-
-// Clamping the index keeps every box inside the table; outside rows count as zero either way.
-std::int32_t IntegralAt(const std::int32_t* integral, int Y, int X) {
-  Y = std::clamp(Y, 0, kIntRows - 1);
-  X = std::clamp(X, 0, kIntCols - 1);
-  return integral[Y * kIntCols + X];
-}
-
-void BoxSums(const std::int32_t* integral, std::int32_t* boxes, const GridParams& grid) {
+// Pixels of a box outside the image count 0.
+void BoxSums(const std::uint8_t* p, std::uint32_t* sums, std::int32_t* boxes,
+             const GridParams& grid) {
+  IntegralImage integral(sums, kOutWidth, kOutHeight);
+  integral.Build(0, kOutHeight - 1, [&](int r, int c) { return p[r * kOutWidth + c]; });
   for (int cell = 0; cell < kGridCells; ++cell) {
     const int y = grid.origin + grid.rowStep * (cell / kGridCols);
     const int x = grid.firstCol + grid.colStep * (cell % kGridCols);
     for (int s = 0; s < kScales; ++s) {
       const int h = ScaleHalfSizes[s];
-      const int ya = y - h + 27, yb = y + h + 28, xa = x - h + 27, xb = x + h + 28;
-      boxes[cell * kScales + s] = IntegralAt(integral, yb, xb) - IntegralAt(integral, ya, xb) -
-                                  IntegralAt(integral, yb, xa) + IntegralAt(integral, ya, xa);
+      boxes[cell * kScales + s] =
+          static_cast<std::int32_t>(integral.ClampedWindowSum(y - h, y + h, x - h, x + h));
     }
   }
 }
@@ -174,8 +151,7 @@ void HorizontalPass(const ScaleKernels& kt, int s, int r, const GridParams& grid
 int FilterBankResponses(const ImageRef& image, std::int32_t* responses, const GridParams& grid) {
   Work w;
   if (!Allocate(w)) return -1;
-  BuildIntegral(image.pixels, w.integral.get());
-  BoxSums(w.integral.get(), w.boxes.get(), grid);
+  BoxSums(image.pixels, w.integral.get(), w.boxes.get(), grid);
   for (int r = 0; r < kGridRows; ++r) {
     ColumnSums(image.pixels, grid.origin + grid.rowStep * r, w);
     for (int s = 0; s < kScales; ++s) {

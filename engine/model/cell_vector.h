@@ -14,7 +14,7 @@ inline int CellNibble(const std::uint8_t* vector, int t) {
 // Sum over the 16 positions of the products of two cell vectors.
 inline int NibbleDot(const std::uint8_t* a, const std::uint8_t* b) {
   int d = 0;
-  for (int t = 0; t < 16; ++t) d += CellNibble(a, t) * CellNibble(b, t);
+  for (int i = 0; i < 8; ++i) d += (a[i] >> 4) * (b[i] >> 4) + (a[i] & 15) * (b[i] & 15);
   return d;
 }
 

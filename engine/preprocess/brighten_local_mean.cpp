@@ -6,28 +6,37 @@
 
 #include "core/alloc.h"
 #include "core/image_ref.h"
+#include "core/integral_image.h"
 #include "core/status.h"
-#include "preprocess/integral_plane.h"
 #include "preprocess/preprocess_image.h"
 #include "preprocess/preprocess_steps.h"
 #include "tables/lookup_tables.h"
 
 namespace veltrum {
 
-static_assert(4 * kIntegralEntries == kIntegralScratchBytes);
+namespace {
+
+constexpr std::size_t kEntries = IntegralImage::Entries(kFrameWidth, kFrameHeight);
+static_assert(4 * kEntries == kIntegralScratchBytes);
+
+}  // namespace
 
 int BrightenLocalMean(std::uint8_t* image, const std::uint8_t* mask, std::uint8_t* scratch, int top,
                       int bottom) {
   constexpr int kW = kFrameWidth;
-  auto countBytes = AllocZeroedArray<std::uint32_t>(kIntegralEntries);
-  auto valueBytes = AllocZeroedArray<std::uint32_t>(kIntegralEntries);
-  if (!countBytes || !valueBytes) return kFailed;
-  IntegralPlane count(reinterpret_cast<std::uint8_t*>(countBytes.get()));
-  IntegralPlane value(reinterpret_cast<std::uint8_t*>(valueBytes.get()));
-  IntegralPlane square(scratch);
-  count.Build(mask, image, IntegralOf::kCount, top, bottom);
-  value.Build(mask, image, IntegralOf::kValue, top, bottom);
-  square.Build(mask, image, IntegralOf::kSquare, top, bottom);
+  auto countSums = AllocArray<std::uint32_t>(kEntries);
+  auto valueSums = AllocArray<std::uint32_t>(kEntries);
+  if (!countSums || !valueSums) return kFailed;
+  IntegralImage count(countSums.get(), kW, kFrameHeight);
+  IntegralImage value(valueSums.get(), kW, kFrameHeight);
+  IntegralImage square(scratch, kW, kFrameHeight);
+  const auto in = [&](int r, int c) { return mask[r * kW + c] != 0; };
+  count.Build(top, bottom, [&](int r, int c) { return in(r, c) ? 1u : 0u; });
+  value.Build(top, bottom, [&](int r, int c) { return in(r, c) ? image[r * kW + c] : 0u; });
+  square.Build(top, bottom, [&](int r, int c) {
+    const std::uint32_t v = image[r * kW + c];
+    return in(r, c) ? v * v : 0u;
+  });
 
   std::memset(image, 255, kFramePixels);
   const LookupTables& t = Tables();
@@ -36,12 +45,12 @@ int BrightenLocalMean(std::uint8_t* image, const std::uint8_t* mask, std::uint8_
     for (int x = 0; x < kW; ++x) {
       if (mask[y * kW + x] == 0) continue;
       const RowWindow cols = t.WindowCols3[x];
-      const std::uint32_t n = count.WindowSum(rows.low, rows.high, cols.low, cols.high);
+      const std::uint32_t n = count.ClampedWindowSum(rows.low, rows.high, cols.low, cols.high);
       const float reciprocal = t.ReciprocalTable[n];
       const float sum =
-          static_cast<float>(value.WindowSum(rows.low, rows.high, cols.low, cols.high));
+          static_cast<float>(value.ClampedWindowSum(rows.low, rows.high, cols.low, cols.high));
       const float squares =
-          static_cast<float>(square.WindowSum(rows.low, rows.high, cols.low, cols.high));
+          static_cast<float>(square.ClampedWindowSum(rows.low, rows.high, cols.low, cols.high));
       const float mean = sum * reciprocal;
       const float variance = squares * reciprocal - mean * mean;
       if (0.02f * variance < 100.0f) {

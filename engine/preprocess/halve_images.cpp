@@ -13,8 +13,9 @@ int HalveImages(std::uint8_t* image, std::uint8_t* reference, std::uint8_t* mask
   constexpr int kW = kFrameWidth;
   constexpr int kHalfW = kFrameWidth / 2, kHalfH = kFrameHeight / 2;
   constexpr int kHalfPixels = kHalfW * kHalfH;
-  auto smallImage = AllocZeroedArray<std::uint8_t>(kFramePixels);
-  auto smallReference = AllocZeroedArray<std::uint8_t>(kFramePixels);
+  // The reductions are filled with 255 first; only the mask's rim must read 0.
+  auto smallImage = AllocArray<std::uint8_t>(kFramePixels);
+  auto smallReference = AllocArray<std::uint8_t>(kFramePixels);
   auto smallMask = AllocZeroedArray<std::uint8_t>(kHalfPixels);
   if (!smallImage || !smallReference || !smallMask) return kOutOfMemory;
   std::memset(smallImage.get(), 255, kHalfPixels);

@@ -50,8 +50,9 @@ struct Pipeline {
   }
 
   bool Allocate() {
+    // Each plane is written whole (a copy, or a mask cleared first) before it is read.
     for (auto* plane : {&bandMask, &innerMask, &bandPlane, &searchPlane, &referencePlane}) {
-      *plane = AllocZeroedArray<std::uint8_t>(kFramePixels);
+      *plane = AllocArray<std::uint8_t>(kFramePixels);
       if (!*plane) return false;
     }
     return true;

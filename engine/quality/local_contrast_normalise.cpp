@@ -2,16 +2,20 @@
 #include <array>
 #include <cstring>
 
+#include "core/alloc.h"
+#include "core/integral_image.h"
 #include "core/status.h"
-#include "quality/plane_integral.h"
 #include "quality/quality_measures.h"
 #include "tables/fourth_root_curve.h"
 
 namespace veltrum {
 
 int LocalContrastNormalise(std::uint8_t* plane, int width, int height) {
-  PlaneIntegral sums;
-  if (!sums.Build(plane, width, height, FourthRootCurve.data(), 0, height - 1)) return kOutOfMemory;
+  auto entries = AllocArray<std::uint32_t>(IntegralImage::Entries(width, height));
+  if (!entries) return kOutOfMemory;
+  IntegralImage sums(entries.get(), width, height);
+  sums.Build(0, height - 1,
+             [&](int r, int c) { return FourthRootCurve[plane[static_cast<std::size_t>(r) * width + c]]; });
   std::memset(plane, 128, static_cast<std::size_t>(width) * height);
   if (height < 3) return kOk;
   constexpr int kReach = 16;

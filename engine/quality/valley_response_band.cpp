@@ -2,9 +2,9 @@
 #include <cstring>
 
 #include "core/alloc.h"
+#include "core/integral_image.h"
 #include "core/status.h"
 #include "preprocess/valley_depth.h"
-#include "quality/plane_integral.h"
 #include "quality/quality_measures.h"
 
 namespace veltrum {
@@ -15,10 +15,11 @@ int ValleyResponseBand(std::uint8_t* band, int bandHeight, const std::uint8_t* m
   constexpr std::uint32_t kWindowPixels = (2 * kReach + 1) * (2 * kReach + 1);
   const std::size_t pixels = static_cast<std::size_t>(kBandWidth) * bandHeight;
   auto out = AllocZeroedArray<std::uint8_t>(pixels);
-  PlaneIntegral inside;
-  if (!out || !inside.Build(mask, kBandWidth, bandHeight, nullptr, top, bottom)) {
-    return kOutOfMemory;
-  }
+  if (!out) return kOutOfMemory;
+  auto sums = AllocArray<std::uint32_t>(IntegralImage::Entries(kBandWidth, bandHeight));
+  if (!sums) return kOutOfMemory;
+  IntegralImage inside(sums.get(), kBandWidth, bandHeight);
+  inside.Build(top, bottom, [&](int r, int c) { return mask[r * kBandWidth + c]; });
   const LookupTables& t = Tables();
   // Whatever rows the caller names, every window stays inside the band.
   const int first = std::max(top, 0) + kReach;

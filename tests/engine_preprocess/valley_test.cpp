@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "planes.h"
-#include "preprocess/integral_plane.h"
+#include "core/integral_image.h"
 #include "preprocess/preprocess_steps.h"
 #include "tables/lookup_tables.h"
 
@@ -19,7 +19,7 @@ class Valley : public ::testing::Test {
   void SetUp() override { veltrum::BuildLookupTables(); }
 };
 
-TEST(IntegralPlane, WindowsAreClampedToTheFrame) {
+TEST(IntegralImage, WindowsAreClampedToTheFrame) {
   struct Case {
     std::string name;
     int r0, r1, c0, c1;
@@ -27,14 +27,15 @@ TEST(IntegralPlane, WindowsAreClampedToTheFrame) {
   };
   // Mask rows 10..229 counted, but only rows 20..200 are summed.
   const Plane mask = Plane().Fill(10, 229, 0, kW - 1, 1);
-  std::vector<std::uint8_t> bytes(4 * veltrum::kIntegralEntries + 1);
-  veltrum::IntegralPlane integral(bytes.data() + 1);
-  integral.Build(mask.data(), mask.data(), veltrum::IntegralOf::kCount, 20, 200);
+  // Sums in a caller's bytes at an odd address.
+  std::vector<std::uint8_t> bytes(4 * veltrum::IntegralImage::Entries(kW, kH) + 1);
+  veltrum::IntegralImage integral(bytes.data() + 1, kW, kH);
+  integral.Build(20, 200, [&](int r, int c) { return mask.data()[r * kW + c]; });
   for (const Case& c :
        {Case{"Inside", 30, 39, 100, 109, 100}, Case{"AboveTheSummedRows", 0, 25, 0, 0, 6},
         Case{"PastTheBottom", 195, 400, 315, 330, 30}, Case{"BeforeTheLeft", 50, 50, -20, 4, 5},
         Case{"WholeFrameAndMore", -10, 300, -10, 400, 181 * 320}}) {
-    EXPECT_EQ(integral.WindowSum(c.r0, c.r1, c.c0, c.c1), c.sum) << c.name;
+    EXPECT_EQ(integral.ClampedWindowSum(c.r0, c.r1, c.c0, c.c1), c.sum) << c.name;
   }
 }
 
