@@ -22,6 +22,12 @@ using fvbrowser::Bytes;
 
 fvbrowser::DeviceLibrary& Library() { return fvbrowser::boundDeviceLibrary(); }
 
+// Extraction and comparison need no open device: they bind the library on first use.
+fvbrowser::DeviceLibrary& Engine() {
+  fvbrowser::DeviceLibrary* library = fvbrowser::getDeviceLibrary();
+  return library != nullptr ? *library : fvbrowser::boundDeviceLibrary();
+}
+
 // A page's base64 text; none when it is not base64.
 std::optional<Bytes> Decode(const std::string& text) { return fvcommon::Base64DecodeStrict(text); }
 
@@ -42,11 +48,11 @@ std::string CPellacorCtrl::ORVEK_ExtractVeinFeature(const std::string& picData) 
   const auto image = Decode(picData);
   if (!image) return {};
   int verdict = -1;
-  Library().quality(*image, verdict);
+  Engine().quality(*image, verdict);
   if (verdict != 0) return {};
   Bytes model;
   // A failed extraction has no template to hand out.
-  if (Library().extractModel(*image, {}, {}, model) == 0) return {};
+  if (Engine().extractModel(*image, {}, {}, model) == 0) return {};
   return fvcommon::Base64Encode(model.data(), model.size());
 }
 
@@ -56,9 +62,9 @@ std::int32_t CPellacorCtrl::ORVEK_VeinImageCompare(const std::string& picData1,
   const auto second = Decode(picData2);
   if (!first || !second) return -1;
   Bytes model;
-  if (Library().extractModel(*first, {}, {}, model) == 0) return -1;
+  if (Engine().extractModel(*first, {}, {}, model) == 0) return -1;
   float score = 0.0f;
-  const int matched = Library().match(*second, model, score);
+  const int matched = Engine().match(*second, model, score);
   return matched != 0 && score > fvbrowser::getFingerSettings()->getThresh() ? 1 : -1;
 }
 
@@ -79,7 +85,7 @@ std::int32_t CPellacorCtrl::ORVEK_VeinFeatureCompare(const std::string& feature1
   // Preset, so a failing search reports no position and no similarity.
   int position = -1;
   float score = 0.0f;
-  const int found = Library().index(models, static_cast<int>(list.size()), probe, position, score);
+  const int found = Engine().index(models, static_cast<int>(list.size()), probe, position, score);
   fvbrowser::logf("index result = %d, pos = %d, score = %f vecFeature.size() =%d time = %d", found,
                   position, static_cast<double>(score), static_cast<int>(list.size()),
                   static_cast<int>(fvbrowser::nowMs() - start));
