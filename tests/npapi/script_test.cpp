@@ -136,9 +136,15 @@ TEST_F(Script, ArgumentsAreCountedAndTypedBeforeUse) {
       {"ORVEK_StoreOneRecod", {std::string("a"), 1}},
       {"ORVEK_RemoveOneRecod", {1, 1}},
   };
-  for (const Case& c : refused) {
-    EXPECT_FALSE(host_->Invoke(page_, c.method, c.args).ok) << c.method << " " << c.args.size();
+  // Behind the arguments lie values of both kinds, so a read past them would find one.
+  const std::vector<V> beyond = {{}, {std::string("7"), std::string("7"), std::string("7")}, {7, 7, 7}};
+  for (const V& past : beyond) {
+    host_->SetValuesPastArguments(past);
+    for (const Case& c : refused) {
+      EXPECT_FALSE(host_->Invoke(page_, c.method, c.args).ok) << c.method << " " << c.args.size();
+    }
   }
+  host_->SetValuesPastArguments({});
   EXPECT_EQ(host_->CallInt(page_, "ORVEK_GetVeinModelStatus"), 5);  // nothing reached a worker
   // More arguments than listed: the listed ones count.
   EXPECT_EQ(host_->CallInt(page_, "ORVEK_SetVeinModelStatus", {6, std::string("extra")}), 1);

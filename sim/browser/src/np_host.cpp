@@ -509,6 +509,7 @@ class NpHost::Impl {
   std::vector<std::unique_ptr<Page>> pages_;
   std::map<HWND, Page*> windows_;
   std::function<void(int, const PageCall&)> handler_;
+  std::vector<NpValue> pastArguments_;  // the test thread's
 
   mutable std::mutex objectLock_;
   std::set<NPObject*> objects_;
@@ -606,13 +607,19 @@ bool NpHost::HasMethod(int page, const std::string& method) {
 }
 
 NpResult NpHost::Invoke(int page, const std::string& method, const std::vector<NpValue>& args) {
+  std::vector<NpValue> laidOut = args;
+  laidOut.insert(laidOut.end(), impl_->pastArguments_.begin(), impl_->pastArguments_.end());
   return impl_->Call(page, [&](NPObject* object, NPVariant* result) {
-    std::vector<NPVariant> values = Impl::Variants(args);
+    std::vector<NPVariant> values = Impl::Variants(laidOut);
     return object->_class->invoke != nullptr &&
            object->_class->invoke(object, impl_->Identifier(method),
-                                  values.empty() ? nullptr : values.data(),
-                                  static_cast<std::uint32_t>(values.size()), result);
+                                  args.empty() ? nullptr : values.data(),
+                                  static_cast<std::uint32_t>(args.size()), result);
   });
+}
+
+void NpHost::SetValuesPastArguments(std::vector<NpValue> values) {
+  impl_->pastArguments_ = std::move(values);
 }
 
 NpResult NpHost::InvokeDefault(int page) {

@@ -81,6 +81,9 @@ class NpHost {
   NPObject* Scriptable(int page);
   bool HasMethod(int page, const std::string& method);
   NpResult Invoke(int page, const std::string& method, const std::vector<NpValue>& args = {});
+  // Values that follow the arguments of every Invoke in memory without being counted: what a
+  // plug-in finds there when it reads past the values it was given.
+  void SetValuesPastArguments(std::vector<NpValue> values);
   NpResult InvokeDefault(int page);
   NpResult GetProperty(int page, const std::string& name);
   bool SetProperty(int page, const std::string& name, const NpValue& value);
