@@ -112,6 +112,21 @@ TEST_F(Instance, CallsWithoutAnInstanceAreRefused) {
   });
 }
 
+TEST_F(Instance, AnInstanceWithoutItsPluginObject) {
+  const NPPluginFuncs& f = calls();
+  HWND window = host_->PluginWindow(page_);
+  host_->RunOnUi([&] {
+    NPP_t bare{};  // NPP_New never ran for it
+    NPWindow other{};
+    other.window = window;
+    EXPECT_EQ(f.setwindow(&bare, &other), NPERR_NO_ERROR);
+    EXPECT_EQ(f.destroy(&bare, nullptr), NPERR_NO_ERROR);
+  });
+  const std::string log = folders_.LogText();
+  EXPECT_NE(log.find("]pPlugin == NULL\n"), std::string::npos);
+  EXPECT_NE(log.find("]NPP_Destroy pPlugin == NULL\n"), std::string::npos);
+}
+
 TEST_F(Instance, StreamsAreTakenAndIgnored) {
   const NPPluginFuncs& f = calls();
   NPP npp = host_->Instance(page_);

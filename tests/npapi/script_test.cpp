@@ -4,6 +4,7 @@
 
 #include "fake_dravex.h"
 #include "fvplatform/clock.h"
+#include "fvplatform/message_box.h"
 #include "fvplatform/module.h"
 #include "np_fixture.h"
 
@@ -84,6 +85,25 @@ TEST_F(Script, MethodsWithoutADevice) {
   }
   EXPECT_EQ(host_->OutstandingMemory(), 0);  // every text result given back
   EXPECT_NE(folders_.LogText().find("]Get name-------------V014R031C0001B01\n"), std::string::npos);
+}
+
+TEST(ScriptBinding, ADeviceLibraryLackingANameIsShownAndNotOpened) {
+  nptest::Folders folders;
+  ::setenv(fvplat::kModuleDirEnv, LACKING_DIR, 1);
+  fvplat::ClearMessageBoxLog();
+  {
+    simbrowser::NpHost host;
+    ASSERT_EQ(host.Load(nptest::PluginModule()), 0);
+    const int page = host.NewPage();
+    EXPECT_EQ(host.CallInt(page, "ORVEK_OpenVeinDev"), 1);
+    EXPECT_EQ(host.CallInt(page, "ORVEK_StartModel_Vein"), -1);
+  }
+  ::setenv(fvplat::kModuleDirEnv, FAKE_DIR, 1);
+  const auto boxes = fvplat::MessageBoxLog();
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_EQ(boxes.back().text, "Dravex.dll加载失败!");
+  EXPECT_EQ(boxes.back().caption, "");
+  EXPECT_EQ(boxes.back().owner, nullptr);
 }
 
 TEST_F(Script, StatusWordsBelongToTheWorkersOnceTheDeviceOpened) {
