@@ -43,7 +43,7 @@ class DevicePage : public nptest::LoadedPlugin {
     page_ = host_->NewPage();
     ASSERT_GE(page_, 0);
     ASSERT_EQ(host_->CallInt(page_, "ORVEK_Init_Vein",
-                             {std::string(R"({"Fingers":"2","FingerNum":1,"PlaySound":0})")}),
+                             {std::string(R"({"Fingers":"2","FingerNum":1,"PlaySound":0,"ModelTimeout":600,"RecogTimeout":600})")}),
               0);
   }
   void TearDown() override {
@@ -121,7 +121,7 @@ TEST_F(DevicePage, EnrolThenRecogniseThroughTheCallback) {
   ASSERT_EQ(host_->CallInt(page_, "ORVEK_OpenVeinDev"), 0);
   FollowPrompts("ORVEK_SetVeinModelStatus");
   ASSERT_EQ(host_->CallInt(page_, "ORVEK_StartModel_Vein"), 0);
-  const Json::Value enrolled = Result(120s);
+  const Json::Value enrolled = Result(600s);
   ASSERT_EQ(enrolled["RETURNID"].asInt(), 0);
   EXPECT_EQ(enrolled["RETURNDESC"].asString(), "Complete collection");
   const Json::Value features = nptest::Parse(enrolled["FEATURE"].asString());
@@ -144,7 +144,7 @@ TEST_F(DevicePage, EnrolThenRecogniseThroughTheCallback) {
   list["num"] = 1;
   list["type"]["0"]["fingertype"] = 2;
   ASSERT_EQ(host_->CallInt(page_, "ORVEK_StartRecog_Vein", {Json::FastWriter().write(list)}), 0);
-  const Json::Value recognised = Result(120s);
+  const Json::Value recognised = Result(600s);
   EXPECT_EQ(recognised["RETURNID"].asInt(), 0);
   EXPECT_EQ(recognised["RETURNDESC"].asString().rfind("Authentication success!Matching score:", 0), 0u)
       << recognised["RETURNDESC"].asString();
