@@ -107,10 +107,17 @@ typedef struct FvSimTraceEntry {
   int outcome;
   int dataBytes;           /* how many of the request's first OUT bytes follow */
   unsigned char data[16];
+  int refused;             /* the device refused the control request (it stalls) */
 } FvSimTraceEntry;
 int fvsim_trace_count(void);
 int fvsim_trace_get(int i, FvSimTraceEntry* entry);
 void fvsim_trace_clear(void);
+/* From now on (on != 0) the trace keeps every transfer's whole data: what a control or bulk
+   OUT request sent, or what the device answered to an IN request. Off by default. */
+void fvsim_trace_whole_data(int on);
+/* The whole data of trace entry i, at most `size` bytes into out (which may be null); its
+   length, or -1 for a bad index. */
+int fvsim_trace_data(int i, unsigned char* out, int size);
 
 #ifdef __cplusplus
 }
