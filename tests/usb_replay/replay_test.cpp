@@ -41,8 +41,12 @@ class Replay : public ::testing::Test {
     ASSERT_EQ(Run(tool + " record " + variant + " " + rec.string() + " " + (dir_ / "sim.txt").string() +
                   " " + (dir_ / "sim.urbs").string()),
               0);
-    // The backend module and the library load from the tool's folder.
-    EXPECT_EQ(Run(std::string(FV_UMOCKDEV_RUN) + " -- " + tool + " replay " + rec.string() + " " +
+    // The backend module and the library load from the tool's folder. Under AddressSanitizer
+    // umockdev's preload comes before the sanitizer's runtime, which is sound here.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    const std::string env = "ASAN_OPTIONS='" + std::string(asan != nullptr ? asan : "") +
+                            ":verify_asan_link_order=0' ";
+    EXPECT_EQ(Run(env + FV_UMOCKDEV_RUN + " -- " + tool + " replay " + rec.string() + " " +
                   (dir_ / "replay.txt").string() + " " + (dir_ / "replay.urbs").string()),
               0)
         << "every URB matched the recording in order, none left over";
@@ -56,7 +60,6 @@ class Replay : public ::testing::Test {
 
 TEST_F(Replay, ColdDeviceSessionIsTheSimulatedOne) {
   RecordAndReplay("cold");
-  const std::vector<std::string> expected = {"count ok 1", "open ok"};
   ASSERT_GE(sim_.size(), 8u);
   EXPECT_EQ(sim_[0], "count ok 1");
   EXPECT_EQ(sim_[1], "open ok");
