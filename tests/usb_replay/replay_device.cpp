@@ -110,6 +110,11 @@ struct ReplayDevice::State {
       f.recorded = static_cast<long>(next++);
       f.ready = due->kind == Urb::kAnswered;
       f.status = due->status;
+      // Unplugged while this one waited: it ends as the device goes.
+      if (due->kind == Urb::kPending && Due() == nullptr && gone) {
+        f.ready = true;
+        f.status = -ENODEV;
+      }
     } else {
       mismatches.push_back("expected " + Describe(*due) + ", got " + Describe(seen));
       f.ready = true;

@@ -77,7 +77,10 @@ TEST_F(Replay, FaultsEndAsOnTheSimulatedDevice) {
   const struct {
     const char* variant;
     const char* failedStep;
-  } cases[] = {{"stall", "info failed"}, {"short", "parameter block failed"}, {"unplug", "frame 2 failed"}};
+  } cases[] = {{"stall", "info failed"},
+               {"short", "parameter block failed"},
+               {"unplug", "frame 2 failed"},
+               {"unplug-mid", "frame 1 failed"}};  // during a read: it fails, nothing hangs
   for (const auto& c : cases) {
     SCOPED_TRACE(c.variant);
     RecordAndReplay(c.variant);

@@ -2,12 +2,13 @@
 // the libusb backend under umockdev. Either way it writes what the session saw and the URBs
 // the device was asked for, one a line.
 //
-//   usb_replay_tool record <cold|stall|short|unplug> <recording> <result> <urbs>
+//   usb_replay_tool record <cold|stall|short|unplug|unplug-mid> <recording> <result> <urbs>
 //   usb_replay_tool replay <recording> <result> <urbs>      (under umockdev-run)
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "replay_device.h"
 #include "scenario.h"
@@ -24,6 +25,12 @@ bool WriteLines(const std::vector<std::string>& lines, const std::string& path) 
   return static_cast<bool>(out);
 }
 
+// The trace's last request is a frame read still waiting.
+bool PendingRead() {
+  FvSimTraceEntry e{};
+  return fvsim_trace_get(fvsim_trace_count() - 1, &e) && e.outcome == FVSIM_PENDING;
+}
+
 int Record(const std::string& variant, const std::string& recording, const std::string& result,
            const std::string& urbs) {
   fvsim_reset();
@@ -38,14 +45,23 @@ int Record(const std::string& variant, const std::string& recording, const std::
     fvsim_inject_request(0, 0xB0, 1);  // the device information is refused
   } else if (variant == "short") {
     fvsim_inject_request_fault(0, 0xB4, FVSIM_FAULT_SHORT, 1);  // half a parameter block
-  } else if (variant != "cold" && variant != "unplug") {
+  } else if (variant != "cold" && variant != "unplug" && variant != "unplug-mid") {
     std::fprintf(stderr, "unknown variant %s\n", variant.c_str());
     return 2;
   }
   fvsim_trace_clear();
+  // Unplugged while the cold device's first frame read waits for an answer that never comes.
+  std::thread unplugger;
+  if (variant == "unplug-mid") {
+    unplugger = std::thread([] {
+      while (fvsim_trace_count() == 0 || !PendingRead()) std::this_thread::yield();
+      fvsim_unplug(0);
+    });
+  }
   const auto lines = RunScenario([&] {
     if (variant == "unplug") fvsim_unplug(0);
   });
+  if (unplugger.joinable()) unplugger.join();
   const Recording r = RecordingFromTrace(0xF0F0, static_cast<std::uint16_t>(config.productId));
   std::vector<std::string> described;
   for (const Urb& u : r.urbs) {
