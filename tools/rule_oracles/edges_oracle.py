@@ -83,15 +83,15 @@ WRITTEN = {
     "far": 10, "span": 80,                  # ... when more than 10 rows beyond, span above 80
     "spreadUpper": 8, "spreadLower": 8,     # row weight exp(-(r - uA)^2 / (8 sU^2))
     "refineRound": 2,                       # (S(r-1) + 2 S(r) + S(r+1) + 2) / 4
-    "bandRound": 0, "boxRound": 0, "meanRound": 0,  # the band profiles truncate
+    "roundP2": 0, "roundP3": 0, "boxRound": 0, "meanRound": 0,  # the band profiles truncate
     "single": True,                         # the product of the four profiles in single precision
 }
 
 
 def band_profile(d, c0, rules=WRITTEN):
     p = [col_sum(d, c0 + 20 * k, c0 + 20 * k + 19) for k in range(4)]
-    p[1] = smooth121(p[1], 3, 236, rules["bandRound"])
-    p[2] = smooth121(p[2], 3, 236, rules["bandRound"])
+    p[1] = smooth121(p[1], 3, 236, rules["roundP2"])
+    p[2] = smooth121(p[2], 3, 236, rules["roundP3"])
     for k in (0, 3):
         raw = p[k]
         p[k] = list(raw)
@@ -359,15 +359,16 @@ def main():
          {"noise": 1, "soft": 4.0, "marks": [(0, 319, lin(218, 0.0182), 2, 74),
                                              (0, 319, lin(62, -0.0169), 2, 123)], "seed": 1030,
           "decides": [("stronger", 0.1), ("stronger", 0.3)]}),
-        # Edges 35 and 45 rows from row 120, a line beyond: a span of exactly 80 is not above 80;
+        # Edges 44 and 36 rows from row 120, a line beyond: a span of exactly 80 is not above 80;
         # the profile roundings decide as well.
-        ("spanLine", lin(85, 0), lin(165, 0),
-         {"noise": 2, "soft": 4.0, "marks": [(0, 319, lin(63, 0), 4, 74)], "seed": 35064,
-          "decides": [("span", 79), ("bandRound", 2), ("boxRound", 5), ("meanRound", 1)]}),
+        ("spanLine", lin(76, 0), lin(156, 0),
+         {"noise": 3, "soft": 2.0, "marks": [(0, 319, lin(62, 0), 2, 66)], "seed": 35239,
+          "decides": [("span", 79), ("roundP2", 2), ("roundP3", 2), ("boxRound", 5),
+                      ("meanRound", 1)]}),
         # A line just above the upper edge, about 10 rows beyond it: "more than 10" decides.
         ("nearLine", lin(72, 0), lin(155, 0),
          {"noise": 1, "soft": 4.0, "marks": [(0, 319, lin(59, 0), 3, 61)], "seed": 35078,
-          "decides": [("far", 9), ("bandRound", 2), ("boxRound", 5), ("meanRound", 1)]}),
+          "decides": [("far", 9), ("roundP2", 2), ("boxRound", 5), ("meanRound", 1)]}),
     ]
     lines = []
     for name, up, lo, opts in cases:
