@@ -55,6 +55,8 @@ constexpr Case kCases[] = {
     // 80", and the roundings of the band profiles.
     {"centreStep", 0, -1},   {"steep", 0, -1},     {"spreadRough", 0, -1},
     {"farLines", 0, -1},     {"spanLine", 0, -1},  {"nearLine", 0, -1},
+    // A plateau of the raw profile across the ends of both strip searches (modes 1 and 2).
+    {"tent", 0, -1},
 };
 
 using SearchFn = int (*)(const std::uint8_t*, std::int16_t*, std::int16_t*);

@@ -321,6 +321,21 @@ def raised_middle(row, by):
     return f
 
 
+def tent():
+    """Every column the same: flat dark, a ramp up from row 95 to 117 and down to row 140 whose
+    raw profile is a plateau across rows 110/111 and 127/128, the ends of the strip searches:
+    "not below the next row" and "not below the row before" decide the strip rows."""
+    col = []
+    for r in range(H):
+        if 95 <= r <= 117:
+            col.append(20 + (21 * (r - 95)) // 2)
+        elif 117 < r <= 140:
+            col.append(20 + (21 * (140 - r)) // 2)
+        else:
+            col.append(20)
+    return [col[r] for r in range(H) for _ in range(W)]
+
+
 def main():
     rng = random.Random(7310)
     cases = [
@@ -369,6 +384,7 @@ def main():
         ("nearLine", lin(72, 0), lin(155, 0),
          {"noise": 1, "soft": 4.0, "marks": [(0, 319, lin(59, 0), 3, 61)], "seed": 35078,
           "decides": [("far", 9), ("roundP2", 2), ("boxRound", 5), ("meanRound", 1)]}),
+        ("tent", lin(95, 0), lin(140, 0), {"image": tent}),
     ]
     lines = []
     for name, up, lo, opts in cases:
@@ -378,6 +394,8 @@ def main():
         if up is None:
             img = [90] * (W * H)
             up = lo = lambda c: 0
+        elif "image" in opts:
+            img = opts["image"]()
         else:
             img = draw(case_rng, up, lo, **opts)
         rows0 = edges_mode0(img)
