@@ -55,8 +55,11 @@ constexpr Case kCases[] = {
     // 80", and the roundings of the band profiles.
     {"centreStep", 0, -1},   {"steep", 0, -1},     {"spreadRough", 0, -1},
     {"farLines", 0, -1},     {"spanLine", 0, -1},  {"nearLine", 0, -1},
-    // A plateau of the raw profile across the ends of both strip searches (modes 1 and 2).
-    {"tent", 0, -1},
+    // Modes 1 and 2: a plateau of the raw profile across the ends of both strip searches;
+    // borders whose centre profile peaks on two equal rows; faint ramps that only the centre
+    // columns 150 to 169 make strong enough; strips with an upper edge only.
+    {"tent", 0, -1},         {"flat", 0, -1},      {"flatMarks", 0, -1},
+    {"lowerGone", 0, -1},
 };
 
 using SearchFn = int (*)(const std::uint8_t*, std::int16_t*, std::int16_t*);

@@ -336,6 +336,28 @@ def tent():
     return [col[r] for r in range(H) for _ in range(W)]
 
 
+def flat(marks=False):
+    """A flat finger of grey 150 on 30 with sharp borders between rows 64/65 and 175/176: each
+    border's centre profile is a two-row plateau, so the centre anchor's strict peak test
+    decides. With marks, two faint ramps of 14 + 14 grey levels, one under columns 150 to 159
+    at row 70 and one under columns 160 to 169 at row 169, peak at 210 in the centre profile,
+    just above 200, and one column fewer drops them below: the centre columns decide."""
+    img = [30] * (W * H)
+    for r in range(65, 176):
+        for c in range(W):
+            img[r * W + c] = 150
+    if marks:
+        for c in range(150, 160):
+            img[70 * W + c] += 14
+            for r in range(71, 101):
+                img[r * W + c] += 28
+        for c in range(160, 170):
+            img[169 * W + c] += 14
+            for r in range(140, 169):
+                img[r * W + c] += 28
+    return img
+
+
 def main():
     rng = random.Random(7310)
     cases = [
@@ -384,7 +406,12 @@ def main():
         ("nearLine", lin(72, 0), lin(155, 0),
          {"noise": 1, "soft": 4.0, "marks": [(0, 319, lin(59, 0), 3, 61)], "seed": 35078,
           "decides": [("far", 9), ("roundP2", 2), ("boxRound", 5), ("meanRound", 1)]}),
+        # From column 255 the lower border lies below the frame: those strips find an upper
+        # edge but no lower one, and a finger strip needs both.
+        ("lowerGone", lin(70, 0), lambda c: 175 if c < 255 else 300, {"noise": 2, "seed": 4}),
         ("tent", lin(95, 0), lin(140, 0), {"image": tent}),
+        ("flat", lin(65, 0), lin(175, 0), {"image": flat}),
+        ("flatMarks", lin(65, 0), lin(175, 0), {"image": lambda: flat(marks=True)}),
     ]
     lines = []
     for name, up, lo, opts in cases:
