@@ -108,11 +108,13 @@ TEST_F(PreprocessRules, WidthNormalisationAtEveryScaleAndItsRowGuards) {
   const Plane image = Input("width_image");
   ASSERT_FALSE(image.empty());
   // "ends": a wide column at each measuring limit, so that one column more or fewer changes
-  // the mean width.
-  for (const std::string width : {"120", "96", "150", "40", "236", "ends"}) {
+  // the mean width; "late": edges only from column 160, outside the search for the first.
+  for (const std::string width : {"120", "96", "150", "40", "236", "ends", "late"}) {
     const auto& w = cases.lines.at("width " + width);
     const Edges upper = EdgesFrom(w, 0), lower = EdgesFrom(w, 320);
-    const std::string at = "width" + (width == "ends" ? std::string("Ends") : width);
+    const std::string at = "width" + (width == "ends" ? std::string("Ends")
+                                      : width == "late" ? std::string("Late")
+                                                        : width);
     Plane img = image, mask = Input(at + "_mask");
     ASSERT_EQ(veltrum::NormaliseFingerWidth(upper.data(), lower.data(), img.data(), mask.data()), 0);
     ExpectPlane(at + "_image_out", img);

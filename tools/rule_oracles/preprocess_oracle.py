@@ -235,6 +235,17 @@ def main():
     digest("widthEnds_image_out", out_img)
     digest("widthEnds_mask_out", out_mask)
     lines.append("width ends %s %s %d %r %d %d" % ((" ".join(map(str, u)), " ".join(map(str, l))) + info))
+    # Edges only from column 160: no column of 0 to 159 has both, so the mean starts at column
+    # 80 and counts the 80 columns without edges as width 0.
+    u = [0 if x < 160 else 70 for x in range(W)]
+    l = [0 if x < 160 else 170 for x in range(W)]
+    msk = band_mask(u, l)
+    out_img, out_mask, info = normalise_width(u, l, img, msk)
+    assert info[0] == 50
+    save("widthLate_mask_in", msk)
+    digest("widthLate_image_out", out_img)
+    digest("widthLate_mask_out", out_mask)
+    lines.append("width late %s %s %d %r %d %d" % ((" ".join(map(str, u)), " ".join(map(str, l))) + info))
 
     # Unwrapping: a curved finger, both flags, and a column without edges.
     img = [min(254, 40 + (y * 3 + x) % 200 + rng.randrange(6)) for y in range(H) for x in range(W)]
