@@ -85,6 +85,7 @@ WRITTEN = {
     "refineRound": 2,                       # (S(r-1) + 2 S(r) + S(r+1) + 2) / 4
     "roundP2": 0, "roundP3": 0, "boxRound": 0, "meanRound": 0,  # the band profiles truncate
     "single": True,                         # the product of the four profiles in single precision
+    "midRound": 0,                          # m = (uA + lA) / 2 truncates
 }
 
 
@@ -144,7 +145,7 @@ def edges_mode0(img, rules=WRITTEN, d=None):
     q = band_profile(d, 120, rules)
     ua, la = (ul + ur) // 2, (ll + lr) // 2
     su, sl = abs(ul - ur) + 1, abs(ll - lr) + 1
-    m = (ua + la) // 2
+    m = (ua + la + rules["midRound"]) // 2
     wq = list(q)
     for r in range(H):
         if r < m:
@@ -409,6 +410,12 @@ def main():
         # From column 255 the lower border lies below the frame: those strips find an upper
         # edge but no lower one, and a finger strip needs both.
         ("lowerGone", lin(70, 0), lambda c: 175 if c < 255 else 300, {"noise": 2, "seed": 4}),
+        # Outer upper estimates far apart (wide upper weight), lower ones equal (narrow): the
+        # row m = (uA + lA) / 2 = 122 takes the lower weight, near 0; a dark band from row 123
+        # in the middle band makes a peak there that the upper weight would let through.
+        ("midRow", lin(40, 70 / 319.0), lin(170, 0),
+         {"noise": 0, "soft": 3.0, "marks": [(120, 199, lin(123, 0), 15, -100)], "seed": 3,
+          "decides": [("midRound", 1)]}),
         ("tent", lin(95, 0), lin(140, 0), {"image": tent}),
         ("flat", lin(65, 0), lin(175, 0), {"image": flat}),
         ("flatMarks", lin(65, 0), lin(175, 0), {"image": lambda: flat(marks=True)}),
