@@ -52,10 +52,11 @@ constexpr Case kCases[] = {
     // Drawn so that one constant or comparison of the mode 0 search decides the rows (the
     // oracle checks that each variant it names gives other rows): the refinement weight and
     // rounding, the row weight's spread, the 20 % margin, "more than 10 rows" and "span above
-    // 80", the roundings of the band profiles, the row where the two row weights meet.
+    // 80", the roundings of the band profiles, the row where the two row weights meet, the
+    // band columns and how far the search reaches.
     {"centreStep", 0, -1},   {"steep", 0, -1},     {"spreadRough", 0, -1},
     {"farLines", 0, -1},     {"spanLine", 0, -1},  {"nearLine", 0, -1},
-    {"midRow", 0, -1},
+    {"midRow", 0, -1},       {"tipBar", 0, -1},    {"frameEdges", 0, -1},
     // Modes 1 and 2: a plateau of the raw profile across the ends of both strip searches;
     // borders whose centre profile peaks on two equal rows; faint ramps that only the centre
     // columns 150 to 169 make strong enough; strips with an upper edge only.

@@ -86,6 +86,7 @@ WRITTEN = {
     "roundP2": 0, "roundP3": 0, "boxRound": 0, "meanRound": 0,  # the band profiles truncate
     "single": True,                         # the product of the four profiles in single precision
     "midRound": 0,                          # m = (uA + lA) / 2 truncates
+    "right": 240, "middle": 120, "reach": 116,  # band columns, rows searched from 120
 }
 
 
@@ -112,7 +113,7 @@ def outward(q, rules=WRITTEN):
     bu = bl = 0
     ku = kl = 0
     f = rules["stronger"]
-    for k in range(117):
+    for k in range(rules["reach"] + 1):
         lu = LOG16[min(q[120 - k] // 5, 1023)]
         a = 1 if k - ku > rules["far"] else 0
         b = 1 if ku + kl > rules["span"] else 0
@@ -141,8 +142,8 @@ def best_row(s, centre, lo, hi, peak):
 def edges_mode0(img, rules=WRITTEN, d=None):
     d = grad_mode0(img) if d is None else d
     ul, ll = outward(band_profile(d, 0, rules), rules)
-    ur, lr = outward(band_profile(d, 240, rules), rules)
-    q = band_profile(d, 120, rules)
+    ur, lr = outward(band_profile(d, rules["right"], rules), rules)
+    q = band_profile(d, rules["middle"], rules)
     ua, la = (ul + ur) // 2, (ll + lr) // 2
     su, sl = abs(ul - ur) + 1, abs(ll - lr) + 1
     m = (ua + la + rules["midRound"]) // 2
@@ -416,6 +417,15 @@ def main():
         ("midRow", lin(40, 70 / 319.0), lin(170, 0),
          {"noise": 0, "soft": 3.0, "marks": [(120, 199, lin(123, 0), 15, -100)], "seed": 3,
           "decides": [("midRound", 1)]}),
+        # A finger ending at column 206 and a bright bar in column 239 alone, just left of the
+        # right band; a dark band across the middle band: the band columns decide.
+        ("tipBar", lin(69, 0), lin(182, 0),
+         {"noise": 2, "soft": 3.0, "end_col": 206, "seed": 11,
+          "marks": [(239, 239, lin(72, 0), 113, 119), (120, 199, lin(99, 0), 7, -92)],
+          "decides": [("right", 239), ("middle", 121)]}),
+        # Edges at rows 3 to 12 and 236, the second as far from row 120 as the search reaches.
+        ("frameEdges", lin(3, 0.029), lin(236, 0), {"noise": 2, "soft": 2.0, "seed": 37,
+                                                    "decides": [("reach", 115)]}),
         ("tent", lin(95, 0), lin(140, 0), {"image": tent}),
         ("flat", lin(65, 0), lin(175, 0), {"image": flat}),
         ("flatMarks", lin(65, 0), lin(175, 0), {"image": lambda: flat(marks=True)}),
