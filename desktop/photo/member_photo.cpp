@@ -84,13 +84,13 @@ void MemberPhoto::show(HWND target, const std::string& address, int x, int y, in
   }
   auto done = std::make_shared<std::atomic<bool>>(false);
   m_downloads.push_back({std::thread([this, done] {
-                           downloadPhoto();
+                           downloadPhotoThread();
                            done->store(true);
                          }),
                          done});
 }
 
-void MemberPhoto::downloadPhoto() {
+void MemberPhoto::downloadPhotoThread() {
   std::string address, path;
   {
     const std::lock_guard<std::mutex> hold(m_lock);

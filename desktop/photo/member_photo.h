@@ -34,7 +34,7 @@ class MemberPhoto {
   std::string cachePath() const;
 
  private:
-  void downloadPhoto();
+  void downloadPhotoThread();
   void ensurePlaceholder() const;
   std::string imagePath(const std::string& name) const;
 
