@@ -77,6 +77,11 @@ void PluginVeinService::unregisterReceiver(ScriptablePluginObject* object) {
   std::erase(m_receivers, object);
 }
 
+void PluginVeinService::dropReceiversOf(NPP npp) {
+  std::lock_guard<std::mutex> guard(m_receiverLock);
+  std::erase_if(m_receivers, [npp](ScriptablePluginObject* object) { return object->npp() == npp; });
+}
+
 bool PluginVeinService::isReceiver(const ScriptablePluginObject* object) {
   std::lock_guard<std::mutex> guard(m_receiverLock);
   return object != nullptr &&
@@ -158,17 +163,6 @@ void PluginVeinService::resume() {
   if (!m_bClosedBySuspend) return;
   m_bClosedBySuspend = false;
   ORVEK_OpenVeinDev();
-}
-
-}  // namespace npsorvik
-
-namespace npsorvik {
-
-void PluginVeinService::dropReceiversOf(NPP npp) {
-  std::lock_guard<std::mutex> guard(m_receiverLock);
-  std::erase_if(m_receivers, [npp](ScriptablePluginObject* object) {
-    return static_cast<ScriptablePluginObjectBase*>(object)->npp() == npp;
-  });
 }
 
 }  // namespace npsorvik
