@@ -1,10 +1,13 @@
-// Enrolment, 1:1 match and 1:N search through the exports, on synthetic fingers.
+// Enrolment, 1:1 match and 1:N search through the exports, on synthetic fingers, and the
+// search's stages without the check of the templates.
 
 #include <benchmark/benchmark.h>
 
 #include <cstring>
 #include <vector>
 
+#include "feature/feature_block.h"
+#include "search/search_models.h"
 #include "sim_finger/finger_generator.h"
 #include "veltrum.h"
 
@@ -61,6 +64,22 @@ void BM_EnrollThreeImages(benchmark::State& state) {
 }
 BENCHMARK(BM_EnrollThreeImages)->Unit(benchmark::kMillisecond);
 
+// One image: extraction of its three blocks alone, without pair matching or merging.
+void BM_EnrollOneImage(benchmark::State& state) {
+  VLT_FV_Init(0);
+  const auto a = simfinger::FingerImage(7, 0);
+  std::vector<unsigned char> model(kVltModelBytes);
+  for (auto _ : state) {
+    if (VLT_FV_Enroll(a.data(), nullptr, nullptr, kVltImageHeight, kVltImageWidth, nullptr,
+                      model.data()) != 0) {
+      state.SkipWithError("enrolment failed");
+      break;
+    }
+    benchmark::DoNotOptimize(model.data());
+  }
+}
+BENCHMARK(BM_EnrollOneImage)->Unit(benchmark::kMillisecond);
+
 void BM_MatchFeature(benchmark::State& state) {
   const Gallery& g = TheGallery();
   float similarity = 0;
@@ -104,6 +123,22 @@ BENCHMARK(BM_IndexFeature)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMi
 
 void BM_IndexImage(benchmark::State& state) { RunIndex(state, true); }
 BENCHMARK(BM_IndexImage)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+
+// The search without the check of every template: what the three stages cost alone.
+void BM_SearchStages(benchmark::State& state) {
+  const Gallery& g = TheGallery();
+  const int count = static_cast<int>(state.range(0));
+  const auto list = g.List(count);
+  const veltrum::VeinFeature probe = veltrum::LoadFeature(g.probeFeature.data());
+  int position = -1, raw = 0;
+  for (auto _ : state) {
+    veltrum::SearchModels(list.data(), static_cast<std::size_t>(count), probe, &position, &raw);
+    benchmark::DoNotOptimize(position);
+  }
+  if (position != count / 2) state.SkipWithError("genuine template not found");
+}
+BENCHMARK(BM_SearchStages)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs, when any is missing (Debian 12, as root).
 set -euo pipefail
 packages=(build-essential cmake pkg-config binutils
-  libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libhwy-dev
   libjsoncpp-dev libcurl4-openssl-dev libcivetweb-dev
   libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev libjpeg-dev
   libfreetype-dev fonts-wqy-microhei

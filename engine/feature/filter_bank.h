@@ -20,5 +20,9 @@ constexpr int ResponseIndex(int cell, int scale, int orientation) {
 // Fills the 36960-entry response table from the 140 x 120 enhanced image; 0 or -1 when
 // working memory is short.
 int FilterBankResponses(const ImageRef& image, std::int32_t* responses, const GridParams& grid);
+// The same without vectors of the processor's width: the reference the vectors are tested
+// against.
+int FilterBankResponsesPlain(const ImageRef& image, std::int32_t* responses,
+                             const GridParams& grid);
 
 }  // namespace veltrum

@@ -35,10 +35,11 @@ int CentreRow(const std::int16_t* upper, const std::int16_t* lower) {
 }
 
 void Resample(const std::uint8_t* src, std::uint8_t* dst, std::int64_t r8, std::int64_t k8) {
-  const std::int64_t fr = r8 & 255, fk = k8 & 255;
+  // Weights sum to 2^16, so 255 * 2^16 + 2^15 bounds the sum: 32 bits hold it.
+  const int fr = static_cast<int>(r8 & 255), fk = static_cast<int>(k8 & 255);
   const std::uint8_t* p = src + (r8 >> 8) * kW + (k8 >> 8);
-  const std::int64_t v = p[0] * (256 - fr) * (256 - fk) + p[1] * (256 - fr) * fk +
-                         p[kW] * fr * (256 - fk) + p[kW + 1] * fr * fk + 32768;
+  const int v = p[0] * (256 - fr) * (256 - fk) + p[1] * (256 - fr) * fk +
+                p[kW] * fr * (256 - fk) + p[kW + 1] * fr * fk + 32768;
   *dst = static_cast<std::uint8_t>(v >> 16);
 }
 

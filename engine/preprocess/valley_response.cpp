@@ -30,9 +30,10 @@ int ValleyResponse(std::uint8_t* valley, const std::uint8_t* mask, std::uint8_t*
   inside.Build(top, bottom, [&](int r, int c) { return mask[r * kW + c] != 0 ? 1u : 0u; });
 
   const LookupTables& t = Tables();
+  // Rows and columns kReach inside the frame: every window lies within it.
   for (int y = std::max(top, 0) + kReach; y <= std::min(bottom, kFrameHeight - 1) - kReach; ++y) {
     for (int x = kReach; x < kW - kReach; ++x) {
-      if (inside.ClampedWindowSum(y - kReach, y + kReach, x - kReach, x + kReach) != kWindowPixels)
+      if (inside.WindowSum(y - kReach, y + kReach, x - kReach, x + kReach) != kWindowPixels)
         continue;
       innerMask[y * kW + x] = 1;
       const float r = std::min(ValleyDepth(valley, y, x, t), 255.0f);

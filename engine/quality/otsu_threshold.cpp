@@ -14,16 +14,24 @@ int OtsuThreshold(const std::uint8_t* plane, int width, int height) {
   }
   float mu = 0.0f;
   for (int g = 0; g < 256; ++g) mu += static_cast<float>(g) * p[g];
+  // The grey levels that occur: adding an empty level's 0 leaves a class sum as it is.
+  std::array<int, 256> levels;
+  int count = 0;
+  for (int g = 0; g < 256; ++g) {
+    if (histogram[g] != 0) levels[count++] = g;
+  }
   float best = 0.0f;
   int threshold = 0;
+  // The lower class grows by one level per t, in grey order as each sum is defined.
+  float w0 = 0.0f, m0 = 0.0f;
+  int first = 0;  // the first level above t
   for (int t = 0; t < 256; ++t) {
-    // Each class summed afresh in grey order, as the measure is defined.
-    float w0 = 0.0f, m0 = 0.0f, w1 = 0.0f, m1 = 0.0f;
-    for (int g = 0; g <= t; ++g) {
-      w0 += p[g];
-      m0 += static_cast<float>(g) * p[g];
-    }
-    for (int g = t + 1; g < 256; ++g) {
+    w0 += p[t];
+    m0 += static_cast<float>(t) * p[t];
+    while (first < count && levels[first] <= t) ++first;
+    float w1 = 0.0f, m1 = 0.0f;
+    for (int k = first; k < count; ++k) {
+      const int g = levels[k];
       w1 += p[g];
       m1 += static_cast<float>(g) * p[g];
     }
