@@ -168,6 +168,32 @@ TEST(OrvekTime, TicksEveryPeriodWhileRunningAndNoneAfterAStop) {
   EXPECT_GT(timer.ticks.load(), stopped);
 }
 
+// Gives the timer thread time to see the fake clock where it is now.
+void Settle() { std::this_thread::sleep_for(std::chrono::milliseconds(60)); }
+
+void WaitForTicks(const std::atomic<int>& ticks, int wanted) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (ticks < wanted && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
+TEST(OrvekTime, APeriodOfFourSecondsTicksAtFourThousandMilliseconds) {
+  fvplat::ScopedFakeClock fake;
+  CountingTimer timer;
+  timer.setTimeoutSeconds(4);
+  timer.startTimer();
+  for (int tick = 1; tick <= 2; ++tick) {
+    fake.clock().Advance(3999);
+    Settle();
+    EXPECT_EQ(timer.ticks.load(), tick - 1) << "tick " << tick << " came early";
+    fake.clock().Advance(1);
+    WaitForTicks(timer.ticks, tick);
+    EXPECT_EQ(timer.ticks.load(), tick);
+  }
+  timer.stopTimer();
+}
+
 TEST(MachineCode, TheProcessorsOwnCpuidLeafOne) {
 #if defined(__i386__) || defined(__x86_64__)
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
