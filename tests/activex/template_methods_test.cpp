@@ -193,16 +193,19 @@ TEST_F(TemplateMethods, ImageCompareBuildsFromTheFirstAndMatchesTheSecond) {
 TEST_F(TemplateMethods, ExtractionAnswersTheTemplateOnlyForAGoodImageAndATemplate) {
   const Bytes image = Filled(200, 0x5A);
   struct Case {
-    int verdict, extract;
+    std::optional<int> verdict;  // none: the check fails and gives no verdict
+    int extract;
     bool answered;
   };
-  const Case cases[] = {{0, 1, true}, {1, 1, false}, {-1, 1, false}, {0, 0, false}};
+  const Case cases[] = {
+      {0, 1, true}, {1, 1, false}, {-1, 1, false}, {0, 0, false}, {std::nullopt, 1, false}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.verdict << " " << c.extract);
+    SCOPED_TRACE(testing::Message() << c.verdict.value_or(-99) << " " << c.extract);
     fakedrx::Handlers h;
     h.quality = [&](const Bytes& blob, int& quality) {
       EXPECT_EQ(blob, image);
-      quality = c.verdict;
+      if (!c.verdict) return 0;
+      quality = *c.verdict;
       return 1;
     };
     h.extract = [&](const Bytes&, const Bytes&, const Bytes&, Bytes& model) {
@@ -267,12 +270,14 @@ TEST_F(TemplateMethods, ShortAndBrokenBase64TextsReachTheLibraryOnlyAsTheirOwnBy
 
 class TakePicture : public pellacortest::ScriptedDevicePage {
  protected:
-  void Script(int state, std::function<bool(Bytes&)> grab, int verdict = 0) {
+  // A verdict of none: the quality check fails and writes nothing.
+  void Script(int state, std::function<bool(Bytes&)> grab, std::optional<int> verdict = 0) {
     fakedrx::Handlers h;
     h.fingerState = [state] { return state; };
     h.grab = std::move(grab);
     h.quality = [verdict](const Bytes&, int& quality) {
-      quality = verdict;
+      if (!verdict) return 0;
+      quality = *verdict;
       return 1;
     };
     fakedrx::install(h);
@@ -336,6 +341,21 @@ TEST_F(TakePicture, AFrameIsReportedWithItsQualityAndTheSeventeenthAsWell) {
     EXPECT_EQ(report["IMAGE"].asString(), B64(frame));  // the new frame, also past 16
     EXPECT_EQ(LedCalls(), (std::vector<std::string>{"led(0,1)", "led(1,0)"}));
   }
+}
+
+TEST_F(TakePicture, AFrameWhoseQualityCheckFailsReportsQualityOne) {
+  OpenDevice();
+  const Bytes frame = Filled(64, 0x21);
+  Script(3, [&](Bytes& out) {
+    out = frame;
+    return true;
+  }, std::nullopt);
+  ASSERT_EQ(page_->CallInt("ORVEK_TakeVeinPicture"), 0);
+  const auto events = page_->Events();
+  ASSERT_EQ(events.size(), 1u);
+  const Json::Value report = ParseJson(events[0].text);
+  EXPECT_EQ(report["QUALITY"].asInt(), 1);
+  EXPECT_EQ(report["IMAGE"].asString(), B64(frame));
 }
 
 TEST_F(TakePicture, QualityJudgementPassesTheTextWithItsZeroOnlyWhileOpen) {
