@@ -121,6 +121,15 @@ TEST_F(Service, TakePictureSendsTheCaptureOrSaysThereIsNoFinger) {
   EXPECT_EQ(device[1], "led(0,1)");
   EXPECT_EQ(device.back(), "led(1,0)");
 
+  // A quality check that fails gives no verdict: the report keeps 1.
+  host_->ClearPageCalls();
+  h.quality = [](const fakedrx::Bytes&, int&) { return 0; };
+  fakedrx::install(h);
+  EXPECT_EQ(host_->CallInt(page, "ORVEK_TakeVeinPicture"), 0);
+  calls = host_->PageCalls(page);
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(nptest::Parse(calls[0].text)["QUALITY"].asInt(), 1);
+
   // No frame within the limit: no report, and the light goes back.
   host_->ClearPageCalls();
   frames = false;
