@@ -286,6 +286,25 @@ TEST_F(Service, RunRequestsCarryThePageSettingsAndItsTemplates) {
   EXPECT_NE(log.find("]{\"maxTime\":44, \"userId\":\"1\"}\n"), std::string::npos);
 }
 
+TEST_F(Service, ADeviceThatGoesDuringARunEndsItAsLost) {
+  const int page = OpenPage();
+  std::atomic<int> devices{1};
+  fakedrx::Handlers h;
+  h.count = [&] { return devices.load(); };
+  fakedrx::install(h);
+  host_->OnPageCall([&](int p, const PageCall& call) {
+    if (call.code != 40) return;
+    devices = 0;  // unplugged while the page answers
+    host_->CallInt(p, "ORVEK_ContinueDo", {0});
+  });
+  ASSERT_EQ(host_->CallInt(page, "ORVEK_StartModel_Vein"), 0);
+  ASSERT_TRUE(host_->WaitForPageCall(page, [](const PageCall& c) { return c.code == -13; }, 10s));
+  host_->OnPageCall({});
+  for (const PageCall& call : host_->PageCalls(page)) EXPECT_NE(call.code, -100) << call.text;
+  const auto calls = fakedrx::calls();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "grab"), 0);  // no grab without a device
+}
+
 TEST_F(Service, AStopFromInsideTheCallbackEndsTheRun) {
   const int page = OpenPage();
   std::atomic<int> stopAnswer{-99};
