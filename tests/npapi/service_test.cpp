@@ -14,6 +14,7 @@
 #include "fvplatform/clock.h"
 #include "fvplatform/messages.h"
 #include "fvplatform/module.h"
+#include "fvplatform/window.h"
 #include "np_fixture.h"
 
 namespace {
@@ -379,6 +380,38 @@ TEST_F(Service, SuspendIsRefusedAndClosesTheDeviceUntilResume) {
   EXPECT_EQ(host_->CallInt(page, "ORVEK_CloseVeinDev"), 0);
   const auto seen = host_->WindowMessages(page);
   EXPECT_EQ(std::count(seen.begin(), seen.end(), WM_POWERBROADCAST), 4);  // all but the query
+}
+
+// Result messages that reached a window of the test's own.
+std::atomic<int> g_resultsToBareWindow{0};
+LRESULT BareWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == 0x41E) ++g_resultsToBareWindow;
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST_F(Service, AWindowSetForAnInstanceWithoutItsPluginObjectTakesTheResults) {
+  const int page = OpenPage();
+  fakedrx::Handlers h;
+  h.fingerState = [] { return 0; };
+  fakedrx::install(h);
+  g_resultsToBareWindow = 0;
+  HWND bare = nullptr;
+  host_->RunOnUi([&] {
+    fvplat::WindowSpec spec;
+    spec.width = 10;
+    spec.height = 10;
+    spec.proc = &BareWindowProc;
+    bare = fvplat::CreatePlatformWindow(spec);
+    NPP_t instance{};  // NPP_New never ran for it
+    NPWindow window{};
+    window.window = bare;
+    EXPECT_EQ(host_->PluginTable().setwindow(&instance, &window), NPERR_NO_ERROR);
+  });
+  ASSERT_NE(bare, nullptr);
+  EXPECT_EQ(host_->CallInt(page, "ORVEK_TakeVeinPicture"), -2);
+  EXPECT_EQ(g_resultsToBareWindow.load(), 1);
+  EXPECT_TRUE(host_->PageCalls(page).empty());
+  host_->RunOnUi([&] { DestroyWindow(bare); });
 }
 
 TEST_F(Service, TwoInstancesShareTheServiceAndTheLastOneEndsIt) {
