@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <mutex>
 #include <thread>
 
 #include "fake_dravex.h"
@@ -304,6 +305,38 @@ TEST_F(Service, ADeviceThatGoesDuringARunEndsItAsLost) {
   for (const PageCall& call : host_->PageCalls(page)) EXPECT_NE(call.code, -100) << call.text;
   const auto calls = fakedrx::calls();
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "grab"), 0);  // no grab without a device
+}
+
+TEST_F(Service, AFailedGrabInARunIsTriedAgainAfter150Ms) {
+  fvplat::ScopedFakeClock clock;
+  const int page = OpenPage();
+  std::mutex lock;
+  std::vector<std::uint64_t> grabs;  // clock of each grab
+  fakedrx::Handlers h;
+  h.grab = [&](fakedrx::Bytes&) {
+    std::lock_guard<std::mutex> guard(lock);
+    grabs.push_back(fvplat::ClockMs());
+    return false;
+  };
+  fakedrx::install(h);
+  host_->OnPageCall([&](int p, const PageCall& call) {
+    if (call.code == 40) host_->CallInt(p, "ORVEK_ContinueDo", {0});
+  });
+  ASSERT_EQ(host_->CallInt(page, "ORVEK_StartModel_Vein"), 0);
+  const auto until = std::chrono::steady_clock::now() + 10s;
+  while (std::chrono::steady_clock::now() < until) {
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      if (grabs.size() >= 4) break;
+    }
+    std::this_thread::sleep_for(2ms);
+  }
+  EXPECT_EQ(host_->CallInt(page, "ORVEK_StopModel_Vein"), 0);
+  host_->OnPageCall({});
+  std::lock_guard<std::mutex> guard(lock);
+  ASSERT_GE(grabs.size(), 4u);
+  // 100 ms after the device's failed grab, then 50 ms before the worker asks again.
+  for (std::size_t i = 1; i < 4; ++i) EXPECT_EQ(grabs[i] - grabs[i - 1], 150u) << i;
 }
 
 TEST_F(Service, AStopFromInsideTheCallbackEndsTheRun) {
