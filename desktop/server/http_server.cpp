@@ -66,8 +66,10 @@ void HttpServer::addRoute(const std::string& path, RouteHandler handler) {
 bool HttpServer::serveForever() {
   if (m_context != nullptr) return true;
   const std::string ports = m_settings.allInterfaces ? m_settings.port : "127.0.0.1:" + m_settings.port;
+  // Several threads take connections, so one that sends nothing holds up no one else until
+  // its time runs out; the handlers still run one at a time.
   const char* options[] = {"listening_ports", ports.c_str(),
-                           "num_threads", "1",
+                           "num_threads", "8",
                            "document_root", m_settings.webRoot.c_str(),
                            "enable_directory_listing", "yes",
                            "additional_header", "Access-Control-Allow-Origin: *",

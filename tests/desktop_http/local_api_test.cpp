@@ -188,6 +188,18 @@ TEST_F(LocalApi, RequestsAreHandledOneAtATime) {
   EXPECT_EQ(second.get(), chunked("f", "{ \"result\": 0 }")) << "answered after the enrolment was stored";
 }
 
+TEST_F(LocalApi, AConnectionThatSaysNothingHoldsNoOneElseUp) {
+  // A socket opened and left silent (a browser's spare connection, a stray local program).
+  const int idle = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(static_cast<std::uint16_t>(port));
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::connect(idle, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+  EXPECT_EQ(getPumping(port, "/api/hello"), chunked("23", "{ \"result\": welcome to httpserver }"));
+  ::close(idle);
+}
+
 TEST(RequestFields, SplitThenDecodeAndMatchWholeKeys) {
   struct Case {
     const char* query;
