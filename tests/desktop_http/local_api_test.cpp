@@ -288,13 +288,24 @@ TEST(ServerSettings, LoopbackUnlessTheSiteOpensEveryInterface) {
   EXPECT_FALSE(programServerSettings().allInterfaces) << "only 1 opens it";
   ::unsetenv(kListenAllEnv);
 
-  // Open to every interface, it still answers on loopback.
+  // By default only 127.0.0.1 answers; open to every interface, any address of the host does.
+  // (127.0.0.2 stands for an address other than the loopback one.)
+  const std::string hello = kJsonHead + "23\r\n{ \"result\": welcome to httpserver }\r\n0\r\n\r\n";
+  const std::string request = "GET /api/hello HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
+  ServerSettings loopback;
+  loopback.port = "0";
+  HttpServer local(loopback);
+  ASSERT_TRUE(local.serveForever());
+  EXPECT_EQ(httpExchange(local.port(), request), hello);
+  EXPECT_EQ(httpExchange(local.port(), request, INADDR_LOOPBACK + 1), "connect failed");
+
   ServerSettings all;
   all.port = "0";
   all.allInterfaces = true;
   HttpServer server(all);
   ASSERT_TRUE(server.serveForever());
-  EXPECT_EQ(get(server.port(), "/api/hello"), kJsonHead + "23\r\n{ \"result\": welcome to httpserver }\r\n0\r\n\r\n");
+  EXPECT_EQ(httpExchange(server.port(), request), hello);
+  EXPECT_EQ(httpExchange(server.port(), request, INADDR_LOOPBACK + 1), hello);
 }
 
 }  // namespace
