@@ -132,5 +132,33 @@ TEST_F(NumberDialog, ClosingItBringsTheMainWindowBack) {
   EXPECT_TRUE(numbers->visible());
 }
 
+TEST_F(NumberDialog, ADeviceWithoutANumberAsksOnceAndNotWhileAnUpdateDownloads) {
+  // The main dialog wired to this dialog as the program wires them.
+  DialogHooks hooks;
+  hooks.deviceNumberDialogVisible = [this] { return numbers->visible(); };
+  hooks.showDeviceNumberDialog = [this] { numbers->show(); };
+  dialog.reset();
+  dialog = std::make_unique<CTorvaneDlg>(device, cloud.client, hooks);
+  ASSERT_TRUE(dialog->Create(folder.string(), false));
+  device.number = 0;
+
+  // While an update downloads: no box, no dialog.
+  ShowWindow(dialog->item(kIdProgress), SW_SHOW);
+  EXPECT_FALSE(dialog->pollDevice());
+  EXPECT_TRUE(fvplat::MessageBoxLog().empty());
+  EXPECT_FALSE(numbers->visible());
+  EXPECT_TRUE(IsWindowVisible(dialog->window()));
+  ShowWindow(dialog->item(kIdProgress), SW_HIDE);
+
+  // Then the box, this dialog in place of the main window; while it is open, no second box.
+  EXPECT_FALSE(dialog->pollDevice());
+  ASSERT_EQ(fvplat::MessageBoxLog().size(), 1u);
+  EXPECT_EQ(fvplat::MessageBoxLog()[0].text, "该指静脉识别仪未配置信息，请先设置设备ID");
+  EXPECT_TRUE(numbers->visible());
+  EXPECT_FALSE(IsWindowVisible(dialog->window()));
+  EXPECT_FALSE(dialog->pollDevice());
+  EXPECT_EQ(fvplat::MessageBoxLog().size(), 1u);
+}
+
 }  // namespace
 }  // namespace torvane::testing
