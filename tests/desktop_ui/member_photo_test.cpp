@@ -71,6 +71,10 @@ TEST_F(Photo, AShortAddressDrawsThePlaceholderAndFetchesNothing) {
   EXPECT_TRUE(cloud.posts().empty());
   EXPECT_TRUE(std::filesystem::exists(folder / "image" / kDefaultPhoto));
   EXPECT_EQ(pixel(dialog->window(), 100, 90)[3], 255) << "the placeholder is drawn";
+  // Four characters are an address.
+  photo.show(dialog->window(), "d.pn", 40, 30, 120, 120, 7);
+  photo.waitForDownloads();
+  EXPECT_EQ(cloud.pathsPosted(), std::vector<std::string>{"d.pn"});
 }
 
 TEST_F(Photo, AFailedDownloadLeavesNoCacheFileSoTheNextShowAsksAgain) {
