@@ -47,6 +47,13 @@ TEST_F(Photo, ARelativeAddressIsFetchedFromTheCloudIntoTheCacheNamedByThePerson)
   EXPECT_LT(top[0], 80);
   EXPECT_GT(top[1], 180);
   EXPECT_GT(top[2], 180);
+  // The outline is 118 x 118 from (40, 30): its right end on column 158, its bottom on row 148,
+  // inside the photo's own ellipse, so the pen's inner half covers photo pixels there.
+  for (const std::array<int, 4>& onPen : {pixel(dialog->window(), 157, 89), pixel(dialog->window(), 99, 147)}) {
+    EXPECT_LT(onPen[0], 80);
+    EXPECT_GT(onPen[1], 180);
+    EXPECT_GT(onPen[2], 180);
+  }
 
   // Shown again: drawn from the cache without asking the network.
   photo.show(dialog->window(), "photos/a.png", 40, 30, 120, 120, 7);
