@@ -57,10 +57,12 @@ class LocalApi : public DialogTest {
 
 TEST_F(LocalApi, AnEnrolmentIsStartedAndPolledToItsResult) {
   makeReady();
+  const std::uint64_t before = clock.clock().NowMs();
   // "张三" URL-encoded, a photo address, member 42.
   EXPECT_EQ(action("type=openFingerCollect&image=photos%2Fa.png&memberId=42&name=%E5%BC%A0%E4%B8%89"
                    "&finger_type=2&clubId=3&branchId=4"),
             chunked("f", "{ \"result\": 1 }"));
+  EXPECT_EQ(clock.clock().NowMs() - before, 50u) << "the wait between coming forward and starting";
   DialogFields f = dialog->fields();
   EXPECT_EQ(f.m_collectId, 42);
   EXPECT_EQ(f.m_memberName, "张三");
