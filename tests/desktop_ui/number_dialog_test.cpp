@@ -110,6 +110,16 @@ TEST_F(NumberDialog, EveryOutcomeOfASubmission) {
   }
 }
 
+TEST_F(NumberDialog, TheDevicesNameIsKeptToItsBufferOf1024Bytes) {
+  // 400 times "后" (3 bytes each) decoded: 1023 bytes and the terminator hold 341 of them.
+  std::string encoded, kept;
+  for (int i = 0; i < 400; ++i) encoded += "%E5%90%8E";
+  for (int i = 0; i < 341; ++i) kept += "后";
+  cloud.script("v1/fv/checkKqDeviceId", R"({"result":1,"name":")" + encoded + "\"}");
+  submit("12345");
+  EXPECT_EQ(outcome(), "ID设置成功，此设备为" + kept);
+}
+
 TEST_F(NumberDialog, WithoutClubAndBranchItAsksForTheManagementPage) {
   for (auto clear : {+[] { theApp().m_clubId = 0; }, +[] { theApp().m_branchId = 0; }}) {
     restart();
