@@ -120,5 +120,41 @@ TEST_F(Photo, RepaintingTheDialogClearsAPhotoDrawnBefore) {
   EXPECT_EQ(pixel(dialog->window(), 100, 90)[3], 0);
 }
 
+TEST_F(Photo, TheDialogShowsTheEnrolledPersonAndTheSignedInMember) {
+  struct Shown {
+    HWND target;
+    std::string url;
+    int x, y, width, height, id;
+    bool operator==(const Shown&) const = default;
+  };
+  std::vector<Shown> shown;
+  DialogHooks hooks;
+  hooks.showPhoto = [&](HWND target, const std::string& url, int x, int y, int w, int h, int id) {
+    shown.push_back({target, url, x, y, w, h, id});
+  };
+  dialog.reset();
+  dialog = std::make_unique<CTorvaneDlg>(device, cloud.client, hooks);
+  ASSERT_TRUE(dialog->Create(folder.string(), false));
+  makeReady();
+
+  EnrolRequest request;
+  request.photoUrl = "p/a.png";
+  request.collectId = 42;
+  request.clubId = 3;
+  request.branchId = 4;
+  dialog->storeEnrolRequest(request);
+  ASSERT_TRUE(dialog->beginCollection());
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0], (Shown{dialog->window(), "p/a.png", 40, 30, 120, 120, 42}));
+  ASSERT_TRUE(fvplat::ClickButton(dialog->item(kIdBack)));
+
+  shown.clear();
+  cloud.script("v1/fv/signKqFv",
+               R"({"result":1,"signed":1,"inOut":1,"quality":0.9,"memberInfo":{"member_id":77,"image":"m%2Fb.png"}})");
+  place("s1");
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0], (Shown{dialog->window(), "m/b.png", 40, 30, 120, 120, 77}));
+}
+
 }  // namespace
 }  // namespace torvane::testing
