@@ -279,6 +279,18 @@ TEST_F(LocalApi, APortInUseIsSaidOnceAndTheProgramGoesOn) {
   EXPECT_EQ(text(kIdResult), "欢迎光临");
 }
 
+TEST(ServerConsole, SaysWhereItListensAndEachRequestItGets) {
+  ServerSettings settings;
+  settings.port = "0";
+  HttpServer server(settings);
+  ::testing::internal::CaptureStdout();
+  ASSERT_TRUE(server.serveForever());
+  get(server.port(), "/api/hello?x=1");
+  const std::string console = ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(console.rfind("starting http server at port: " + std::to_string(server.port()) + "\n", 0), 0u) << console;
+  EXPECT_NE(console.find("\ngot request: GET /api/hello?x=1 HTTP/1.1\r\n"), std::string::npos) << console;
+}
+
 TEST(ServerSettings, LoopbackUnlessTheSiteOpensEveryInterface) {
   ::unsetenv(kListenAllEnv);
   EXPECT_FALSE(programServerSettings().allInterfaces);
