@@ -117,6 +117,34 @@ TEST_F(LocalApi, TheLastSignInIsReadOnceWithItsType) {
   EXPECT_EQ(action("type=getMemberSignIn&clubId=3&branchId=4"), chunked("18", "{ \"result\": 0,\"type\": 0}"));
 }
 
+TEST_F(LocalApi, ABrowsersPreflightIsAnsweredWithoutUsingUpAnOutcome) {
+  // A page that sends a header of its own (content-type) makes the browser ask first with
+  // OPTIONS and the same address; only the request that follows may read and clear an outcome.
+  const auto preflight = [this](const std::string& query) {
+    std::future<std::string> reply = std::async(std::launch::async, [=, this] {
+      return httpExchange(port, "OPTIONS /api/userAction?" + query +
+                                    " HTTP/1.1\r\nHost: 127.0.0.1\r\nOrigin: http://pages.example\r\n"
+                                    "Access-Control-Request-Method: GET\r\n"
+                                    "Access-Control-Request-Headers: content-type\r\n\r\n");
+    });
+    while (reply.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) fvplat::PumpPending();
+    return reply.get();
+  };
+  const std::string headOnly = kJsonHead + "0\r\n\r\n";
+  dialog->update([](DialogFields& f) {
+    f.m_lastEnrolledId = 42;
+    f.m_signedMemberId = 77;
+    f.m_bSignOut = true;
+  });
+  EXPECT_EQ(preflight("type=getFingerCollect&memberId=42"), headOnly);
+  EXPECT_EQ(action("type=getFingerCollect&memberId=42"), chunked("f", "{ \"result\": 1 }"));
+  EXPECT_EQ(preflight("type=getMemberSignIn&clubId=3&branchId=4"), headOnly);
+  EXPECT_EQ(action("type=getMemberSignIn&clubId=3&branchId=4"), chunked("19", "{ \"result\": 77,\"type\": 1}"));
+  makeReady();
+  EXPECT_EQ(preflight("type=openFingerCollect&memberId=5&clubId=3&branchId=4"), headOnly);
+  EXPECT_FALSE(dialog->fields().m_bCollecting) << "no enrolment started by the question";
+}
+
 TEST_F(LocalApi, BuiltInAnswersTheFolderAndEverythingElse) {
   EXPECT_EQ(getPumping(port, "/api/hello"), chunked("23", "{ \"result\": welcome to httpserver }"));
   const std::string sum = httpExchange(port,
