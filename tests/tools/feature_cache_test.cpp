@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "feature_cache.h"
+#include "test_paths.h"
 #include "sim_finger/finger_generator.h"
 #include "training_corpus.h"
 
@@ -27,7 +28,7 @@ class FeatureCacheTest : public ::testing::Test {
  protected:
   void SetUp() override {
     training::InitEngineForTraining();
-    folder_ = fs::path(::testing::TempDir()) / "feature_cache_test";
+    folder_ = fvtest::ScratchPath("feature_cache");
     fs::remove_all(folder_);
   }
   void TearDown() override { fs::remove_all(folder_); }

@@ -8,6 +8,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 
+#include "test_paths.h"
 #include "training_corpus.h"
 
 namespace {
@@ -17,7 +18,7 @@ namespace fs = std::filesystem;
 // The real images are told apart by their folder, whatever the manifest's note says: a set
 // without notes once counted as synthetic in the trained table's weighting.
 TEST(TrainingCorpus, RealImagesCarryTheirFolderAsSource) {
-  const fs::path dir = fs::path(::testing::TempDir()) / "training_corpus_test";
+  const fs::path dir = fvtest::ScratchPath("training_corpus");
   fs::remove_all(dir);
   for (const char* sub : {"real-a/device1", "real-c"}) fs::create_directories(dir / sub);
   cv::imwrite((dir / "real-a/device1/a.png").string(), cv::Mat(240, 320, CV_8UC1, cv::Scalar(90)));
