@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "fvplatform/debug_output.h"
@@ -12,6 +13,10 @@ namespace torvane {
 namespace {
 
 constexpr const char* kNotImplemented = "HTTP/1.1 501 Not Implemented\r\nContent-Length: 0\r\n\r\n";
+constexpr char kJsonHead[] =
+    "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nAccess-Control-Allow-Origin:*\r\n"
+    "Access-Control-Allow-Methods:POST,GET,OPTIONS,DELETE\r\n"
+    "Access-Control-Allow-Headers:x-requested-with,content-type\r\n\r\n";
 // Bodies of "/api/sum" beyond this are not read.
 constexpr std::size_t kMaxBody = 64 * 1024;
 
@@ -66,8 +71,10 @@ void HttpServer::addRoute(const std::string& path, RouteHandler handler) {
 bool HttpServer::serveForever() {
   if (m_context != nullptr) return true;
   const std::string ports = m_settings.allInterfaces ? m_settings.port : "127.0.0.1:" + m_settings.port;
+  // Several threads take connections, so one that sends nothing holds up no one else until
+  // its time runs out; the handlers still run one at a time.
   const char* options[] = {"listening_ports", ports.c_str(),
-                           "num_threads", "1",
+                           "num_threads", "8",
                            "document_root", m_settings.webRoot.c_str(),
                            "enable_directory_listing", "yes",
                            "additional_header", "Access-Control-Allow-Origin: *",
@@ -108,6 +115,13 @@ int HttpServer::handleRequest(mg_connection* connection) {
 
   const auto route = m_routeTable.find(path);
   if (route != m_routeTable.end()) {
+    // A browser's preflight only asks whether the page may send its request: the headers and
+    // no body, acting on nothing, or it would use up an outcome the page never sees.
+    if (std::strcmp(info->request_method, "OPTIONS") == 0) {
+      const std::string reply = std::string(kJsonHead) + "0\r\n\r\n";
+      mg_write(connection, reply.data(), reply.size());
+      return 200;
+    }
     route->second(path, query, connection, &HttpServer::sendJsonResult);
     return 200;
   }
@@ -127,15 +141,11 @@ int HttpServer::handleRequest(mg_connection* connection) {
 }
 
 void HttpServer::sendJsonResult(mg_connection* connection, const std::string& text, int type) {
-  static const char kHead[] =
-      "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nAccess-Control-Allow-Origin:*\r\n"
-      "Access-Control-Allow-Methods:POST,GET,OPTIONS,DELETE\r\n"
-      "Access-Control-Allow-Headers:x-requested-with,content-type\r\n\r\n";
   std::string body = "{ \"result\": " + text;
   body += type < 0 ? " }" : ",\"type\": " + std::to_string(type) + "}";
   char size[16];
   std::snprintf(size, sizeof size, "%zx\r\n", body.size());
-  const std::string reply = std::string(kHead) + size + body + "\r\n0\r\n\r\n";
+  const std::string reply = std::string(kJsonHead) + size + body + "\r\n0\r\n\r\n";
   mg_write(connection, reply.data(), reply.size());
 }
 

@@ -25,7 +25,9 @@ const char* const kPage = R"(<!doctype html>
 <script>
 const api = 'http://127.0.0.1:56189/api/userAction?';
 const sleep = ms => new Promise(done => setTimeout(done, ms));
-async function ask(query) { return (await fetch(api + query)).json(); }
+async function ask(query, init) { return (await fetch(api + query, init)).json(); }
+// As pages that declare their content type: the browser asks with a preflight first.
+const typed = {headers: {'Content-Type': 'application/json'}};
 async function road() {
   const log = [];
   try {
@@ -33,7 +35,7 @@ async function road() {
                                   '&finger_type=1&clubId=3&branchId=4')).result);
     let collected;
     for (let i = 0; i < 900 && collected !== 1; i++) {
-      collected = (await ask('type=getFingerCollect&memberId=42')).result;
+      collected = (await ask('type=getFingerCollect&memberId=42', typed)).result;
       if (collected !== 1) await sleep(100);
     }
     log.push('collect=' + collected);

@@ -16,7 +16,7 @@
 
 namespace torvane::testing {
 
-inline std::string httpExchange(int port, const std::string& request) {
+inline std::string httpExchange(int port, const std::string& request, in_addr_t address = INADDR_LOOPBACK) {
   const int s = ::socket(AF_INET, SOCK_STREAM, 0);
   if (s < 0) return "socket failed";
   timeval limit{10, 0};
@@ -25,7 +25,7 @@ inline std::string httpExchange(int port, const std::string& request) {
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_port = htons(static_cast<std::uint16_t>(port));
-  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  to.sin_addr.s_addr = htonl(address);
   std::string reply;
   if (::connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 &&
       ::send(s, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {

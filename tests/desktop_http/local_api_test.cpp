@@ -57,10 +57,12 @@ class LocalApi : public DialogTest {
 
 TEST_F(LocalApi, AnEnrolmentIsStartedAndPolledToItsResult) {
   makeReady();
+  const std::uint64_t before = clock.clock().NowMs();
   // "张三" URL-encoded, a photo address, member 42.
   EXPECT_EQ(action("type=openFingerCollect&image=photos%2Fa.png&memberId=42&name=%E5%BC%A0%E4%B8%89"
                    "&finger_type=2&clubId=3&branchId=4"),
             chunked("f", "{ \"result\": 1 }"));
+  EXPECT_EQ(clock.clock().NowMs() - before, 50u) << "the wait between coming forward and starting";
   DialogFields f = dialog->fields();
   EXPECT_EQ(f.m_collectId, 42);
   EXPECT_EQ(f.m_memberName, "张三");
@@ -113,6 +115,34 @@ TEST_F(LocalApi, TheLastSignInIsReadOnceWithItsType) {
   EXPECT_EQ(text(kIdResult), "签退成功");
   EXPECT_EQ(action("type=getMemberSignIn&clubId=3&branchId=4"), chunked("19", "{ \"result\": 77,\"type\": 1}"));
   EXPECT_EQ(action("type=getMemberSignIn&clubId=3&branchId=4"), chunked("18", "{ \"result\": 0,\"type\": 0}"));
+}
+
+TEST_F(LocalApi, ABrowsersPreflightIsAnsweredWithoutUsingUpAnOutcome) {
+  // A page that sends a header of its own (content-type) makes the browser ask first with
+  // OPTIONS and the same address; only the request that follows may read and clear an outcome.
+  const auto preflight = [this](const std::string& query) {
+    std::future<std::string> reply = std::async(std::launch::async, [=, this] {
+      return httpExchange(port, "OPTIONS /api/userAction?" + query +
+                                    " HTTP/1.1\r\nHost: 127.0.0.1\r\nOrigin: http://pages.example\r\n"
+                                    "Access-Control-Request-Method: GET\r\n"
+                                    "Access-Control-Request-Headers: content-type\r\n\r\n");
+    });
+    while (reply.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) fvplat::PumpPending();
+    return reply.get();
+  };
+  const std::string headOnly = kJsonHead + "0\r\n\r\n";
+  dialog->update([](DialogFields& f) {
+    f.m_lastEnrolledId = 42;
+    f.m_signedMemberId = 77;
+    f.m_bSignOut = true;
+  });
+  EXPECT_EQ(preflight("type=getFingerCollect&memberId=42"), headOnly);
+  EXPECT_EQ(action("type=getFingerCollect&memberId=42"), chunked("f", "{ \"result\": 1 }"));
+  EXPECT_EQ(preflight("type=getMemberSignIn&clubId=3&branchId=4"), headOnly);
+  EXPECT_EQ(action("type=getMemberSignIn&clubId=3&branchId=4"), chunked("19", "{ \"result\": 77,\"type\": 1}"));
+  makeReady();
+  EXPECT_EQ(preflight("type=openFingerCollect&memberId=5&clubId=3&branchId=4"), headOnly);
+  EXPECT_FALSE(dialog->fields().m_bCollecting) << "no enrolment started by the question";
 }
 
 TEST_F(LocalApi, BuiltInAnswersTheFolderAndEverythingElse) {
@@ -186,6 +216,18 @@ TEST_F(LocalApi, RequestsAreHandledOneAtATime) {
   }
   EXPECT_EQ(first.get(), chunked("f", "{ \"result\": 1 }"));
   EXPECT_EQ(second.get(), chunked("f", "{ \"result\": 0 }")) << "answered after the enrolment was stored";
+}
+
+TEST_F(LocalApi, AConnectionThatSaysNothingHoldsNoOneElseUp) {
+  // A socket opened and left silent (a browser's spare connection, a stray local program).
+  const int idle = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(static_cast<std::uint16_t>(port));
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::connect(idle, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+  EXPECT_EQ(getPumping(port, "/api/hello"), chunked("23", "{ \"result\": welcome to httpserver }"));
+  ::close(idle);
 }
 
 TEST(RequestFields, SplitThenDecodeAndMatchWholeKeys) {
@@ -265,6 +307,18 @@ TEST_F(LocalApi, APortInUseIsSaidOnceAndTheProgramGoesOn) {
   EXPECT_EQ(text(kIdResult), "欢迎光临");
 }
 
+TEST(ServerConsole, SaysWhereItListensAndEachRequestItGets) {
+  ServerSettings settings;
+  settings.port = "0";
+  HttpServer server(settings);
+  ::testing::internal::CaptureStdout();
+  ASSERT_TRUE(server.serveForever());
+  get(server.port(), "/api/hello?x=1");
+  const std::string console = ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(console.rfind("starting http server at port: " + std::to_string(server.port()) + "\n", 0), 0u) << console;
+  EXPECT_NE(console.find("\ngot request: GET /api/hello?x=1 HTTP/1.1\r\n"), std::string::npos) << console;
+}
+
 TEST(ServerSettings, LoopbackUnlessTheSiteOpensEveryInterface) {
   ::unsetenv(kListenAllEnv);
   EXPECT_FALSE(programServerSettings().allInterfaces);
@@ -276,13 +330,24 @@ TEST(ServerSettings, LoopbackUnlessTheSiteOpensEveryInterface) {
   EXPECT_FALSE(programServerSettings().allInterfaces) << "only 1 opens it";
   ::unsetenv(kListenAllEnv);
 
-  // Open to every interface, it still answers on loopback.
+  // By default only 127.0.0.1 answers; open to every interface, any address of the host does.
+  // (127.0.0.2 stands for an address other than the loopback one.)
+  const std::string hello = kJsonHead + "23\r\n{ \"result\": welcome to httpserver }\r\n0\r\n\r\n";
+  const std::string request = "GET /api/hello HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
+  ServerSettings loopback;
+  loopback.port = "0";
+  HttpServer local(loopback);
+  ASSERT_TRUE(local.serveForever());
+  EXPECT_EQ(httpExchange(local.port(), request), hello);
+  EXPECT_EQ(httpExchange(local.port(), request, INADDR_LOOPBACK + 1), "connect failed");
+
   ServerSettings all;
   all.port = "0";
   all.allInterfaces = true;
   HttpServer server(all);
   ASSERT_TRUE(server.serveForever());
-  EXPECT_EQ(get(server.port(), "/api/hello"), kJsonHead + "23\r\n{ \"result\": welcome to httpserver }\r\n0\r\n\r\n");
+  EXPECT_EQ(httpExchange(server.port(), request), hello);
+  EXPECT_EQ(httpExchange(server.port(), request, INADDR_LOOPBACK + 1), hello);
 }
 
 }  // namespace

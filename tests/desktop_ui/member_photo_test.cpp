@@ -47,6 +47,13 @@ TEST_F(Photo, ARelativeAddressIsFetchedFromTheCloudIntoTheCacheNamedByThePerson)
   EXPECT_LT(top[0], 80);
   EXPECT_GT(top[1], 180);
   EXPECT_GT(top[2], 180);
+  // The outline is 118 x 118 from (40, 30): its right end on column 158, its bottom on row 148,
+  // inside the photo's own ellipse, so the pen's inner half covers photo pixels there.
+  for (const std::array<int, 4>& onPen : {pixel(dialog->window(), 157, 89), pixel(dialog->window(), 99, 147)}) {
+    EXPECT_LT(onPen[0], 80);
+    EXPECT_GT(onPen[1], 180);
+    EXPECT_GT(onPen[2], 180);
+  }
 
   // Shown again: drawn from the cache without asking the network.
   photo.show(dialog->window(), "photos/a.png", 40, 30, 120, 120, 7);
@@ -71,6 +78,10 @@ TEST_F(Photo, AShortAddressDrawsThePlaceholderAndFetchesNothing) {
   EXPECT_TRUE(cloud.posts().empty());
   EXPECT_TRUE(std::filesystem::exists(folder / "image" / kDefaultPhoto));
   EXPECT_EQ(pixel(dialog->window(), 100, 90)[3], 255) << "the placeholder is drawn";
+  // Four characters are an address.
+  photo.show(dialog->window(), "d.pn", 40, 30, 120, 120, 7);
+  photo.waitForDownloads();
+  EXPECT_EQ(cloud.pathsPosted(), std::vector<std::string>{"d.pn"});
 }
 
 TEST_F(Photo, AFailedDownloadLeavesNoCacheFileSoTheNextShowAsksAgain) {
@@ -107,6 +118,42 @@ TEST_F(Photo, RepaintingTheDialogClearsAPhotoDrawnBefore) {
   ASSERT_EQ(pixel(dialog->window(), 100, 90)[3], 255);
   dialog->resetUi();
   EXPECT_EQ(pixel(dialog->window(), 100, 90)[3], 0);
+}
+
+TEST_F(Photo, TheDialogShowsTheEnrolledPersonAndTheSignedInMember) {
+  struct Shown {
+    HWND target;
+    std::string url;
+    int x, y, width, height, id;
+    bool operator==(const Shown&) const = default;
+  };
+  std::vector<Shown> shown;
+  DialogHooks hooks;
+  hooks.showPhoto = [&](HWND target, const std::string& url, int x, int y, int w, int h, int id) {
+    shown.push_back({target, url, x, y, w, h, id});
+  };
+  dialog.reset();
+  dialog = std::make_unique<CTorvaneDlg>(device, cloud.client, hooks);
+  ASSERT_TRUE(dialog->Create(folder.string(), false));
+  makeReady();
+
+  EnrolRequest request;
+  request.photoUrl = "p/a.png";
+  request.collectId = 42;
+  request.clubId = 3;
+  request.branchId = 4;
+  dialog->storeEnrolRequest(request);
+  ASSERT_TRUE(dialog->beginCollection());
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0], (Shown{dialog->window(), "p/a.png", 40, 30, 120, 120, 42}));
+  ASSERT_TRUE(fvplat::ClickButton(dialog->item(kIdBack)));
+
+  shown.clear();
+  cloud.script("v1/fv/signKqFv",
+               R"({"result":1,"signed":1,"inOut":1,"quality":0.9,"memberInfo":{"member_id":77,"image":"m%2Fb.png"}})");
+  place("s1");
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0], (Shown{dialog->window(), "m/b.png", 40, 30, 120, 120, 77}));
 }
 
 }  // namespace

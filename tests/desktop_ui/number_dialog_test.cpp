@@ -110,6 +110,16 @@ TEST_F(NumberDialog, EveryOutcomeOfASubmission) {
   }
 }
 
+TEST_F(NumberDialog, TheDevicesNameIsKeptToItsBufferOf1024Bytes) {
+  // 400 times "后" (3 bytes each) decoded: 1023 bytes and the terminator hold 341 of them.
+  std::string encoded, kept;
+  for (int i = 0; i < 400; ++i) encoded += "%E5%90%8E";
+  for (int i = 0; i < 341; ++i) kept += "后";
+  cloud.script("v1/fv/checkKqDeviceId", R"({"result":1,"name":")" + encoded + "\"}");
+  submit("12345");
+  EXPECT_EQ(outcome(), "ID设置成功，此设备为" + kept);
+}
+
 TEST_F(NumberDialog, WithoutClubAndBranchItAsksForTheManagementPage) {
   for (auto clear : {+[] { theApp().m_clubId = 0; }, +[] { theApp().m_branchId = 0; }}) {
     restart();
@@ -130,6 +140,34 @@ TEST_F(NumberDialog, ClosingItBringsTheMainWindowBack) {
   numbers->show();
   SendMessageA(numbers->window(), WM_SYSCOMMAND, 0xF020, 0);  // minimise: not a close
   EXPECT_TRUE(numbers->visible());
+}
+
+TEST_F(NumberDialog, ADeviceWithoutANumberAsksOnceAndNotWhileAnUpdateDownloads) {
+  // The main dialog wired to this dialog as the program wires them.
+  DialogHooks hooks;
+  hooks.deviceNumberDialogVisible = [this] { return numbers->visible(); };
+  hooks.showDeviceNumberDialog = [this] { numbers->show(); };
+  dialog.reset();
+  dialog = std::make_unique<CTorvaneDlg>(device, cloud.client, hooks);
+  ASSERT_TRUE(dialog->Create(folder.string(), false));
+  device.number = 0;
+
+  // While an update downloads: no box, no dialog.
+  ShowWindow(dialog->item(kIdProgress), SW_SHOW);
+  EXPECT_FALSE(dialog->pollDevice());
+  EXPECT_TRUE(fvplat::MessageBoxLog().empty());
+  EXPECT_FALSE(numbers->visible());
+  EXPECT_TRUE(IsWindowVisible(dialog->window()));
+  ShowWindow(dialog->item(kIdProgress), SW_HIDE);
+
+  // Then the box, this dialog in place of the main window; while it is open, no second box.
+  EXPECT_FALSE(dialog->pollDevice());
+  ASSERT_EQ(fvplat::MessageBoxLog().size(), 1u);
+  EXPECT_EQ(fvplat::MessageBoxLog()[0].text, "该指静脉识别仪未配置信息，请先设置设备ID");
+  EXPECT_TRUE(numbers->visible());
+  EXPECT_FALSE(IsWindowVisible(dialog->window()));
+  EXPECT_FALSE(dialog->pollDevice());
+  EXPECT_EQ(fvplat::MessageBoxLog().size(), 1u);
 }
 
 }  // namespace

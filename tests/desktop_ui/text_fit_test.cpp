@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
+
 #include "text/text_fit.h"
 
 namespace torvane {
@@ -27,6 +30,15 @@ TEST(TextFit, UrlDecoding) {
       {"%E5%89", "??"},                                  // a character cut short
   };
   for (const Case& c : cases) EXPECT_EQ(urlDecode(c.in), c.out) << c.in;
+
+  // A text that ends in a short escape, with nothing after it in memory (the address sanitizer
+  // catches a look beyond its end).
+  for (const char* tail : {"%", "%4", "a%E"}) {
+    const std::size_t size = std::char_traits<char>::length(tail);
+    const std::unique_ptr<char[]> exact(new char[size]);
+    std::memcpy(exact.get(), tail, size);
+    EXPECT_EQ(urlDecode(std::string_view(exact.get(), size)), tail);
+  }
 }
 
 TEST(TextFit, DecodingIntoAFixedBufferKeepsTheTerminator) {

@@ -1,4 +1,10 @@
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <fstream>
+#include <thread>
 
 #include "dialog_fixture.h"
 #include "update/update_check.h"
@@ -84,6 +90,55 @@ TEST_F(Update, AFailedDownloadIsNeverStartedAndTheDeskGoesOn) {
     for (auto it = std::filesystem::directory_iterator(folder / "image"); it != std::filesystem::directory_iterator(); ++it) ++files;
     EXPECT_EQ(files, 0u) << "no partial package left";
   }
+}
+
+// A server on loopback that answers one request with "200 OK" and a body shorter than it
+// announced, then closes.
+class CutShortServer {
+ public:
+  CutShortServer() {
+    m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(m_listener, reinterpret_cast<sockaddr*>(&at), sizeof at);
+    ::listen(m_listener, 1);
+    socklen_t size = sizeof at;
+    ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&at), &size);
+    m_port = ntohs(at.sin_port);
+    m_thread = std::thread([this] {
+      const int c = ::accept(m_listener, nullptr, nullptr);
+      if (c < 0) return;
+      std::string request;
+      char piece[1024];
+      for (ssize_t n; request.find("\r\n\r\n") == std::string::npos && (n = ::recv(c, piece, sizeof piece, 0)) > 0;)
+        request.append(piece, static_cast<std::size_t>(n));
+      const std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nPACKAGE-";
+      ::send(c, reply.data(), reply.size(), MSG_NOSIGNAL);
+      ::close(c);
+    });
+  }
+  ~CutShortServer() {
+    ::shutdown(m_listener, SHUT_RDWR);
+    m_thread.join();
+    ::close(m_listener);
+  }
+  std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
+
+ private:
+  int m_listener = -1;
+  int m_port = 0;
+  std::thread m_thread;
+};
+
+TEST_F(Update, APackageCutShortIsNeverStarted) {
+  CutShortServer server;
+  offer(server.url("/pkg/setup.exe"));
+  checkAndWait();
+  EXPECT_TRUE(launches.empty());
+  EXPECT_TRUE(exits.empty());
+  EXPECT_FALSE(std::filesystem::exists(folder / "image" / "setup.exe"));
+  EXPECT_TRUE(std::filesystem::is_empty(folder / "image")) << "no partial package left";
 }
 
 TEST_F(Update, NothingStartsWithoutAnUsableOffer) {
