@@ -1,4 +1,5 @@
 #include <filesystem>
+#include <vector>
 
 #include "dialog/torvane_dlg.h"
 #include "worker/capture_worker.h"
@@ -76,10 +77,21 @@ void CTorvaneDlg::show(int id, bool visible) { ShowWindow(item(id), visible ? SW
 
 void CTorvaneDlg::setText(int id, const std::string& text) { SetWindowTextA(item(id), text.c_str()); }
 
-void CTorvaneDlg::repaint() { UpdateWindow(m_hWnd); }
+void CTorvaneDlg::repaint() {
+  UpdateWindow(m_hWnd);
+  // Painting fills the client area white: a photo drawn before is gone until drawn again.
+  static const std::vector<std::uint8_t> blank(kPhotoSize * kPhotoSize * 4, 0);
+  HDC dc = GetDC(m_hWnd);
+  fvplat::CopyToSurface(dc, kPhotoX, kPhotoY, kPhotoSize, kPhotoSize, blank.data());
+  ReleaseDC(m_hWnd, dc);
+}
+
+void CTorvaneDlg::outcomeShown() const {
+  if (m_hooks.outcomeShown) m_hooks.outcomeShown(*this);
+}
 
 void CTorvaneDlg::showPhoto(const std::string& url, int id) {
-  if (m_hooks.showPhoto) m_hooks.showPhoto(m_hWnd, url, 40, 30, 120, 120, id);
+  if (m_hooks.showPhoto) m_hooks.showPhoto(m_hWnd, url, kPhotoX, kPhotoY, kPhotoSize, kPhotoSize, id);
 }
 
 }  // namespace torvane

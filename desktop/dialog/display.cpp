@@ -51,6 +51,7 @@ void CTorvaneDlg::showErrorText(const std::string& text) {
   SetTimer(m_hWnd, kTimerIdle, 1500, nullptr);
   m_device.setLed(0, 0);
   SetTimer(m_hWnd, kTimerLed, 1000, nullptr);
+  outcomeShown();
 }
 
 void CTorvaneDlg::showSignInResult(const std::string& text, const std::string& reply) {
@@ -80,6 +81,7 @@ void CTorvaneDlg::showSignInResult(const std::string& text, const std::string& r
   }
   showPhoto(image, memberId);
   SetTimer(m_hWnd, kTimerIdle, 1500, nullptr);
+  outcomeShown();
 }
 
 void CTorvaneDlg::showDeviceId(const std::string& name, int number) {

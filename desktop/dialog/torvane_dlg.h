@@ -35,6 +35,9 @@ enum ControlId : int {
   kIdPreview = 1020,
 };
 
+// Where the member's photo goes, in pixels.
+inline constexpr int kPhotoX = 40, kPhotoY = 30, kPhotoSize = 120;
+
 inline constexpr UINT_PTR kTimerIdle = 1;  // back to idle and minimised
 inline constexpr UINT_PTR kTimerLed = 11;  // LED back on
 
@@ -82,6 +85,8 @@ struct EnrolRequest {
   int branchId = 0;
 };
 
+class CTorvaneDlg;
+
 // What the parts built elsewhere (member photo, device number dialog, update check, local
 // HTTP server) plug into; each may be left empty.
 struct DialogHooks {
@@ -90,6 +95,8 @@ struct DialogHooks {
   std::function<void()> showDeviceNumberDialog;
   std::function<void()> startLocalServer;
   std::function<void()> checkForUpdate;
+  // After the dialog has shown an outcome (an enrolment's success, a sign-in, an error text).
+  std::function<void(const CTorvaneDlg&)> outcomeShown;
 };
 
 class CaptureWorker;
@@ -152,6 +159,11 @@ class CTorvaneDlg {
   void setText(int id, const std::string& text);
   void repaint();
   void showPhoto(const std::string& url, int id);
+ public:
+  // Runs the outcomeShown hook.
+  void outcomeShown() const;
+
+ private:
 
   DeviceAccess& m_device;
   CloudAccess& m_cloud;

@@ -42,6 +42,8 @@ class DeviceAccess {
   // buildModelFromImages: fv_extract_model of up to three captures into `model` (3352 bytes).
   virtual bool buildModel(const std::array<Bytes, 3>& images, Bytes& model) = 0;
   virtual void setLed(int led, int on) = 0;
+  // fvdev_setno; false when the call fails or is not bound.
+  virtual bool setNumber(int) { return false; }
 };
 
 }  // namespace torvane

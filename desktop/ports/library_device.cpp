@@ -23,6 +23,12 @@ bool LibraryDevice::open(int index, HWND preview) {
 
 int LibraryDevice::readNumber() { return readDeviceNumber(); }
 
+bool LibraryDevice::setNumber(int number) {
+  getDeviceLibrary();
+  auto call = entry::fvdev_setno.get();
+  return call != nullptr && call(number) != 0;
+}
+
 int LibraryDevice::fingerState() {
   getDeviceLibrary();
   auto call = entry::fvdev_get_state.get();

@@ -18,6 +18,7 @@ class LibraryDevice final : public DeviceAccess {
   bool match(const Bytes& blob, const Bytes& model, float& score) override;
   bool buildModel(const std::array<Bytes, 3>& images, Bytes& model) override;
   void setLed(int led, int on) override;
+  bool setNumber(int number) override;
   // fvdev_close: the program closes the device itself once its dialog is gone, so that the
   // device's worker is stopped before the process unloads the library.
   void close();

@@ -148,6 +148,7 @@ void CaptureWorker::enrolLaterCapture(const DialogFields& at, int entry) {
     SetTimer(m_dialog.window(), kTimerIdle, 1500, nullptr);
     device.setLed(0, 0);
     SetTimer(m_dialog.window(), kTimerLed, 200, nullptr);
+    m_dialog.outcomeShown();
   } else if (result == 4) {
     m_dialog.showErrorText("该用户已采集过该手指");
   } else {

@@ -121,10 +121,10 @@ TEST_F(VeinPage, DeviceOpensClosesAndAnswersWhileClosed) {
 }
 
 TEST_F(VeinPage, EnrolmentEventsEndInAResultWithFeature) {
-  ASSERT_EQ(page_->CallInt("ORVEK_Init_Vein", {std::string(R"({"Fingers":"2","FingerNum":1,"PlaySound":0})")}), 0);
+  ASSERT_EQ(page_->CallInt("ORVEK_Init_Vein", {std::string(R"({"Fingers":"2","FingerNum":1,"PlaySound":0,"ModelTimeout":600,"RecogTimeout":600})")}), 0);
   ASSERT_EQ(page_->CallInt("ORVEK_OpenVeinDev"), 0);
   ASSERT_EQ(page_->CallInt("ORVEK_StartModel_Vein"), 0);
-  ASSERT_TRUE(RunUntil(kModelStop, 120s));
+  ASSERT_TRUE(RunUntil(kModelStop, 600s));
   // Let a second stop report (there is none for a result) arrive if it would.
   page_->RunOnUi([] { fvplat::PumpPending(); });
   const auto events = page_->Events();

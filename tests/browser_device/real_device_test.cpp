@@ -91,7 +91,7 @@ Json::Value Parse(const std::string& text) {
 
 void RunToEnd(fvbrowser::FingerBusiness& worker, const std::string& request) {
   ASSERT_EQ(worker.startBusiness(request), 0);
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(600);
   while (worker.isRunning() && std::chrono::steady_clock::now() < until) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
@@ -104,7 +104,7 @@ TEST(RealDevice, EnrolThenRecogniseTheSameFinger) {
   ASSERT_GE(fvsim_plug_type(1), 0);
   fvplat::SetSystemLcid(1033);
   fvbrowser::getSystemLanguage();
-  fvbrowser::getFingerSettings()->parseSettings(R"({"Fingers":"2","FingerNum":1,"PlaySound":0})");
+  fvbrowser::getFingerSettings()->parseSettings(R"({"Fingers":"2","FingerNum":1,"PlaySound":0,"ModelTimeout":600,"RecogTimeout":600})");
   fvbrowser::DeviceLibrary* device = fvbrowser::getDeviceLibrary();
   ASSERT_NE(device, nullptr);
   ASSERT_EQ(device->open(0, nullptr), 1);
@@ -138,7 +138,7 @@ TEST(RealDevice, EnrolThenRecogniseTheSameFinger) {
   fvbrowser::FingerRecog recognition(recogOwner, 60);
   recogOwner.worker_ = &recognition;
   Json::Value request;
-  request["maxTime"] = 60;
+  request["maxTime"] = 600;
   request["userId"] = "1";
   request["features"] =
       "{\"feature\":{\"0\":\"" + model + "\"},\"num\":1,\"type\":{\"0\":{\"fingertype\":2}}}";

@@ -1,7 +1,7 @@
 #pragma once
 // The main dialog on the test thread (its user-interface thread) with a fake device library and
-// a scripted cloud, on the fake clock, with message boxes answered at once. The worker is turned
-// by hand.
+// the cloud stand-in on loopback, on the fake clock, with message boxes answered at once. The
+// worker is turned by hand.
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,10 @@
 #include <string>
 
 #include "dialog/torvane_dlg.h"
-#include "fake_cloud.h"
 #include "fake_device.h"
 #include "fvplatform/clock.h"
 #include "fvplatform/message_box.h"
+#include "stand_in_cloud.h"
 #include "worker/capture_worker.h"
 
 namespace torvane::testing {
@@ -30,7 +30,7 @@ class DialogTest : public ::testing::Test {
     std::filesystem::create_directories(folder);
     previousPolicy = fvplat::SetMessageBoxPolicy(fvplat::AnswerAtOnce(IDOK));
     fvplat::ClearMessageBoxLog();
-    dialog = std::make_unique<CTorvaneDlg>(device, cloud);
+    dialog = std::make_unique<CTorvaneDlg>(device, cloud.client);
     ASSERT_TRUE(dialog->Create(folder.string(), false));
   }
   void TearDown() override {
@@ -39,20 +39,20 @@ class DialogTest : public ::testing::Test {
     std::filesystem::remove_all(folder);
   }
 
-  // A fresh dialog, device and cloud, for one case of a table.
+  // A fresh dialog, device and cloud script, for one case of a table.
   void restart() {
     TearDown();
     device = FakeDevice();
-    cloud = FakeCloud();
+    cloud.reset();
     SetUp();
   }
-  // The desk as the page leaves it: club and branch known, device number accepted.
+  // The desk as the page leaves it: club and branch known, device number accepted (the
+  // stand-in names every device "前台").
   void makeReady() {
     dialog->update([](DialogFields& f) {
       f.m_clubId = 3;
       f.m_branchId = 4;
     });
-    cloud.replies["v1/fv/checkKqDeviceId"].push_back(kDeviceReply);
     ASSERT_TRUE(dialog->pollDevice());
     ASSERT_TRUE(dialog->fields().m_bDeviceReady);
   }
@@ -88,7 +88,7 @@ class DialogTest : public ::testing::Test {
   fvplat::ScopedFakeClock clock;
   std::filesystem::path folder;
   FakeDevice device;
-  FakeCloud cloud;
+  StandInCloud& cloud = StandInCloud::shared();
   std::unique_ptr<CTorvaneDlg> dialog;
   fvplat::MessageBoxPolicy previousPolicy;
 };

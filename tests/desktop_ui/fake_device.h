@@ -81,6 +81,14 @@ class FakeDevice final : public DeviceAccess {
     return true;
   }
   void setLed(int led, int on) override { leds.push_back({led, on, fvplat::ClockMs()}); }
+  bool setNumber(int n) override {
+    numbersWritten.push_back(n);
+    if (!bound || !opened || !setNumberSucceeds) return false;
+    number = n;
+    return true;
+  }
+  bool setNumberSucceeds = true;
+  std::vector<int> numbersWritten;
 };
 
 }  // namespace torvane::testing

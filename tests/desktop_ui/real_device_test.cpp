@@ -1,6 +1,6 @@
 // The dialog and its worker on the real device library, loaded as the program loads it, with the
-// simulated capture device behind the USB port. Real time: the device's own worker makes the
-// frames; every wait is bounded.
+// simulated capture device behind the USB port and the cloud stand-in on loopback, answering
+// plainly. Real time: the device's own worker makes the frames; every wait is bounded.
 
 #include <gtest/gtest.h>
 
@@ -12,11 +12,11 @@
 #include "dialog/bitmaps.h"
 #include "dialog/torvane_dlg.h"
 #include "dravex.h"
-#include "fake_cloud.h"
 #include "fvplatform/message_box.h"
 #include "fvplatform/module.h"
 #include "ports/library_device.h"
 #include "sim_device/sim_device.h"
+#include "stand_in_cloud.h"
 #include "test_paths.h"
 #include "worker/capture_worker.h"
 
@@ -98,16 +98,15 @@ class RealDevice : public ::testing::Test {
 
   std::filesystem::path folder;
   CountingDevice device;
-  FakeCloud cloud;
+  StandInCloud& cloud = StandInCloud::shared();
   std::unique_ptr<CTorvaneDlg> dialog;
   fvplat::MessageBoxPolicy previous;
 };
 
 TEST_F(RealDevice, EnrolmentFromThreeCapturesThenASignInOfTheSameFinger) {
-  dialog = std::make_unique<CTorvaneDlg>(device, cloud);
+  dialog = std::make_unique<CTorvaneDlg>(device, cloud.client);
   ASSERT_TRUE(dialog->Create(folder.string(), false));
   dialog->update([](DialogFields& f) { f.m_clubId = 3; f.m_branchId = 4; });
-  cloud.replies["v1/fv/checkKqDeviceId"].push_back(R"({"result":1,"name":"%E5%89%8D%E5%8F%B0"})");
   dialog->pollDevice();  // opens the device, which may have no number yet
   ASSERT_TRUE(device.isOpen());
   if (device.readNumber() != 7) {
@@ -125,8 +124,6 @@ TEST_F(RealDevice, EnrolmentFromThreeCapturesThenASignInOfTheSameFinger) {
   request.branchId = 4;
   dialog->storeEnrolRequest(request);
   ASSERT_TRUE(dialog->beginCollection());
-  cloud.replies["v1/fv/authKqFv"].push_back(R"({"result":0})");
-  cloud.replies["v1/fv/addKqFv"].push_back(R"({"result":1})");
 
   const std::uint64_t finger = 1234;
   const char* poor = "此次采集到的数据无效，请将手指尽量贴靠右侧";
@@ -142,18 +139,23 @@ TEST_F(RealDevice, EnrolmentFromThreeCapturesThenASignInOfTheSameFinger) {
   EXPECT_TRUE(IsWindowVisible(dialog->item(kIdSuccessText)));
   EXPECT_EQ(dialog->fields().m_lastEnrolledId, 42);
   EXPECT_TRUE(writeDialogPicture(*dialog, fvtest::BinaryDir() + "/dialog-enrolment-done.png"));
-  ASSERT_EQ(cloud.posts.back().path, "v1/fv/addKqFv");
-  for (const std::string& image : cloud.posts.back().images) {
-    EXPECT_GT(std::filesystem::file_size(image), 1000u) << image << ": an image blob as grabbed";
+  const std::vector<std::string> paths = {"v1/fv/checkKqDeviceId", "v1/fv/authKqFv", "v1/fv/addKqFv"};
+  EXPECT_EQ(cloud.pathsPosted(), paths);
+  const CloudPost enrolment = cloud.posts().back();
+  ASSERT_EQ(enrolment.imageBytes.size(), 3u);
+  for (std::size_t k = 0; k < 3; ++k) {
+    EXPECT_GT(enrolment.imageBytes[k].size(), 1000u) << enrolment.images[k] << ": an image blob as grabbed";
+    EXPECT_EQ(enrolment.imageBytes[k].size(), std::filesystem::file_size(enrolment.images[k]));
   }
+  EXPECT_EQ(cloud.server.lastEnrolledMember(), 42);
   lift();
 
-  cloud.replies["v1/fv/signKqFv"].push_back(
-      R"({"result":1,"signed":1,"inOut":1,"quality":0.9,"memberInfo":{"name":"%E7%8E%8B%E4%BA%94","member_id":42}})");
+  // The stand-in signs in the member it enrolled last.
   present(finger, "请将手指尽量贴靠右侧");
-  EXPECT_EQ(cloud.posts.back().path, "v1/fv/signKqFv");
+  EXPECT_EQ(cloud.posts().back().path, "v1/fv/signKqFv");
+  EXPECT_EQ(cloud.posts().back().imageBytes.size(), 1u);
   EXPECT_EQ(fvplat::WindowText(dialog->item(kIdResult)), "欢迎光临");
-  EXPECT_EQ(fvplat::WindowText(dialog->item(kIdName)), "会员姓名：王五");
+  EXPECT_EQ(fvplat::WindowText(dialog->item(kIdName)), "会员姓名：会员42");
   EXPECT_EQ(dialog->fields().m_signedMemberId, 42);
   EXPECT_TRUE(writeDialogPicture(*dialog, fvtest::BinaryDir() + "/dialog-sign-in.png"));
 }

@@ -7,10 +7,10 @@
 #include <thread>
 
 #include "dialog/torvane_dlg.h"
-#include "fake_cloud.h"
 #include "fake_device.h"
 #include "fvplatform/clock.h"
 #include "fvplatform/message_box.h"
+#include "stand_in_cloud.h"
 
 namespace torvane::testing {
 namespace {
@@ -43,31 +43,6 @@ class LockedDevice final : public DeviceAccess {
   void setLed(int l, int o) override { with([&](FakeDevice& d) { d.setLed(l, o); return 0; }); }
 };
 
-class LockedCloud final : public CloudAccess {
- public:
-  std::mutex lock;
-  FakeCloud fake;
-  std::string encrypt(const std::string& j) override { std::lock_guard<std::mutex> g(lock); return fake.encrypt(j); }
-  std::string decrypt(const std::string& r) override { std::lock_guard<std::mutex> g(lock); return fake.decrypt(r); }
-  std::string postJson(const std::string& j, const std::string& p) override {
-    std::lock_guard<std::mutex> g(lock);
-    fake.replies[p].push_back(R"({"result":1,"name":"desk"})");
-    return fake.postJson(j, p);
-  }
-  std::string postIdentify(const std::string& p, const std::string& i, int f) override {
-    std::lock_guard<std::mutex> g(lock);
-    const char* path = f == 1 ? "v1/fv/signKqFv" : "v1/fv/authKqFv";
-    fake.replies[path].push_back(R"({"result":0,"signed":1,"quality":0.9,"memberInfo":{"member_id":3}})");
-    return fake.postIdentify(p, i, f);
-  }
-  std::string postEnrolment(const std::string& p, const std::array<std::string, 3>& i, bool e) override {
-    std::lock_guard<std::mutex> g(lock);
-    fake.replies[e ? "v1/fv/addEKqFv" : "v1/fv/addKqFv"].push_back(R"({"result":1})");
-    return fake.postEnrolment(p, i, e);
-  }
-  std::size_t posts() { std::lock_guard<std::mutex> g(lock); return fake.posts.size(); }
-};
-
 TEST(DialogThreads, WorkerUserInterfaceAndRequestThreadShareTheDialogSafely) {
   fvplat::ScopedFakeClock clock;
   fvplat::MessageBoxPolicy previous = fvplat::SetMessageBoxPolicy(fvplat::AnswerAtOnce(IDOK));
@@ -76,9 +51,9 @@ TEST(DialogThreads, WorkerUserInterfaceAndRequestThreadShareTheDialogSafely) {
   std::filesystem::create_directories(folder);
   LockedDevice device;
   device.with([](FakeDevice& d) { d.scores["c"] = 0.9f; return 0; });
-  LockedCloud cloud;
+  StandInCloud& cloud = StandInCloud::shared();  // answers plainly: every enrolment is accepted
   {
-    CTorvaneDlg dialog(device, cloud);
+    CTorvaneDlg dialog(device, cloud.client);
     dialog.update([](DialogFields& f) { f.m_clubId = 1; f.m_branchId = 1; });
     ASSERT_TRUE(dialog.Create(folder.string(), true));
     std::atomic<bool> done{false};
@@ -100,7 +75,7 @@ TEST(DialogThreads, WorkerUserInterfaceAndRequestThreadShareTheDialogSafely) {
     });
     // This thread is the user-interface thread: it pumps timers and places fingers.
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    for (int i = 0; cloud.posts() < 40 && std::chrono::steady_clock::now() < giveUp; ++i) {
+    for (int i = 0; cloud.server.requests().size() < 40 && std::chrono::steady_clock::now() < giveUp; ++i) {
       device.with([i](FakeDevice& d) { d.state = (i / 3) % 2 ? 3 : 0; return 0; });
       clock.clock().Advance(20);
       fvplat::PumpPending();
@@ -109,7 +84,7 @@ TEST(DialogThreads, WorkerUserInterfaceAndRequestThreadShareTheDialogSafely) {
     }
     done = true;
     requests.join();
-    EXPECT_GE(cloud.posts(), 40u);
+    EXPECT_GE(cloud.server.requests().size(), 40u);
   }  // the dialog stops and joins its worker
   fvplat::SetMessageBoxPolicy(previous);
   std::filesystem::remove_all(folder);

@@ -36,6 +36,9 @@ TEST(EnrolOrder, LeaderHasTheHighestTotalAndOthersFollowByScore) {
       {"all scores 0: index order", 3, {{{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}}, {0, 1, 2}},
       {"one score only", 3, {{{0, 0, 0}, {700, 0, 0}, {0, 0, 0}}}, {1, 0, 2}},
       {"the last scores 0 against both", 3, {{{0, 0, 0}, {0, 0, 0}, {500, 500, 0}}}, {2, 0, 1}},
+      // Totals 300, 300, 500; then S[2][1] = 500 beats S[2][0] = 0, though S[0][2] > S[1][2].
+      {"a later place reads placed against candidate", 3, {{{0, 100, 200}, {300, 0, 0}, {0, 500, 0}}},
+       {2, 1, 0}},
   };
   for (const auto& c : cases) EXPECT_EQ(veltrum::EnrolOrder(c.score, c.images), c.order) << c.what;
 }

@@ -12,9 +12,12 @@
 
 #include "control/orvek_time.h"
 #include "data/finger_data.h"
+#include "dialogs/finger_dlg.h"
+#include "dialogs/main_dlg.h"
 #include "fvplatform/connection_point.h"
 #include "fvplatform/dispatch_table.h"
 #include "fvplatform/oleauto.h"
+#include "recording/liveness_prompts.h"
 #include "worker/finger_model.h"
 #include "worker/finger_recog.h"
 #include "worker/worker_owner.h"
@@ -155,6 +158,12 @@ class CPellacorCtrl final : public IDispatch,
   // The liveness prompt tick, on the timer thread.
   void onTimer() override;
 
+  // The page's list of candidate templates: a bare base64 template, a JSON array of them, or
+  // an object with "num" and members "0", "1", ...; empty when the text is refused.
+  static void loadFeatureList(const std::string& text, std::vector<fvbrowser::Bytes>& list);
+  // The most templates a list may hold.
+  static constexpr int kMaxFeatureListSize = 10000;
+
   // Messages of the control's window, on the window's thread.
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -183,6 +192,10 @@ class CPellacorCtrl final : public IDispatch,
   // Takes over a text that came with a message (null for none).
   std::unique_ptr<std::string> TakeText(LPARAM lParam);
   void postVedioStep(const std::string& text);
+  // The speaker's master volume (0.0 to 1.0, -1.0 when muted), or the failing step's HRESULT.
+  HRESULT getMasterVolume(float& level);
+  // Hands "url,path" to the local upload service.
+  void uploadToService(const std::string& url, const std::string& path);
   void StopWorker(fvbrowser::FingerBusiness* worker);
   template <class Worker>
   static void DeleteWorker(std::unique_ptr<Worker>& worker);
@@ -199,13 +212,26 @@ class CPellacorCtrl final : public IDispatch,
   SIZEL m_extent{0, 0};
 
   std::atomic<HWND> m_hWnd{nullptr};
-  HWND m_fingerWindow = nullptr;  // the preview window the device library draws into
+  CFingerDlg m_fingerDlg;  // the preview window the device library draws into
+  CMainDlg m_mainDlg;      // constructed with the control, never shown
   std::atomic<bool> m_bHasOpenVein{false};  // read by the workers' frame source
   std::unique_ptr<fvbrowser::FingerModel> m_model;
   std::unique_ptr<fvbrowser::FingerRecog> m_recog;
   fvbrowser::FingerData m_pictures;
   fvbrowser::FrameBuffer m_frames;
-  int m_vedioStep = 1;
+  pellacor::LivenessPrompts m_liveness;
+
+  // Upload settings of "InitParam"; only the minimum volume is read again.
+  std::string m_strUploadUrl;
+  std::string m_strVersion;
+  int m_uploadSectionSize = 200;
+  float m_minMasterVolume = 0.0f;  // a percentage
+  int m_xRatio = 1366;
+  int m_yRatio = 768;
+  // The capture graph is never built here: its media control stays null.
+  IUnknown* m_mediaControl = nullptr;
+  std::string m_currentRecording;  // full path of the recording in progress
+  std::string m_lastRecording;     // full path handed to "UpLoadVedio"
 
   std::mutex m_textLock;
   std::set<std::string*> m_textsInFlight;  // posted, not yet taken by the window

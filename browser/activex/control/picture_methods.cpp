@@ -1,23 +1,20 @@
-// Template, picture, recording and upload methods. Until they are built each answers what it
-// answers without a device, a capture graph or a template: its failure or idle value.
+// The picture methods: a page's picture, or one read from a file, is answered with "3".
+
+#include <opencv2/imgcodecs.hpp>
 
 #include "control/pellacor_ctrl.h"
+#include "log/log_file.h"
 
-void CPellacorCtrl::AboutBox() {}
 std::string CPellacorCtrl::ORVEK_CutPicture(std::uint8_t*, std::int32_t, std::int32_t) { return "3"; }
-std::string CPellacorCtrl::ORVEK_CutPictureFromFile(const std::string&) { return "3"; }
-std::string CPellacorCtrl::ORVEK_ExtractVeinFeature(const std::string&) { return {}; }
-std::int32_t CPellacorCtrl::ORVEK_VeinFeatureCompare(const std::string&, const std::string&) { return -1; }
-std::int32_t CPellacorCtrl::InitParam(const std::string&) { return 1; }
-std::int32_t CPellacorCtrl::CompleteCapture() { return 1; }
-std::int32_t CPellacorCtrl::CancelCapture() { return 0; }
-std::int32_t CPellacorCtrl::CheckRunntingEnv(std::int32_t) { return 1; }
-std::string CPellacorCtrl::StartCapture() { return {}; }
-std::int32_t CPellacorCtrl::GetRecordStatus() { return 0; }
-std::string CPellacorCtrl::GetMachineCode() { return {}; }
-std::int32_t CPellacorCtrl::EndPreView() { return 0; }
-void CPellacorCtrl::UpLoadVedio(const std::string&) {}
-void CPellacorCtrl::UploadVedioFile(const std::string&, const std::string&) {}
-std::int32_t CPellacorCtrl::ORVEK_VeinImageCompare(const std::string&, const std::string&) { return -1; }
-std::int32_t CPellacorCtrl::ORVEK_PictureQualityAsses(const std::string&) { return 0; }
-std::int32_t CPellacorCtrl::ORVEK_TakeVeinPicture() { return -1; }
+
+std::string CPellacorCtrl::ORVEK_CutPictureFromFile(const std::string& path) {
+  fvbrowser::logf("%s", path.c_str());
+  cv::Mat image;
+  try {
+    image = cv::imread(path, cv::IMREAD_COLOR);
+  } catch (const cv::Exception&) {
+    return "3";
+  }
+  if (image.cols >= 358 && image.rows > 440) ORVEK_CutPicture(image.data, image.cols, image.rows);
+  return "3";
+}

@@ -3,6 +3,9 @@
 
 #include "control/pellacor_ctrl.h"
 
+// The About box's dialog resource is not part of this build: nothing is shown.
+void CPellacorCtrl::AboutBox() {}
+
 std::int32_t CPellacorCtrl::ORVEK_Init_Face(const std::string&) { return -1; }
 std::int32_t CPellacorCtrl::ORVEK_CloseCameraDev(std::int32_t) { return 0; }
 std::int32_t CPellacorCtrl::ORVEK_StopModel_Face() { return 0; }

@@ -23,13 +23,11 @@ std::int32_t CPellacorCtrl::ORVEK_Init_Vein(const std::string& initPara) {
 
 std::int32_t CPellacorCtrl::ORVEK_OpenVeinDev() {
   ORVEK_CloseVeinDev();
-  if (m_fingerWindow == nullptr || !IsWindow(m_fingerWindow)) {
-    m_fingerWindow = fvplat::CreateChildWindow(m_hWnd, 320, 240);
-  }
+  if (!m_fingerDlg.HasWindow()) m_fingerDlg.Create(m_hWnd, 320, 240);
   fvbrowser::logf("OpenVeinDev begin");
   fvbrowser::logf("ORVEK_OpenVeinDev    1    m_bHasOpenVein= %d", m_bHasOpenVein ? 1 : 0);
   fvbrowser::DeviceLibrary* library = fvbrowser::getDeviceLibrary();
-  m_bHasOpenVein = library != nullptr && library->open(0, m_fingerWindow) == 1;
+  m_bHasOpenVein = library != nullptr && library->open(0, m_fingerDlg.GetSafeHwnd()) == 1;
   if (!m_model) m_model = std::make_unique<fvbrowser::FingerModel>(*this, 60);
   if (!m_recog) m_recog = std::make_unique<fvbrowser::FingerRecog>(*this, 60);
   fvbrowser::logf(m_bHasOpenVein ? "Open Vein successful!" : "Open Vein fail!");

@@ -47,10 +47,7 @@ bool CPellacorCtrl::CreateControlWindow(HWND parent, const RECT* position) {
 }
 
 void CPellacorCtrl::DestroyControlWindow() {
-  if (m_fingerWindow != nullptr) {
-    DestroyWindow(m_fingerWindow);
-    m_fingerWindow = nullptr;
-  }
+  m_fingerDlg.DestroyWindow();
   HWND window = m_hWnd.exchange(nullptr);
   if (window != nullptr) {
     SetWindowLongPtrA(window, GWLP_USERDATA, 0);

@@ -48,16 +48,6 @@ void CPellacorCtrl::postVedioStep(const std::string& text) {
 
 // The liveness prompts of the recording road: one a tick, steps 1 to 7 and round again.
 void CPellacorCtrl::onTimer() {
-  static const char* const kPrompts[] = {
-      "{\"RETURNID\":70,\"RETURNVALUE\":\"\",\"RETURNDESC\":\"Please face the camera\"}",
-      "{\"RETURNID\":71,\"RETURNVALUE\":\"\",\"RETURNDESC\":\"Please turn left\"}",
-      "{\"RETURNID\":72,\"RETURNVALUE\":\"\",\"RETURNDESC\":\"Please turn right\"}",
-      "{\"RETURNID\":73,\"RETURNVALUE\":\"\",\"RETURNDESC\":\"Please look up\"}",
-      "{\"RETURNID\":74,\"RETURNVALUE\":\"\",\"RETURNDESC\":\"Please bow down\"}",
-      "{\"RETURNID\":75,\"RETURNVALUE\":\"\",\"RETURNDESC\":\"Please open your mouth\"}",
-      "{\"RETURNID\":76,\"RETURNVALUE\":\"\",\"RETURNDESC\":\"Please blink\"}",
-  };
-  if (m_vedioStep > 7) m_vedioStep = 1;
-  if (m_vedioStep >= 1) postVedioStep(kPrompts[m_vedioStep - 1]);
-  ++m_vedioStep;
+  // The prompt's voice file goes to a sound member that plays nothing.
+  if (const pellacor::LivenessPrompt* prompt = m_liveness.next()) postVedioStep(prompt->text);
 }

@@ -60,6 +60,12 @@ ScriptedReply ScriptedReply::Never() {
   return reply;
 }
 
+ScriptedReply ScriptedReply::Dropped() {
+  ScriptedReply reply;
+  reply.kind = Kind::Dropped;
+  return reply;
+}
+
 CloudStandIn::CloudStandIn(int port) {
   const std::string ports = "127.0.0.1:" + std::to_string(port);
   const char* options[] = {"listening_ports", ports.c_str(), "num_threads", "8", nullptr};
@@ -93,6 +99,11 @@ void CloudStandIn::push(ScriptedReply reply) {
   script_.push_back(std::move(reply));
 }
 
+void CloudStandIn::push(const std::string& path, ScriptedReply reply) {
+  const std::lock_guard<std::mutex> hold(lock_);
+  pathScripts_[path].push_back(std::move(reply));
+}
+
 std::vector<ReceivedRequest> CloudStandIn::requests() const {
   const std::lock_guard<std::mutex> hold(lock_);
   return requests_;
@@ -115,6 +126,7 @@ void CloudStandIn::reset() {
   releaseHeldReplies();
   const std::lock_guard<std::mutex> hold(lock_);
   script_.clear();
+  pathScripts_.clear();
   requests_.clear();
   lastEnrolledMember_ = 0;
 }
@@ -155,6 +167,8 @@ int CloudStandIn::Serve(mg_connection* conn) {
       changed_.wait(hold, [&] { return stopping_ || releases_ != releasesSeen; });
       return 444;  // closes without an answer
     }
+    case ScriptedReply::Kind::Dropped:
+      return 444;
     case ScriptedReply::Kind::Raw:
       Answer(conn, reply.status, reply.raw);
       return reply.status;
@@ -168,6 +182,12 @@ int CloudStandIn::Serve(mg_connection* conn) {
 ScriptedReply CloudStandIn::NextReply(const ReceivedRequest& request) {
   {
     const std::lock_guard<std::mutex> hold(lock_);
+    const auto forPath = pathScripts_.find(request.path);
+    if (forPath != pathScripts_.end() && !forPath->second.empty()) {
+      ScriptedReply next = std::move(forPath->second.front());
+      forPath->second.pop_front();
+      return next;
+    }
     if (!script_.empty()) {
       ScriptedReply next = std::move(script_.front());
       script_.pop_front();

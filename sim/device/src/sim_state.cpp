@@ -1,6 +1,8 @@
 #include "sim_state.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 
 #include "fvplatform/clock.h"
 
@@ -10,11 +12,27 @@ namespace {
 // Demonstration: a finger lies on the sensor for 3 s, then is away for 3 s.
 constexpr std::uint64_t kDemoHalfCycleMs = 3000;
 
+// A demonstration device may come numbered, as one the club set up before: a parameter block
+// frame (magic, signature) with the number in it, which the library keeps when it lays its
+// own block down.
+void NumberDemoDevice(SimDevice& device) {
+  const char* text = std::getenv(kDemoNumberEnv);
+  if (text == nullptr) return;
+  const long number = std::strtol(text, nullptr, 10);
+  if (number <= 0 || number > 0x7fffffff) return;
+  const std::int32_t value = static_cast<std::int32_t>(number);
+  device.memory[0] = 0x76;  // 0x9876, little-endian
+  device.memory[1] = 0x98;
+  std::memcpy(&device.memory[16], &value, sizeof value);
+  std::memcpy(&device.memory[92], "1234", 4);
+}
+
 World* BuildWorld() {
   auto* world = new World;  // lives for the process: pending requests may outlast statics
   FvSimDeviceConfig config{};
   fvsim_default_config(1, &config);
   world->devices.push_back(MakeDevice(*world, config));
+  NumberDemoDevice(*world->devices.back());
   return world;
 }
 

@@ -81,6 +81,9 @@ struct World {
   std::deque<FvSimTraceEntry> trace;
 };
 
+// Names the number the demonstration device carries in its on-board memory (none when unset).
+inline constexpr const char* kDemoNumberEnv = "FV_SIM_DEVICE_NUMBER";
+
 // The world, with its demonstration device in place until a test resets it.
 World& TheWorld();
 

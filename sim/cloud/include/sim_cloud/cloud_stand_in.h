@@ -1,8 +1,9 @@
 #pragma once
 // The cloud membership service's stand-in: an HTTP server on loopback that takes the desktop
 // program's multipart requests, deciphers their payload and answers with enciphered JSON.
-// Tests queue the replies they want; without a queued reply it answers plainly (any member
-// enrols, the last enrolled member signs in).
+// Tests queue the replies they want, for the next request or for the next request to one path;
+// without a queued reply it answers plainly (any member enrols, the last enrolled member signs
+// in).
 
 #include <json/value.h>
 
@@ -11,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -46,7 +48,7 @@ struct ReceivedRequest {
 };
 
 struct ScriptedReply {
-  enum class Kind { Enciphered, Raw, Never };
+  enum class Kind { Enciphered, Raw, Never, Dropped };
   Kind kind = Kind::Enciphered;
   Json::Value json;  // Enciphered
   std::string raw;   // Raw: the body as it goes out
@@ -58,6 +60,8 @@ struct ScriptedReply {
   static ScriptedReply Garbage();
   // No answer until the stand-in is released or stopped; then the connection closes unanswered.
   static ScriptedReply Never();
+  // The connection closes at once without an answer.
+  static ScriptedReply Dropped();
 };
 
 class CloudStandIn {
@@ -72,6 +76,8 @@ class CloudStandIn {
   std::string baseUrl() const;  // "http://127.0.0.1:<port>/"
 
   void push(ScriptedReply reply);
+  // For the next request to `path` (without the leading "/"); taken before the queue above.
+  void push(const std::string& path, ScriptedReply reply);
   std::vector<ReceivedRequest> requests() const;
   // Waits (real time, for synchronising a test) until `count` requests have arrived.
   bool waitForRequests(std::size_t count, std::chrono::milliseconds limit) const;
@@ -92,6 +98,7 @@ class CloudStandIn {
   mutable std::mutex lock_;
   mutable std::condition_variable changed_;
   std::deque<ScriptedReply> script_;
+  std::map<std::string, std::deque<ScriptedReply>> pathScripts_;
   std::vector<ReceivedRequest> requests_;
   std::uint64_t releases_ = 0;  // a held reply ends when this moves
   bool stopping_ = false;

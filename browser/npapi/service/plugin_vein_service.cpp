@@ -1,0 +1,167 @@
+#include "service/plugin_vein_service.h"
+
+#include <algorithm>
+
+#include "binding/device_library.h"
+#include "fvplatform/messages.h"
+#include "log/log_file.h"
+#include "plugin/target_window.h"
+#include "script/scriptable_object.h"
+#include "settings/finger_settings.h"
+
+namespace npsorvik {
+namespace {
+
+// Made, used and freed on the browser's user-interface thread only.
+std::unique_ptr<PluginVeinService> g_service;
+
+fvbrowser::DeviceLibrary& Library() { return fvbrowser::boundDeviceLibrary(); }
+
+}  // namespace
+
+PluginVeinService* PluginVeinService::instance() {
+  if (!g_service) g_service = std::make_unique<PluginVeinService>();
+  return g_service.get();
+}
+
+PluginVeinService* PluginVeinService::existing() { return g_service.get(); }
+
+void PluginVeinService::destroy() {
+  if (!g_service) return;
+  g_service->teardown();
+  g_service.reset();
+}
+
+PluginVeinService::PluginVeinService() {
+  // The settings live as long as the service.
+  fvbrowser::holdFingerSettings();
+  fvbrowser::getFingerSettings()->loadSettingFile();
+}
+
+PluginVeinService::~PluginVeinService() {
+  stopAndJoin();
+  fvbrowser::releaseFingerSettings();
+}
+
+void PluginVeinService::teardown() {
+  ORVEK_CloseVeinDev();
+  stopAndJoin();
+}
+
+void PluginVeinService::stopAndJoin() {
+  // Reports are dropped from now on and a send that waits for the browser's thread fails, so
+  // no worker stays blocked on the thread that is about to wait for it.
+  const HWND target = TargetWindow();
+  for (fvbrowser::FingerBusiness* worker :
+       {static_cast<fvbrowser::FingerBusiness*>(m_pFingerModel.get()),
+        static_cast<fvbrowser::FingerBusiness*>(m_pFingerRecog.get())}) {
+    if (worker != nullptr) {
+      worker->beginTeardown();
+      worker->requestStop();
+    }
+  }
+  if (target != nullptr) fvplat::SetSendsRefused(target, true);
+  m_pFingerModel.reset();  // stops and joins
+  m_pFingerRecog.reset();
+  if (target != nullptr) fvplat::SetSendsRefused(target, false);
+}
+
+void PluginVeinService::registerReceiver(ScriptablePluginObject* object) {
+  std::lock_guard<std::mutex> guard(m_receiverLock);
+  std::erase(m_receivers, object);
+  m_receivers.push_back(object);
+}
+
+void PluginVeinService::unregisterReceiver(ScriptablePluginObject* object) {
+  std::lock_guard<std::mutex> guard(m_receiverLock);
+  std::erase(m_receivers, object);
+}
+
+bool PluginVeinService::isReceiver(const ScriptablePluginObject* object) {
+  std::lock_guard<std::mutex> guard(m_receiverLock);
+  return object != nullptr &&
+         std::find(m_receivers.begin(), m_receivers.end(), object) != m_receivers.end();
+}
+
+int PluginVeinService::ORVEK_Init_Vein(const std::string& settings) {
+  fvbrowser::getFingerSettings()->parseSettings(settings);
+  return 0;
+}
+
+int PluginVeinService::ORVEK_OpenVeinDev() {
+  fvbrowser::logf("开始打开指静脉设备...");
+  if (m_bOpen.load()) ORVEK_CloseVeinDev();
+  m_bOpen.store(m_Device.openDevice(TargetWindow()) == 0);
+  if (!m_pFingerModel) m_pFingerModel = std::make_unique<fvbrowser::FingerModel>(*this, 60);
+  if (!m_pFingerRecog) m_pFingerRecog = std::make_unique<fvbrowser::FingerRecog>(*this, 60);
+  fvbrowser::logf("Open Vein successful!");
+  if (m_bOpen.load()) Library().setLed(1, 0);
+  return m_bOpen.load() ? 0 : 1;
+}
+
+int PluginVeinService::ORVEK_CloseVeinDev() {
+  fvbrowser::logf("CloseVeinDev begin");
+  if (!m_bOpen.load()) return 1;
+  ORVEK_StopRecog_Vein();
+  ORVEK_StopModel_Vein();
+  Library().setLed(1, 0);
+  Library().close();
+  m_Device.markClosed();
+  m_bOpen.store(false);
+  fvbrowser::logf("设备正常关闭");
+  return 0;
+}
+
+int PluginVeinService::ORVEK_StopModel_Vein() {
+  if (m_pFingerModel) m_pFingerModel->requestStop();
+  return 0;
+}
+
+int PluginVeinService::ORVEK_StopRecog_Vein() {
+  if (m_pFingerRecog) m_pFingerRecog->requestStop();
+  return 0;
+}
+
+int PluginVeinService::ORVEK_ContinueDo(int decline) {
+  const int status = decline != 0 ? -1 : 1;
+  if (m_pFingerModel) m_pFingerModel->setStatus(status);
+  if (m_pFingerRecog) m_pFingerRecog->setStatus(status);
+  return 0;
+}
+
+int PluginVeinService::setModelStatus(int status) {
+  if (m_pFingerModel) m_pFingerModel->setStatus(status);
+  return 1;
+}
+
+int PluginVeinService::setRecogStatus(int status) {
+  if (m_pFingerRecog) m_pFingerRecog->setStatus(status);
+  return 1;
+}
+
+int PluginVeinService::getModelStatus() { return m_pFingerModel ? m_pFingerModel->getStatus() : 0; }
+int PluginVeinService::getRecogStatus() { return m_pFingerRecog ? m_pFingerRecog->getStatus() : 0; }
+
+void PluginVeinService::suspend() {
+  m_bClosedBySuspend = m_bOpen.load() && ORVEK_CloseVeinDev() == 0;
+}
+
+void PluginVeinService::resume() {
+  // Only a device the suspend closed is opened again.
+  if (!m_bClosedBySuspend) return;
+  m_bClosedBySuspend = false;
+  ORVEK_OpenVeinDev();
+}
+
+}  // namespace npsorvik
+
+namespace npsorvik {
+
+void PluginVeinService::dropReceiversOf(NPP npp) {
+  std::lock_guard<std::mutex> guard(m_receiverLock);
+  std::erase_if(m_receivers, [npp](ScriptablePluginObject* object) {
+    return static_cast<ScriptablePluginObjectBase*>(object)->npp() == npp;
+  });
+}
+
+}  // namespace npsorvik

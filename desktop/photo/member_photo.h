@@ -1,0 +1,51 @@
+#pragma once
+// The photo of the person being enrolled or signed in, clipped to an ellipse with a thin yellow
+// outline. Photos are cached in the folder "image"; a missing one is fetched on a short-lived
+// thread while a placeholder is drawn.
+
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fvplatform/win_types.h"
+
+namespace torvane {
+
+class MemberPhoto {
+ public:
+  // `workFolder` holds the folder "image".
+  explicit MemberPhoto(std::string workFolder = ".");
+  // Waits for the downloads still under way.
+  ~MemberPhoto();
+  MemberPhoto(const MemberPhoto&) = delete;
+  MemberPhoto& operator=(const MemberPhoto&) = delete;
+
+  // Shows the photo of person `id` at the rectangle of `target`.
+  void show(HWND target, const std::string& address, int x, int y, int width, int height, int id);
+  // Draws one image file into the rectangle; an image that cannot be read draws the outline alone.
+  void draw(const std::string& path);
+  // Waits until every download started so far has ended (tests).
+  void waitForDownloads();
+
+  std::string address() const;
+  std::string cachePath() const;
+
+ private:
+  void downloadPhoto();
+  void ensurePlaceholder() const;
+  std::string imagePath(const std::string& name) const;
+
+  const std::string m_workFolder;
+  mutable std::mutex m_lock;
+  std::string m_address;
+  HWND m_target = nullptr;
+  int m_x = 0, m_y = 0, m_width = 0, m_height = 0;
+  std::string m_path;
+  std::mutex m_threadsLock;
+  std::vector<std::thread> m_downloads;
+};
+
+inline constexpr const char* kDefaultPhoto = "default.png";
+
+}  // namespace torvane

@@ -1,0 +1,142 @@
+#include "server/http_server.h"
+
+#include <civetweb.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "fvplatform/debug_output.h"
+
+namespace torvane {
+namespace {
+
+constexpr const char* kNotImplemented = "HTTP/1.1 501 Not Implemented\r\nContent-Length: 0\r\n\r\n";
+// Bodies of "/api/sum" beyond this are not read.
+constexpr std::size_t kMaxBody = 64 * 1024;
+
+// The request as it came, for the console: request line and headers.
+std::string requestText(const mg_request_info* info) {
+  std::string text = std::string(info->request_method) + " " + info->request_uri;
+  if (info->query_string != nullptr) text += std::string("?") + info->query_string;
+  text += std::string(" HTTP/") + info->http_version + "\r\n";
+  for (int i = 0; i < info->num_headers; ++i) {
+    text += std::string(info->http_headers[i].name) + ": " + info->http_headers[i].value + "\r\n";
+  }
+  return text;
+}
+
+std::string readBody(mg_connection* connection) {
+  std::string body;
+  char piece[4096];
+  for (int n; body.size() < kMaxBody && (n = mg_read(connection, piece, sizeof piece)) > 0;) {
+    body.append(piece, static_cast<std::size_t>(n));
+  }
+  return body;
+}
+
+double formNumber(const std::string& body, const char* name) {
+  char value[100] = "";
+  if (mg_get_var(body.data(), body.size(), name, value, sizeof value) < 0) value[0] = '\0';
+  return std::atof(value);
+}
+
+// civetweb's own lines stay quiet: the server reports what matters itself.
+int quiet(const mg_connection*, const char*) { return 1; }
+
+}  // namespace
+
+ServerSettings programServerSettings() {
+  ServerSettings settings;
+  const char* all = std::getenv(kListenAllEnv);
+  settings.allInterfaces = all != nullptr && std::string(all) == "1";
+  return settings;
+}
+
+HttpServer::HttpServer(ServerSettings settings) : m_settings(std::move(settings)) {}
+
+HttpServer::~HttpServer() {
+  if (m_context != nullptr) mg_stop(m_context);
+}
+
+void HttpServer::addRoute(const std::string& path, RouteHandler handler) {
+  m_routeTable.emplace(path, std::move(handler));
+}
+
+bool HttpServer::serveForever() {
+  if (m_context != nullptr) return true;
+  const std::string ports = m_settings.allInterfaces ? m_settings.port : "127.0.0.1:" + m_settings.port;
+  const char* options[] = {"listening_ports", ports.c_str(),
+                           "num_threads", "1",
+                           "document_root", m_settings.webRoot.c_str(),
+                           "enable_directory_listing", "yes",
+                           "additional_header", "Access-Control-Allow-Origin: *",
+                           "enable_keep_alive", "no",
+                           nullptr};
+  mg_callbacks callbacks{};
+  callbacks.begin_request = &HttpServer::onMongooseEvent;
+  callbacks.log_message = &quiet;
+  m_context = mg_start(&callbacks, this, options);
+  if (m_context == nullptr) {
+    char line[160];
+    std::snprintf(line, sizeof line, "local http server cannot listen on port %s (in use?); going on without it\n",
+                  m_settings.port.c_str());
+    std::fputs(line, stdout);
+    std::fflush(stdout);
+    OutputDebugStringA(line);
+    return false;
+  }
+  mg_server_port bound[1]{};
+  if (mg_get_server_ports(m_context, 1, bound) == 1) m_boundPort = bound[0].port;
+  std::printf("starting http server at port: %s\n", std::to_string(m_boundPort).c_str());
+  std::fflush(stdout);
+  return true;
+}
+
+int HttpServer::onMongooseEvent(mg_connection* connection) {
+  auto* self = static_cast<HttpServer*>(mg_get_user_data(mg_get_context(connection)));
+  return self->handleRequest(connection);
+}
+
+int HttpServer::handleRequest(mg_connection* connection) {
+  const std::lock_guard<std::mutex> one(m_handling);
+  const mg_request_info* info = mg_get_request_info(connection);
+  std::printf("got request: %s\n", requestText(info).c_str());
+  std::fflush(stdout);
+  const std::string path = info->local_uri_raw != nullptr ? info->local_uri_raw : "";
+  const std::string query = info->query_string != nullptr ? info->query_string : "";
+
+  const auto route = m_routeTable.find(path);
+  if (route != m_routeTable.end()) {
+    route->second(path, query, connection, &HttpServer::sendJsonResult);
+    return 200;
+  }
+  if (path == "/") return 0;  // the folder, with its index file or listing
+  if (path == "/api/hello") {
+    sendJsonResult(connection, "welcome to httpserver", -1);
+  } else if (path == "/api/sum") {
+    const std::string body = readBody(connection);
+    char sum[64];
+    std::snprintf(sum, sizeof sum, "%f", formNumber(body, "n1") + formNumber(body, "n2"));
+    sendJsonResult(connection, sum, -1);
+  } else {
+    mg_write(connection, kNotImplemented, std::char_traits<char>::length(kNotImplemented));
+    return 501;
+  }
+  return 200;
+}
+
+void HttpServer::sendJsonResult(mg_connection* connection, const std::string& text, int type) {
+  static const char kHead[] =
+      "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nAccess-Control-Allow-Origin:*\r\n"
+      "Access-Control-Allow-Methods:POST,GET,OPTIONS,DELETE\r\n"
+      "Access-Control-Allow-Headers:x-requested-with,content-type\r\n\r\n";
+  std::string body = "{ \"result\": " + text;
+  body += type < 0 ? " }" : ",\"type\": " + std::to_string(type) + "}";
+  char size[16];
+  std::snprintf(size, sizeof size, "%zx\r\n", body.size());
+  const std::string reply = std::string(kHead) + size + body + "\r\n0\r\n\r\n";
+  mg_write(connection, reply.data(), reply.size());
+}
+
+}  // namespace torvane

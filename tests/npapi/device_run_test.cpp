@@ -1,0 +1,224 @@
+// Runs through the browser host with the real device library on the simulated device, in real
+// time: an enrolment and a recognition of the same finger reported to the page's callback,
+// comparisons of a picture, a stop from inside the callback, and a page that goes away during
+// a run, after which nothing of the plug-in is left.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <future>
+#include <mutex>
+#include <thread>
+
+#include "np_fixture.h"
+#include "sim_device/sim_device.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using simbrowser::PageCall;
+
+constexpr unsigned long long kSeed = 4242;
+
+int ThreadCount() {
+  int count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+    ++count;
+  }
+  return count;
+}
+
+// A page on the simulated device and a person who follows its prompts: the finger goes down a
+// moment after the page agreed to go on, and up when asked to loosen it.
+class DevicePage : public nptest::LoadedPlugin {
+ protected:
+  void SetUp() override {
+    ::unsetenv("FV_MODULE_DIR");
+    fvsim_reset();
+    ASSERT_GE(fvsim_plug_type(1), 0);
+    baselineThreads_ = ThreadCount();
+    LoadedPlugin::SetUp();
+    page_ = host_->NewPage();
+    ASSERT_GE(page_, 0);
+    ASSERT_EQ(host_->CallInt(page_, "ORVEK_Init_Vein",
+                             {std::string(R"({"Fingers":"2","FingerNum":1,"PlaySound":0,"ModelTimeout":600,"RecogTimeout":600})")}),
+              0);
+  }
+  void TearDown() override {
+    host_.reset();
+    JoinPlacer();
+    fvsim_set_finger(0, 0);
+  }
+  void JoinPlacer() {
+    std::lock_guard<std::mutex> guard(placerLock_);
+    if (placer_.joinable()) placer_.join();
+  }
+  void PlaceSoon() {
+    JoinPlacer();
+    std::lock_guard<std::mutex> guard(placerLock_);
+    placer_ = std::thread([] {
+      std::this_thread::sleep_for(200ms);
+      fvsim_set_finger_seed(0, kSeed);
+      fvsim_set_finger(0, 1);
+    });
+  }
+  // The person's part for a run whose status method is `answer`.
+  void FollowPrompts(const char* answer) {
+    host_->OnPageCall([this, answer](int page, const PageCall& call) {
+      if (call.code == 40) {
+        PlaceSoon();
+        host_->CallInt(page, answer, {1});
+      } else if (call.code == 41 && call.text.find("Loosen") != std::string::npos) {
+        fvsim_set_finger(0, 0);
+      } else if (call.code == 41) {
+        PlaceSoon();
+      }
+    });
+  }
+  // The run's last report with a "FEATURE", after waiting for it.
+  Json::Value Result(std::chrono::seconds limit) {
+    auto isResult = [](const PageCall& c) { return c.text.find("\"FEATURE\"") != std::string::npos; };
+    EXPECT_TRUE(host_->WaitForPageCall(page_, isResult, limit));
+    for (const PageCall& call : host_->PageCalls(page_)) {
+      if (isResult(call)) return nptest::Parse(call.text);
+    }
+    return Json::Value();
+  }
+  // A start, tried again while the run before is still on its way out (it refuses with 1).
+  int StartEnrolment() {
+    const auto until = std::chrono::steady_clock::now() + 10s;
+    int started = host_->CallInt(page_, "ORVEK_StartModel_Vein");
+    while (started == 1 && std::chrono::steady_clock::now() < until) {
+      std::this_thread::sleep_for(20ms);
+      started = host_->CallInt(page_, "ORVEK_StartModel_Vein");
+    }
+    return started;
+  }
+  std::string TakePicture() {
+    host_->ClearPageCalls();
+    fvsim_set_finger_seed(0, kSeed);
+    fvsim_set_finger(0, 1);
+    const auto until = std::chrono::steady_clock::now() + 20s;
+    while (std::chrono::steady_clock::now() < until) {
+      if (host_->CallInt(page_, "ORVEK_TakeVeinPicture") == 0) break;
+      std::this_thread::sleep_for(50ms);
+    }
+    const auto calls = host_->PageCalls(page_);
+    fvsim_set_finger(0, 0);
+    if (calls.empty()) return {};
+    return nptest::Parse(calls.back().text)["IMAGE"].asString();
+  }
+
+  int page_ = -1;
+  int baselineThreads_ = 0;
+  std::mutex placerLock_;
+  std::thread placer_;
+};
+
+TEST_F(DevicePage, EnrolThenRecogniseThroughTheCallback) {
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_OpenVeinDev"), 0);
+  FollowPrompts("ORVEK_SetVeinModelStatus");
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_StartModel_Vein"), 0);
+  const Json::Value enrolled = Result(600s);
+  ASSERT_EQ(enrolled["RETURNID"].asInt(), 0);
+  EXPECT_EQ(enrolled["RETURNDESC"].asString(), "Complete collection");
+  const Json::Value features = nptest::Parse(enrolled["FEATURE"].asString());
+  EXPECT_EQ(features["num"].asInt(), 1);
+  EXPECT_EQ(features["feature"]["len"].asInt(), 3352);
+  const std::string model = features["feature"]["0"].asString();
+  ASSERT_EQ(model.size(), 4472u);  // base64 of 3352 bytes
+  const auto calls = host_->PageCalls(page_);
+  EXPECT_EQ(calls.front().code, 0);
+  EXPECT_EQ(nptest::Parse(calls.front().text)["RETURNDESC"].asString(), "Finger vein modeling");
+  for (const PageCall& call : calls) EXPECT_TRUE(call.onUiThread) << call.text;
+  EXPECT_EQ(host_->CallsOffUiThread(), 0);
+
+  // The same finger against the template the enrolment gave.
+  fvsim_set_finger(0, 0);
+  host_->ClearPageCalls();
+  FollowPrompts("ORVEK_SetVeinRecogStatus");
+  Json::Value list;
+  list["feature"]["0"] = model;
+  list["num"] = 1;
+  list["type"]["0"]["fingertype"] = 2;
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_StartRecog_Vein", {Json::FastWriter().write(list)}), 0);
+  const Json::Value recognised = Result(600s);
+  EXPECT_EQ(recognised["RETURNID"].asInt(), 0);
+  EXPECT_EQ(recognised["RETURNDESC"].asString().rfind("Authentication success!Matching score:", 0), 0u)
+      << recognised["RETURNDESC"].asString();
+  for (const PageCall& call : host_->PageCalls(page_)) EXPECT_TRUE(call.onUiThread);
+
+  // A picture of the finger against the template and against a second picture.
+  host_->OnPageCall({});
+  const std::string first = TakePicture();
+  ASSERT_FALSE(first.empty());
+  const std::string second = TakePicture();
+  ASSERT_FALSE(second.empty());
+  host_->ClearPageCalls();
+  EXPECT_EQ(host_->CallInt(page_, "ORVEK_VeinFeatureCompare", {first, model}), 0);
+  EXPECT_EQ(host_->CallInt(page_, "ORVEK_VeinImageCompare", {first, second}), 0);
+  const auto compared = host_->PageCalls(page_);
+  ASSERT_EQ(compared.size(), 2u);
+  EXPECT_EQ(nptest::Parse(compared[0].text)["RETURNDESC"].asString().rfind("Mark:0,Matching score:", 0), 0u);
+  EXPECT_EQ(nptest::Parse(compared[1].text)["RETURNDESC"].asString().rfind("Matching score:", 0), 0u);
+  EXPECT_EQ(host_->CallInt(page_, "ORVEK_CloseVeinDev"), 0);
+}
+
+TEST_F(DevicePage, AStopFromInsideTheCallbackEndsTheEnrolment) {
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_OpenVeinDev"), 0);
+  host_->OnPageCall([this](int page, const PageCall& call) {
+    if (call.code == 40) {
+      EXPECT_EQ(host_->CallInt(page, "ORVEK_StopModel_Vein"), 0);
+    }
+  });
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_StartModel_Vein"), 0);
+  ASSERT_TRUE(host_->WaitForPageCall(page_, [](const PageCall& c) { return c.code == -3; }, 30s));
+  // The worker ends by itself, and a new run starts.
+  host_->OnPageCall({});
+  EXPECT_EQ(StartEnrolment(), 0);
+}
+
+TEST_F(DevicePage, DestroyDuringARunReturnsPromptlyAndLeavesNothing) {
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_OpenVeinDev"), 0);
+  const int second = host_->NewPage();
+  ASSERT_GE(second, 0);
+  ASSERT_NE(host_->Scriptable(second), nullptr);  // the newer page's object receives
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_StartModel_Vein"), 0);
+  ASSERT_TRUE(host_->WaitForPageCall(second, [](const PageCall& c) { return c.code == 40; }, 30s));
+  // The newer page goes first: the run goes on, its reports now reach the first page.
+  ASSERT_EQ(host_->DestroyPage(second), NPERR_NO_ERROR);
+  EXPECT_EQ(host_->CallInt(page_, "ORVEK_GetVeinModelStatus"), 0);  // still waiting for an answer
+  EXPECT_EQ(host_->CallInt(page_, "ORVEK_StopModel_Vein"), 0);
+  ASSERT_TRUE(host_->WaitForPageCall(page_, [](const PageCall& c) { return c.code == -3; }, 30s));
+  EXPECT_EQ(host_->PageCalls(page_).front().code, -3);  // nothing of the run before the handover
+
+  host_->ClearPageCalls();
+  ASSERT_EQ(StartEnrolment(), 0);
+  ASSERT_TRUE(host_->WaitForPageCall(page_, [](const PageCall& c) { return c.code == 40; }, 30s));
+  fvsim_set_finger(0, 1);
+  host_->CallInt(page_, "ORVEK_SetVeinModelStatus", {1});  // capturing now
+  const auto start = std::chrono::steady_clock::now();
+  auto destroyed = std::async(std::launch::async, [&] { return host_->DestroyPage(page_); });
+  if (destroyed.wait_for(10s) != std::future_status::ready) {
+    ADD_FAILURE() << "NPP_Destroy did not return";
+    std::abort();
+  }
+  EXPECT_EQ(destroyed.get(), NPERR_NO_ERROR);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+  EXPECT_EQ(host_->Shutdown(), NPERR_NO_ERROR);
+  EXPECT_EQ(host_->LiveObjects(), 0);
+  EXPECT_EQ(host_->OutstandingMemory(), 0);
+  EXPECT_EQ(host_->CallsOffUiThread(), 0);
+  // The device was closed and every worker thread has ended.
+  EXPECT_EQ(ThreadCount(), baselineThreads_);  // as before the plug-in was loaded
+  bool closed = false;
+  for (int i = fvsim_trace_count() - 1; i >= 0 && !closed; --i) {
+    FvSimTraceEntry entry{};
+    if (fvsim_trace_get(i, &entry) != 0 && entry.kind == FVSIM_TRACE_CLOSE) closed = true;
+  }
+  EXPECT_TRUE(closed);
+}
+
+}  // namespace
