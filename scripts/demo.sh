@@ -8,7 +8,6 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 scripts/deps.sh
-command -v curl >/dev/null || { apt-get update -q && apt-get install -y -q --no-install-recommends curl; }
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)"
 build/bin/fv_demo "$@"

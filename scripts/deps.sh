@@ -5,7 +5,9 @@ packages=(build-essential cmake pkg-config binutils
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libhwy-dev
   libjsoncpp-dev libcurl4-openssl-dev libcivetweb-dev
   libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev libjpeg-dev
-  libfreetype-dev fonts-wqy-microhei)
+  libfreetype-dev fonts-wqy-microhei
+  libusb-1.0-0-dev umockdev libumockdev-dev
+  chromium curl)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -20,7 +20,7 @@ const TemplateEntry kTemplate[] = {
     {kIdStatus, ControlKind::Static, "放置手指", 190, 74, 400, 34, false, 0},
     {kIdPrompt, ControlKind::Static, "请放置手指", 190, 112, 420, 24, false, 0},
     {kIdSuccessPicture, ControlKind::Picture, "", 254, 60, 120, 100, false, 130},
-    {kIdSuccessText, ControlKind::Static, "恭喜您，采集成功！", 240, 176, 200, 34, false, 0},
+    {kIdSuccessText, ControlKind::Static, "恭喜您，采集成功！", 260, 176, 200, 34, false, 0},
     {kIdBack, ControlKind::BitmapButton, "", 440, 296, 80, 32, false, 132},
     {kIdRestart, ControlKind::BitmapButton, "", 530, 296, 80, 32, false, 134},
     {kIdIdlePicture, ControlKind::Picture, "", 214, 40, 200, 170, false, 131},

@@ -74,10 +74,23 @@ void MemberPhoto::show(HWND target, const std::string& address, int x, int y, in
   }
   draw(imagePath(kDefaultPhoto));
   const std::lock_guard<std::mutex> hold(m_threadsLock);
-  m_downloads.emplace_back([this] { downloadPhoto(); });
+  for (auto it = m_downloads.begin(); it != m_downloads.end();) {
+    if (it->done->load()) {
+      it->thread.join();
+      it = m_downloads.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  m_downloads.push_back({std::thread([this, done] {
+                           downloadPhotoThread();
+                           done->store(true);
+                         }),
+                         done});
 }
 
-void MemberPhoto::downloadPhoto() {
+void MemberPhoto::downloadPhotoThread() {
   std::string address, path;
   {
     const std::lock_guard<std::mutex> hold(m_lock);
@@ -89,12 +102,12 @@ void MemberPhoto::downloadPhoto() {
 }
 
 void MemberPhoto::waitForDownloads() {
-  std::vector<std::thread> running;
+  std::vector<Download> running;
   {
     const std::lock_guard<std::mutex> hold(m_threadsLock);
     running.swap(m_downloads);
   }
-  for (std::thread& t : running) t.join();
+  for (Download& d : running) d.thread.join();
 }
 
 void MemberPhoto::draw(const std::string& path) {

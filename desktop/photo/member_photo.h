@@ -3,6 +3,8 @@
 // outline. Photos are cached in the folder "image"; a missing one is fetched on a short-lived
 // thread while a placeholder is drawn.
 
+#include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -32,7 +34,7 @@ class MemberPhoto {
   std::string cachePath() const;
 
  private:
-  void downloadPhoto();
+  void downloadPhotoThread();
   void ensurePlaceholder() const;
   std::string imagePath(const std::string& name) const;
 
@@ -42,8 +44,12 @@ class MemberPhoto {
   HWND m_target = nullptr;
   int m_x = 0, m_y = 0, m_width = 0, m_height = 0;
   std::string m_path;
+  struct Download {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> done;
+  };
   std::mutex m_threadsLock;
-  std::vector<std::thread> m_downloads;
+  std::vector<Download> m_downloads;  // finished ones are joined at the next show
 };
 
 inline constexpr const char* kDefaultPhoto = "default.png";

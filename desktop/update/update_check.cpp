@@ -70,20 +70,22 @@ void Updater::checkForUpdate() {
 void Updater::downloadUpdate() {
   const std::string url = downloadUrl();
   const std::string name = lastPathElement(url);
-  HWND progressBar = m_dialog.item(kIdProgress);
   const bool complete =
       !name.empty() && name != "." && name != ".." &&
-      downloadToFile(url, m_dialog.workPath("image/" + name), [progressBar](std::int64_t now, std::int64_t total) {
-        PostMessageA(progressBar, PBM_SETPOS, static_cast<WPARAM>(progressPercent(now, total)), 0);
-      });
+      downloadToFile(url, m_dialog.workPath("image/" + name),
+                     [this](std::int64_t now, std::int64_t total) { onDownloadProgress(now, total); });
   if (!complete) {
     // Nothing to start: the desk keeps its program rather than ending without a replacement.
-    ShowWindow(progressBar, SW_HIDE);
+    ShowWindow(m_dialog.item(kIdProgress), SW_HIDE);
     m_dialog.resetUi();
     return;
   }
   if (m_hooks.launchPackage) m_hooks.launchPackage(m_dialog.window(), m_dialog.workPath("image/" + name));
   if (m_hooks.exitProcess) m_hooks.exitProcess(0);
+}
+
+void Updater::onDownloadProgress(std::int64_t now, std::int64_t total) {
+  PostMessageA(m_dialog.item(kIdProgress), PBM_SETPOS, static_cast<WPARAM>(progressPercent(now, total)), 0);
 }
 
 void Updater::waitForDownload() {

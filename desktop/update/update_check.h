@@ -41,6 +41,9 @@ class Updater {
 
  private:
   void downloadUpdate();
+  // Sets the progress bar from the download thread (posted: the thread never waits for the
+  // user-interface thread).
+  void onDownloadProgress(std::int64_t now, std::int64_t total);
 
   CTorvaneDlg& m_dialog;
   UpdateHooks m_hooks;

@@ -9,6 +9,11 @@
 #include "control_fixture.h"
 #include "fvplatform/com_registry.h"
 #include "fvplatform/com_runtime.h"
+#include "fvplatform/dialog.h"
+#include "fvplatform/dialog_png.h"
+#include "fvplatform/oleauto.h"
+#include "fvplatform/window.h"
+#include "test_paths.h"
 #include "pellacor/pellacor.h"
 
 namespace {
@@ -129,15 +134,54 @@ class ModuleExports : public ::testing::Test {
 const CLSID kControlClass = {0xDC26F2AB, 0xC4EC, 0x441B, {0xBB, 0x40, 0xFC, 0xC5, 0x92, 0x06, 0x6E, 0x3A}};
 const CLSID kPropPageClass = {0x484B22FE, 0xCA51, 0x4F6B, {0x9A, 0x78, 0xE6, 0x7D, 0xE3, 0x24, 0x40, 0x9B}};
 
-TEST_F(ModuleExports, ClassObjectOnlyForTheControlsClass) {
+TEST_F(ModuleExports, ClassObjectsOnlyForTheControlAndItsPropertyPage) {
   void* object = reinterpret_cast<void*>(1);
-  EXPECT_EQ(getClassObject_(kPropPageClass, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
-  EXPECT_EQ(object, nullptr);
-  object = reinterpret_cast<void*>(1);
   EXPECT_EQ(getClassObject_(IID_IDispatch, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
   EXPECT_EQ(object, nullptr);
   EXPECT_EQ(getClassObject_(kControlClass, IID_IClassFactory, nullptr), E_POINTER);
   EXPECT_EQ(getClassObject_(kControlClass, IID_IDispatch, &object), E_NOINTERFACE);
+  for (const CLSID& clsid : {kControlClass, kPropPageClass}) {
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(getClassObject_(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    factory->Release();
+  }
+}
+
+TEST_F(ModuleExports, PropertyPageHasItsCaptionItsNoteAndNothingToApply) {
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(getClassObject_(kPropPageClass, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+  IPropertyPage* page = nullptr;
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IPropertyPage, reinterpret_cast<void**>(&page)), S_OK);
+  factory->Release();
+  EXPECT_EQ(canUnload_(), S_FALSE);  // the page lives
+
+  PROPPAGEINFO info{};
+  ASSERT_EQ(page->GetPageInfo(&info), S_OK);
+  EXPECT_EQ(info.cb, sizeof(PROPPAGEINFO));
+  EXPECT_EQ(fvplat::Utf16ToUtf8(info.pszTitle), "常规");
+  CoTaskMemFree(info.pszTitle);
+  EXPECT_EQ(info.size.cx, 375);  // 250 x 62 dialog units
+  EXPECT_EQ(info.size.cy, 100);
+
+  HWND frame = fvplat::CreateChildWindow(nullptr, 400, 130);
+  const RECT area{0, 0, 375, 100};
+  ASSERT_EQ(page->Activate(frame, &area, FALSE), S_OK);
+  const auto windows = fvplat::ChildWindows(frame);
+  ASSERT_EQ(windows.size(), 1u);
+  const auto controls = fvplat::ChildWindows(windows[0]);
+  ASSERT_EQ(controls.size(), 1u);
+  fvplat::ControlState note;
+  ASSERT_TRUE(fvplat::ReadControl(controls[0], &note));
+  EXPECT_EQ(note.text, "TODO: 将用于操作 Pellacor Control 的属性的控件放置在此对话框上。");
+  EXPECT_EQ(page->SetObjects(0, nullptr), S_OK);
+  EXPECT_EQ(page->IsPageDirty(), S_FALSE);
+  EXPECT_EQ(page->Apply(), S_OK);
+  EXPECT_TRUE(fvplat::WriteDialogPng(windows[0], fvtest::BinaryDir() + "/pellacor-property-page.png"));
+  EXPECT_EQ(page->Deactivate(), S_OK);
+  EXPECT_TRUE(fvplat::ChildWindows(frame).empty());
+  EXPECT_EQ(page->Release(), 0u);
+  EXPECT_EQ(canUnload_(), S_OK);
+  DestroyWindow(frame);
 }
 
 TEST_F(ModuleExports, FactoryMakesControlsAndTheModuleStaysWhileOneLives) {

@@ -164,6 +164,30 @@ TEST_F(LocalApi, ParametersCannotBeInjectedAndUnknownTypesAreAnswered) {
   EXPECT_FALSE(dialog->fields().m_bCollecting);
 }
 
+TEST_F(LocalApi, RequestsAreHandledOneAtATime) {
+  // The enrolment's device check waits on the cloud; a poll sent meanwhile waits its turn.
+  dialog->update([](DialogFields& f) { f.m_clubId = 3; f.m_branchId = 4; });
+  cloud.server.push("v1/fv/checkKqDeviceId", simcloud::ScriptedReply::Never());
+  std::future<std::string> first = std::async(std::launch::async, [this] {
+    return get(port, "/api/userAction?type=openFingerCollect&memberId=42&clubId=3&branchId=4");
+  });
+  while (!cloud.server.waitForRequests(1, std::chrono::milliseconds(1))) fvplat::PumpPending();
+  std::future<std::string> second =
+      std::async(std::launch::async, [this] { return get(port, "/api/userAction?type=getFingerCollect&memberId=42"); });
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+  while (std::chrono::steady_clock::now() < until) {
+    fvplat::PumpPending();
+    ASSERT_NE(second.wait_for(std::chrono::milliseconds(5)), std::future_status::ready) << "answered meanwhile";
+  }
+  cloud.server.releaseHeldReplies();
+  while (first.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready ||
+         second.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) {
+    fvplat::PumpPending();
+  }
+  EXPECT_EQ(first.get(), chunked("f", "{ \"result\": 1 }"));
+  EXPECT_EQ(second.get(), chunked("f", "{ \"result\": 0 }")) << "answered after the enrolment was stored";
+}
+
 TEST(RequestFields, SplitThenDecodeAndMatchWholeKeys) {
   struct Case {
     const char* query;

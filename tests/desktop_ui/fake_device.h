@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -53,8 +54,10 @@ class FakeDevice final : public DeviceAccess {
   }
   int readNumber() override { return bound ? number : -1; }
   int fingerState() override { return bound ? state : 0; }
+  std::function<void()> onCapture;  // runs inside each grab, as another thread might meanwhile
   bool capture(Bytes& into) override {
     ++grabs;
+    if (onCapture) onCapture();
     if (captures.empty()) return false;
     into = blobNamed(captures.front());
     captures.pop_front();

@@ -98,6 +98,35 @@ TEST_F(SignIn, TheQualityGateOfASignInAndAFingerThatStays) {
   EXPECT_EQ(device.grabs, 2) << "an accepted finger must leave first";
 }
 
+TEST_F(SignIn, AnEnrolmentThePageStartsMeanwhileIsNotEndedByTheSignInsText) {
+  struct Case {
+    const char* what;
+    const char* reply;
+    int memberId;
+  };
+  const Case cases[] = {{"finger not enrolled", R"({"result":2})", 0},
+                        {"garbage", "raw:xyz", 0},
+                        {"a member signed in", R"({"result":1,"signed":1,"inOut":1,"quality":0.9,"memberInfo":{"member_id":8}})", 8}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    restart();
+    makeReady();
+    cloud.script("v1/fv/signKqFv", c.reply);
+    device.onCapture = [this] {
+      device.onCapture = nullptr;
+      startEnrolment(42);
+    };
+    place("s1");
+    EXPECT_EQ(cloud.pathsPosted().back(), "v1/fv/signKqFv");
+    const DialogFields f = dialog->fields();
+    EXPECT_TRUE(f.m_bCollecting) << "the enrolment goes on";
+    EXPECT_EQ(f.m_collectId, 42);
+    EXPECT_EQ(f.m_signedMemberId, c.memberId) << "the cloud's verdict is kept for the page";
+    EXPECT_FALSE(visible(kIdResult));
+    EXPECT_EQ(text(kIdPrompt), "采集中...");
+  }
+}
+
 TEST_F(SignIn, WithoutClubAndBranchNoCaptureIsTaken) {
   makeReady();
   dialog->update([](DialogFields& f) { f.m_clubId = 0; });

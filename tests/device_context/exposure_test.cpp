@@ -1,10 +1,14 @@
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <thread>
 #include <utility>
 
 #include "api/last_error.h"
+#include "acquire/acquire_frame.h"
 #include "context/device_ops.h"
+#include "fvplatform/usb_requests.h"
+#include "protocol/fvdev_protocol.h"
 #include "sim_fixture.h"
 
 namespace {
@@ -54,6 +58,47 @@ TEST_F(Exposure, ConvergesFromEverySensorsDefaultStart) {
       EXPECT_LE(context->params.lastLevel, context->params.bandHigh);
     }
     EXPECT_LT(vendorRequests(0xB3).size(), 40u) << "exposure steps to the first accepted frame";
+    FvDevHandle handle = handleOf(context);
+    context.reset();
+    dravex::closeDeviceContext(handle);
+    forget(handle);
+  }
+}
+
+// The library's exposure request lights the frame as the request worked out by hand does: the
+// two-sensor form to sensor 0 for types 3, 16 and 18, four gain words 32 with the product's bits.
+TEST_F(Exposure, SetExposureLightsTheFrameAsTheHandMadeRequest) {
+  const struct {
+    int type;
+    unsigned productId;
+    std::uint16_t wIndex, word;
+  } cases[] = {{1, 0x8243, 0, 0xA0}, {2, 0x009B, 0, 0x20}, {3, 0x8243, 0, 0xA0},
+               {16, 0x8431, 0, 0x60}, {18, 0x8232, 0, 0xA0}, {2, 0x8431, 0, 0x60}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "type " << c.type << " product " << std::hex << c.productId);
+    fvsim_reset();
+    auto context = openType(c.type, c.productId);
+    ASSERT_NE(context, nullptr);
+    fvsim_set_finger(0, 1);
+    ASSERT_TRUE(waitFor([&] { return context->newFrame != 0; })) << "the finger is lit";
+    {
+      std::lock_guard<std::recursive_mutex> lock(context->deviceLock);  // the worker waits
+      FvSimDeviceConfig config{};
+      fvsim_default_config(c.type, &config);
+      const int exposure = config.exposureUnit / 2;
+      const auto size = static_cast<std::size_t>(config.width * config.height);
+      std::vector<std::uint8_t> library(size), byHand(size);
+      int bytes = 0;
+      ASSERT_TRUE(dravex::setExposure(context.get(), exposure));
+      ASSERT_TRUE(dravex::grabRawFrame(*context, library, &bytes));
+      std::uint8_t data[10];
+      fvplat::usb::PutU16(data, static_cast<std::uint16_t>(exposure));
+      for (int g = 0; g < 4; ++g) fvplat::usb::PutU16(data + 2 + 2 * g, c.word);
+      ASSERT_TRUE(dravex::FVDEVLib_ctrl_out(context->device.get(), 0xB3, c.wIndex, 0, data, 10));
+      ASSERT_TRUE(dravex::grabRawFrame(*context, byHand, &bytes));
+      EXPECT_EQ(library, byHand);
+      EXPECT_GT(*std::max_element(library.begin(), library.end()), 60) << "a lit frame";
+    }
     FvDevHandle handle = handleOf(context);
     context.reset();
     dravex::closeDeviceContext(handle);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
+#include <numeric>
 #include <functional>
 #include <vector>
 
@@ -62,53 +64,156 @@ TEST_F(ProtocolTest, FailedInfoReadStillWritesTheMarkers) {
   for (std::uint8_t b : info.deviceInfo) EXPECT_EQ(b, 0);
 }
 
-TEST_F(ProtocolTest, GainWordsTakeTheBitsOfTheProductId) {
+// Gain rules by their effect on frames: the simulated sensor honours a gain word only with its
+// product's mode bits, drives one channel of each 2 x 2 cell per word and takes the exposure's
+// low 16 bits.
+class GainRules : public ProtocolTest {
+ protected:
+  // A warm device of `type` and `productId` with a finger under full light.
+  std::unique_ptr<FvDevice> OpenLit(int type, unsigned productId) {
+    FvSimDeviceConfig config{};
+    EXPECT_TRUE(fvsim_default_config(type, &config));
+    config.productId = productId;
+    config.cold = 0;
+    const int index = fvsim_plug(&config);
+    fvsim_set_finger(index, 1);
+    auto device = Open(index);
+    EXPECT_TRUE(FVDEVLib_get_info(device.get(), nullptr));
+    const std::uint8_t on[8] = {0x40, 0x40, 0x40, 0x40, 0x40, 0x40, 0x40, 0x40};
+    EXPECT_TRUE(FVDEVLib_set_backlight(device.get(), on));
+    width_ = config.width;
+    unit_ = config.exposureUnit;
+    pairs_ = type == 3 || type == 16 || type == 18;
+    pixels_ = static_cast<unsigned>(config.width * config.height);
+    return device;
+  }
+  // The frame as the device sends it: 8-bit, or the pairs of the 16-bit types.
+  std::vector<std::uint8_t> Raw(FvDevice* device) {
+    std::vector<std::uint8_t> raw(pixels_ * (pairs_ ? 2 : 1), 0);
+    unsigned length = static_cast<unsigned>(raw.size());
+    const bool ok = pairs_ ? FVDEVLib_bulk_read(device, 0, raw.data(), &length)
+                           : FVDEVLib_grab(device, raw.data(), &length);
+    EXPECT_TRUE(ok);
+    return raw;
+  }
+  // Pixels of one sensor (0: the first byte of a pair) in one channel of the 2 x 2 cells.
+  std::vector<std::uint8_t> Channel(const std::vector<std::uint8_t>& raw, int sensor, int channel) {
+    std::vector<std::uint8_t> out;
+    const unsigned stride = pairs_ ? 2 : 1;
+    for (unsigned i = 0; i < pixels_; ++i) {
+      const unsigned row = i / static_cast<unsigned>(width_), col = i % static_cast<unsigned>(width_);
+      if (static_cast<int>(2 * (row & 1) + (col & 1)) == channel) {
+        out.push_back(raw[i * stride + static_cast<unsigned>(sensor)]);
+      }
+    }
+    return out;
+  }
+  // Request 0xB3 written out by hand: the exposure, then the four words as they stand.
+  static bool SendWords(FvDevice* device, std::uint16_t sensor, std::uint16_t exposure,
+                        std::array<std::uint16_t, 4> words) {
+    std::uint8_t data[10];
+    fvplat::usb::PutU16(data, exposure);
+    for (int g = 0; g < 4; ++g) fvplat::usb::PutU16(data + 2 + 2 * g, words[static_cast<std::size_t>(g)]);
+    return FVDEVLib_ctrl_out(device, 0xB3, sensor, 0, data, sizeof data);
+  }
+  static double Mean(const std::vector<std::uint8_t>& v) {
+    return std::accumulate(v.begin(), v.end(), 0.0) / static_cast<double>(v.size());
+  }
+
+  int width_ = 0;
+  int unit_ = 0;  // the exposure that shows the scene at its own brightness
+  bool pairs_ = false;
+  unsigned pixels_ = 0;
+};
+
+TEST_F(GainRules, GainWordsCarryTheModeBitsOfTheProduct) {
   const struct {
-    unsigned productId, bits;
-  } cases[] = {{0x8431, 0x40}, {0x8232, 0x80}, {0x8243, 0x80}, {0x009B, 0}, {0x1234, 0}};
+    int type;
+    unsigned productId;
+    std::uint16_t bits;
+  } cases[] = {{1, 0x8431, 0x40}, {1, 0x8232, 0x80}, {1, 0x8243, 0x80}, {2, 0x009B, 0},
+               {1, 0x1234, 0},    {16, 0x8431, 0x40}, {18, 0x8232, 0x80}, {3, 0x8243, 0x80}};
   for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "type " << c.type << " product " << std::hex << c.productId);
     fvsim_reset();
-    PlugWithProduct(c.productId);
-    auto device = Open();
-    ASSERT_TRUE(FVDEVLib_get_info(device.get(), nullptr));
-    ASSERT_TRUE(FVDEVLib_set_exposure(device.get(), 0x12345, 32, 1, 2, 0x40));
-    FvSimDeviceState state{};
-    fvsim_get_state(0, &state);
-    EXPECT_EQ(state.exposure[0], 0x2345) << "the low 16 bits";
-    EXPECT_EQ(state.gain[0][0], 32 | c.bits) << std::hex << c.productId;
-    EXPECT_EQ(state.gain[0][1], 1 | c.bits);
-    EXPECT_EQ(state.gain[0][3], 0x40 | c.bits);
+    auto device = OpenLit(c.type, c.productId);
+    const std::uint16_t b = c.bits;
+    const auto e = static_cast<std::uint16_t>(unit_ * 3 / 5);  // well below white
+    ASSERT_TRUE(FVDEVLib_set_exposure(device.get(), e, 32, 20, 40, 8));
+    const auto sent = Raw(device.get());
+    ASSERT_TRUE(SendWords(device.get(), 0, e, {static_cast<std::uint16_t>(32 | b),
+                                                 static_cast<std::uint16_t>(20 | b),
+                                                 static_cast<std::uint16_t>(40 | b),
+                                                 static_cast<std::uint16_t>(8 | b)}));
+    EXPECT_EQ(Raw(device.get()), sent) << "the words worked out by hand light the frame alike";
+    // Without the right bits the sensor stays in its low range: a darker frame.
+    const std::uint16_t wrong = b == 0 ? 0x40 : 0;
+    ASSERT_TRUE(SendWords(device.get(), 0, e, {static_cast<std::uint16_t>(32 | wrong),
+                                                 static_cast<std::uint16_t>(20 | wrong),
+                                                 static_cast<std::uint16_t>(40 | wrong),
+                                                 static_cast<std::uint16_t>(8 | wrong)}));
+    EXPECT_LT(Mean(Channel(Raw(device.get()), 0, 0)), 0.5 * Mean(Channel(sent, 0, 0)));
   }
 }
 
-TEST_F(ProtocolTest, GainBitsFollowEachDevicesOwnInformation) {
-  PlugWithProduct(0x8431);
-  PlugWithProduct(0x8232);
-  auto first = Open(0);
-  auto second = Open(1);
-  FVDEVLib_get_info(first.get(), nullptr);
-  FVDEVLib_get_info(second.get(), nullptr);  // read last, yet it does not decide for the first
-  ASSERT_TRUE(FVDEVLib_set_exposure(first.get(), 100, 32, 32, 32, 32));
-  ASSERT_TRUE(FVDEVLib_set_exposure(second.get(), 100, 32, 32, 32, 32));
-  FvSimDeviceState a{}, b{};
-  fvsim_get_state(0, &a);
-  fvsim_get_state(1, &b);
-  EXPECT_EQ(a.gain[0][0], 32u | 0x40);
-  EXPECT_EQ(b.gain[0][0], 32u | 0x80);
+TEST_F(GainRules, GainBitsFollowEachDevicesOwnInformation) {
+  auto first = OpenLit(1, 0x8431);
+  auto second = OpenLit(1, 0x8232);  // its information is read last, yet it does not decide
+  ASSERT_TRUE(FVDEVLib_set_exposure(first.get(), 500, 32, 32, 32, 32));
+  const auto sent = Raw(first.get());
+  ASSERT_TRUE(SendWords(first.get(), 0, 500, {0x60, 0x60, 0x60, 0x60}));
+  EXPECT_EQ(Raw(first.get()), sent);
 }
 
-TEST_F(ProtocolTest, TwoSensorExposureUsesTheSensorModuloTwo) {
-  fvsim_plug_type(3);
-  auto device = Open();
-  for (int sensor : {0, 1, 2, 3}) {
-    fvsim_trace_clear();
-    ASSERT_TRUE(FVDEVLib_set_exposure2(device.get(), sensor, 40 + sensor, 32, 32, 32, 32));
-    EXPECT_EQ(VendorRequests(0xB3).at(0).index, sensor % 2);
+TEST_F(GainRules, EachGainWordDrivesItsOwnChannel) {
+  auto device = OpenLit(2, 0x009B);
+  const int gains[4] = {32, 16, 48, 8};
+  ASSERT_TRUE(FVDEVLib_set_exposure(device.get(), 150, gains[0], gains[1], gains[2], gains[3]));
+  const auto mixed = Raw(device.get());
+  double previous = -1;
+  for (int g : {8, 16, 32, 48}) {
+    ASSERT_TRUE(FVDEVLib_set_exposure(device.get(), 150, g, g, g, g));
+    const auto even = Raw(device.get());
+    const double mean = Mean(even);
+    EXPECT_GT(mean, previous) << "brighter with gain " << g;
+    previous = mean;
+    for (int channel = 0; channel < 4; ++channel) {
+      if (gains[channel] != g) continue;
+      EXPECT_EQ(Channel(mixed, 0, channel), Channel(even, 0, channel))
+          << "gain word " << channel + 1 << " lights channel " << channel;
+    }
   }
-  FvSimDeviceState state{};
-  fvsim_get_state(0, &state);
-  EXPECT_EQ(state.exposure[0], 42);
-  EXPECT_EQ(state.exposure[1], 43);
+}
+
+TEST_F(GainRules, ExposureGoesOutAsItsLow16Bits) {
+  auto device = OpenLit(1, 0x8243);
+  ASSERT_TRUE(FVDEVLib_set_exposure(device.get(), 300, 32, 32, 32, 32));
+  const auto low = Raw(device.get());
+  ASSERT_TRUE(FVDEVLib_set_exposure(device.get(), 0x10000 + 300, 32, 32, 32, 32));
+  EXPECT_EQ(Raw(device.get()), low);
+  ASSERT_TRUE(FVDEVLib_set_exposure(device.get(), 600, 32, 32, 32, 32));
+  EXPECT_GT(Mean(Raw(device.get())), Mean(low) + 10) << "a longer exposure is brighter";
+}
+
+TEST_F(GainRules, TwoSensorExposureReachesTheSensorModuloTwo) {
+  auto device = OpenLit(3, 0x8243);
+  ASSERT_TRUE(FVDEVLib_set_exposure2(device.get(), 0, 700, 32, 32, 32, 32));
+  ASSERT_TRUE(FVDEVLib_set_exposure2(device.get(), 1, 300, 32, 32, 32, 32));
+  const auto before = Raw(device.get());
+  // Sensors 2 and 3 are sensors 0 and 1: swapping the settings swaps the bytes of each pair.
+  ASSERT_TRUE(FVDEVLib_set_exposure2(device.get(), 2, 300, 32, 32, 32, 32));
+  ASSERT_TRUE(FVDEVLib_set_exposure2(device.get(), 3, 700, 32, 32, 32, 32));
+  const auto swapped = Raw(device.get());
+  for (int channel = 0; channel < 4; ++channel) {
+    EXPECT_EQ(Channel(before, 0, channel), Channel(swapped, 1, channel));
+    EXPECT_EQ(Channel(before, 1, channel), Channel(swapped, 0, channel));
+  }
+  EXPECT_GT(Mean(Channel(before, 0, 0)), Mean(Channel(before, 1, 0)) + 10);
+  // The single form drives sensor 0.
+  ASSERT_TRUE(FVDEVLib_set_exposure(device.get(), 700, 32, 32, 32, 32));
+  const auto single = Raw(device.get());
+  EXPECT_EQ(Channel(single, 0, 3), Channel(before, 0, 3));
+  EXPECT_EQ(Channel(single, 1, 3), Channel(swapped, 1, 3));
 }
 
 TEST_F(ProtocolTest, MemoryRequestsAreCutAtTheEndOfTheMemory) {

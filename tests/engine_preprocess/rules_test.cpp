@@ -107,12 +107,16 @@ TEST_F(PreprocessRules, RotationRoundsItsFixedPointInterpolation) {
 TEST_F(PreprocessRules, WidthNormalisationAtEveryScaleAndItsRowGuards) {
   const Plane image = Input("width_image");
   ASSERT_FALSE(image.empty());
-  for (int width : {120, 96, 150, 40, 236}) {
-    const auto& w = cases.lines.at("width " + std::to_string(width));
+  // "ends": a wide column at each measuring limit, so that one column more or fewer changes
+  // the mean width; "late": edges only from column 160, outside the search for the first.
+  for (const std::string width : {"120", "96", "150", "40", "236", "ends", "late"}) {
+    const auto& w = cases.lines.at("width " + width);
     const Edges upper = EdgesFrom(w, 0), lower = EdgesFrom(w, 320);
-    Plane img = image, mask = Input("width" + std::to_string(width) + "_mask");
+    const std::string at = "width" + (width == "ends" ? std::string("Ends")
+                                      : width == "late" ? std::string("Late")
+                                                        : width);
+    Plane img = image, mask = Input(at + "_mask");
     ASSERT_EQ(veltrum::NormaliseFingerWidth(upper.data(), lower.data(), img.data(), mask.data()), 0);
-    const std::string at = "width" + std::to_string(width);
     ExpectPlane(at + "_image_out", img);
     ExpectPlane(at + "_mask_out", mask);
   }
@@ -136,15 +140,18 @@ TEST_F(PreprocessRules, UnwrapRoundsTableAndRowInterpolation) {
   }
 }
 
+// "equaliseNear" holds a window whose near count is exactly 0.9 of its pixels.
 TEST_F(PreprocessRules, EqualisationRanksStrictlyOnlyInDarkSpreadWindows) {
-  Plane image = Input("equalise_image");
-  const Plane mask = Input("equalise_mask");
-  ASSERT_FALSE(image.empty());
-  const auto& rows = cases.lines.at("equalise rows");
-  ASSERT_EQ(veltrum::EqualiseLocalHistogram(image.data(), mask.data(), std::stoi(rows.at(0)),
-                                            std::stoi(rows.at(1))),
-            0);
-  ExpectPlane("equalise_image_out", image);
+  for (const std::string name : {"equalise", "equaliseNear"}) {
+    Plane image = Input(name + "_image");
+    const Plane mask = Input(name + "_mask");
+    ASSERT_FALSE(image.empty()) << name;
+    const auto& rows = cases.lines.at(name + " rows");
+    ASSERT_EQ(veltrum::EqualiseLocalHistogram(image.data(), mask.data(), std::stoi(rows.at(0)),
+                                              std::stoi(rows.at(1))),
+              0);
+    ExpectPlane(name + "_image_out", image);
+  }
 }
 
 TEST_F(PreprocessRules, BrighteningTruncatesTheMeanBeforeScaling) {

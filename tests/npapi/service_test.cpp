@@ -233,6 +233,50 @@ TEST_F(Service, StartsNeedAnOpenDeviceAndARunThatEnded) {
   ASSERT_TRUE(host_->WaitForPageCall(page, [](const PageCall& c) { return c.code == -3; }, 10s));
 }
 
+TEST_F(Service, RunRequestsCarryThePageSettingsAndItsTemplates) {
+  const int page = OpenPage();
+  ASSERT_EQ(host_->CallInt(page, "ORVEK_Init_Vein",
+                           {std::string(R"({"ModelTimeout":44,"RecogTimeout":33,"PlaySound":0})")}),
+            0);
+  fakedrx::Handlers h;
+  h.grab = [](fakedrx::Bytes& frame) {
+    frame = {5, 6, 7};
+    return true;
+  };
+  std::atomic<int> searched{-1};
+  h.index = [&](const std::vector<fakedrx::Bytes>& models, const fakedrx::Bytes&, int& position,
+                float& score) {
+    searched = static_cast<int>(models.size());
+    position = 1;
+    score = 0.9f;
+    return 1;
+  };
+  fakedrx::install(h);
+  host_->OnPageCall([&](int p, const PageCall& call) {
+    if (call.code == 40) host_->CallInt(p, "ORVEK_ContinueDo", {0});
+  });
+  Json::Value list;
+  list["feature"]["0"] = Encode(std::vector<std::uint8_t>(3352, 1));
+  list["feature"]["1"] = Encode(std::vector<std::uint8_t>(3352, 2));
+  list["num"] = 2;
+  list["type"]["1"]["fingertype"] = 5;
+  ASSERT_EQ(host_->CallInt(page, "ORVEK_StartRecog_Vein", {Json::FastWriter().write(list)}), 0);
+  auto isResult = [](const PageCall& c) { return c.text.find("\"FEATURE\"") != std::string::npos; };
+  ASSERT_TRUE(host_->WaitForPageCall(page, isResult, 10s));
+  EXPECT_EQ(searched.load(), 2);  // both templates of the page reached the search
+  for (const PageCall& call : host_->PageCalls(page)) {
+    if (!isResult(call)) continue;
+    const Json::Value result = nptest::Parse(call.text);
+    EXPECT_EQ(result["RETURNID"].asInt(), 0) << call.text;
+    EXPECT_EQ(result["RETURNDESC"].asString(), "Authentication success!Matching score:0.9000");
+  }
+  host_->OnPageCall({});
+  ASSERT_EQ(host_->CallInt(page, "ORVEK_StartModel_Vein"), 0);
+  const std::string log = folders_.LogText();
+  EXPECT_NE(log.find("]{\"maxTime\":33,\"userId\":\"1\"}\n"), std::string::npos);
+  EXPECT_NE(log.find("]{\"maxTime\":44, \"userId\":\"1\"}\n"), std::string::npos);
+}
+
 TEST_F(Service, AStopFromInsideTheCallbackEndsTheRun) {
   const int page = OpenPage();
   std::atomic<int> stopAnswer{-99};

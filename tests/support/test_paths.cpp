@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <filesystem>
 
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 namespace fvtest {
 
 std::string SourceDir() { return FV_SOURCE_DIR; }
@@ -29,6 +32,14 @@ std::vector<std::string> RealImagePaths() {
   }
   std::sort(paths.begin(), paths.end());
   return paths;
+}
+
+std::string ScratchPath(const std::string& prefix) {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = prefix;
+  if (info != nullptr) name += std::string("_") + info->test_suite_name() + "_" + info->name();
+  name += "_" + std::to_string(::getpid());
+  return (std::filesystem::path(::testing::TempDir()) / name).string();
 }
 
 }  // namespace fvtest

@@ -14,5 +14,8 @@ std::string ModuleDir();
 std::string DataDir();
 // The PNG files under DataDir(), in name order; empty when there is no data folder.
 std::vector<std::string> RealImagePaths();
+// A path under the temporary folder that no other test, and no other test process, uses:
+// ctest runs the cases of one program side by side.
+std::string ScratchPath(const std::string& prefix);
 
 }  // namespace fvtest

@@ -1,20 +1,44 @@
-// Writes engine/tables/cell_norm_table_data.cpp: CellNormTable as the mean filter response of
-// every cell, scale and orientation over the training corpus (all three tilted blocks of each
-// image, on and off the finger), in the unit of the two known rows, which are kept exactly.
-// Usage: make_cell_norm_table [output.cpp] [data folder] [weight of the real images, 0..1]
-// Without a weight the synthetic and real images count alike, image by image.
+// Writes engine/tables/cell_norm_table_data.cpp: CellNormTable, the divisor of every cell, scale
+// and orientation. Recipe:
+// 1. the mean filter response over the training corpus (all three tilted blocks of each image,
+//    on and off the finger), the real images weighing `realWeight` in all, image by image, the
+//    synthetic ones the rest;
+// 2. in the unit of the two given rows, which are kept exactly (cell 0 in its own unit);
+// 3. rounded and clamped to the range of the original table.
+// Besides writing the table it reports bit balance and impostor agreement at zero shift on
+// held-out synthetic fingers and on each real source held out in turn (trained without it).
+// Two variants are kept for comparison, neither better on held-out real sources than the plain
+// mean: each real source weighing alike, and a pass that balances every steerable code bit
+// (balance_codes.h), taken in full or in part.
+//
+// Usage: make_cell_norm_table [output.cpp] [data folder] [real weight (0.5)] [options]
+//   --sources-alike     each real source (folder of the data) weighs the same
+//   --balance STRENGTH  balance the code bits, moving each divisor that share of the way (log)
+//   --leave-out SOURCE  train without one real source (e.g. real-a); repeatable
+//   --cache FOLDER      keep extracted blocks there (see feature_cache.h)
+//   --threads N         images extracted at once (3)
+//   --no-report         write the table only
+//   --synthetic N       synthetic fingers of the corpus (500; for checks on a small corpus)
+// It prints the table's checksums on standard output.
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <set>
+#include <sstream>
 #include <vector>
 
+#include "balance_codes.h"
 #include "code_statistics.h"
 #include "feature/filter_bank.h"
+#include "feature_cache.h"
+#include "tables/cell_norm_table.h"
 #include "training_corpus.h"
 
 namespace {
@@ -29,8 +53,27 @@ constexpr std::array<std::int32_t, 16> kCell165Scale3 = {60126, 58560, 60546, 57
                                                          55663, 55745, 58679, 59839};
 constexpr int kCell0Row = veltrum::ResponseIndex(0, 0, 0);
 constexpr int kCell165Row = veltrum::ResponseIndex(165, 3, 0);
+// Synthetic images kept for the balancing pass: the first captures of the corpus's fingers.
+constexpr int kBalancedSynthetic = 1000;
+constexpr int kMinCoveredImages = 40;
 
-using Table = std::array<std::int32_t, kEntries>;
+using Table = training::CellNormValues;
+
+struct Recipe {
+  double realWeight = 0.5;
+  bool balance = false;
+  double strength = 1.0;  // share of the balancing step taken, in log scale
+  bool sourcesAlike = false;  // else each real image alike
+  std::set<std::string> leftOut;
+};
+
+// What training reads of the corpus: response sums per source, and the tilt-0 blocks.
+struct Corpus {
+  std::map<std::string, std::vector<double>> sums;
+  std::map<std::string, long> blocks;
+  std::vector<std::pair<std::string, training::HeldOutImage>> images;  // source, image
+  int visited = 0, extracted = 0;
+};
 
 double MedianRatio(const std::vector<double>& mean, int row, const std::array<std::int32_t, 16>& given) {
   std::vector<double> r;
@@ -39,34 +82,129 @@ double MedianRatio(const std::vector<double>& mean, int row, const std::array<st
   return (r[7] + r[8]) / 2;
 }
 
-Table FromMeans(const std::vector<double>& mean, double unit0, double unit165) {
-  Table t{};
+// Share of the whole that each source's images weigh.
+std::map<std::string, double> SourceWeights(const Corpus& corpus, const Recipe& recipe) {
+  std::vector<std::string> real;
+  for (const auto& [source, n] : corpus.blocks) {
+    if (source != "sim" && n > 0 && !recipe.leftOut.count(source)) real.push_back(source);
+  }
+  const bool synthetic = corpus.blocks.count("sim") && corpus.blocks.at("sim") > 0;
+  std::map<std::string, double> w;
+  const double realShare = real.empty() ? 0.0 : synthetic ? recipe.realWeight : 1.0;
+  if (synthetic) w["sim"] = 1.0 - realShare;
+  long realBlocks = 0;
+  for (const auto& s : real) realBlocks += corpus.blocks.at(s);
+  for (const auto& s : real) {
+    w[s] = realShare * (recipe.sourcesAlike ? 1.0 / real.size()
+                                            : static_cast<double>(corpus.blocks.at(s)) / realBlocks);
+  }
+  return w;
+}
+
+Table Train(const Corpus& corpus, const Recipe& recipe, std::ostream& log) {
+  const auto weights = SourceWeights(corpus, recipe);
+  std::vector<double> mean(kEntries, 0.0);
+  for (const auto& [source, w] : weights) {
+    const auto& sum = corpus.sums.at(source);
+    const double n = static_cast<double>(corpus.blocks.at(source));
+    for (int i = 0; i < kEntries; ++i) mean[i] += w * sum[i] / n;
+  }
+  const double unit0 = MedianRatio(mean, kCell0Row, kCell0Scale0);
+  const double unit165 = MedianRatio(mean, kCell165Row, kCell165Scale3);
+  log << "unit cell 0 " << unit0 << ", cell 165 " << unit165 << " (ratio " << unit0 / unit165 << ")\n";
+  std::vector<double> d(kEntries);
   for (int i = 0; i < kEntries; ++i) {
-    const double unit = i < veltrum::kCellResponses ? unit0 : unit165;  // cell 0 shares one unit
-    const double v = std::round(mean[i] / unit);
+    d[i] = mean[i] / (i < veltrum::kCellResponses ? unit0 : unit165);  // cell 0 shares one unit
+  }
+  std::copy(kCell0Scale0.begin(), kCell0Scale0.end(), d.begin() + kCell0Row);
+  std::copy(kCell165Scale3.begin(), kCell165Scale3.end(), d.begin() + kCell165Row);
+  if (recipe.balance) {
+    std::map<std::string, int> count;
+    for (const auto& [source, image] : corpus.images) ++count[source];
+    std::vector<cellnorm::WeightedImage> balanced;
+    for (const auto& [source, image] : corpus.images) {
+      if (weights.count(source)) balanced.push_back({&image, weights.at(source) / count[source]});
+    }
+    std::vector<double> target = d;
+    cellnorm::BalanceCodeBits(target, balanced, kMinCoveredImages);
+    for (int i = 0; i < kEntries; ++i) d[i] *= std::pow(target[i] / d[i], recipe.strength);
+  }
+  Table t{};
+  int clamped = 0;
+  for (int i = 0; i < kEntries; ++i) {
+    const double v = std::round(d[i]);
+    clamped += v < kLowest || v > kHighest;
     t[i] = static_cast<std::int32_t>(std::clamp(v, double(kLowest), double(kHighest)));
   }
   std::copy(kCell0Scale0.begin(), kCell0Scale0.end(), t.begin() + kCell0Row);
   std::copy(kCell165Scale3.begin(), kCell165Scale3.end(), t.begin() + kCell165Row);
+  const auto [lo, hi] = std::minmax_element(t.begin(), t.end());
+  log << "entries " << *lo << ".." << *hi << ", " << clamped << " clamped\n";
   return t;
 }
 
-void Report(const char* what, const training::CodeStatistics& s) {
-  std::cerr << what << ": ones per bit " << s.minOnes << ".." << s.maxOnes << " (mean "
-            << s.meanOnes << "), agreement impostor " << s.impostorAgreement << ", genuine "
-            << s.genuineAgreement << "\n";
+Corpus Collect(const training::CorpusPlan& plan, training::FeatureCache& cache, int threads) {
+  Corpus c;
+  int synthetic = 0;
+  c.visited = training::ForEachExtracted(plan, cache, threads, [&](const training::CorpusImage& image,
+                                                                   bool ok, const training::ImageBlocks& b) {
+    if (!ok) return;
+    ++c.extracted;
+    auto& sum = c.sums[image.source];
+    sum.resize(kEntries, 0.0);
+    for (const auto& responses : b.responses) {
+      for (int i = 0; i < kEntries; ++i) sum[i] += responses[i];
+      ++c.blocks[image.source];
+    }
+    if (image.source == "sim" && (image.capture != 0 || ++synthetic > kBalancedSynthetic)) return;
+    c.images.push_back({image.source,
+                        {image.finger, b.responses[0],
+                         {b.blocks[0].coverage27, b.blocks[0].coverage27 + veltrum::kGridCells}}});
+  });
+  return c;
 }
 
-bool Write(const char* path, const Table& t, const std::string& corpus) {
+std::vector<training::HeldOutImage> ImagesOf(const Corpus& c, const std::string& source) {
+  std::vector<training::HeldOutImage> v;
+  for (const auto& [s, image] : c.images) {
+    if (s == source) v.push_back(image);
+  }
+  return v;
+}
+
+void Report(const char* what, const training::CodeStatistics& s) {
+  std::cerr << "  " << what << ": ones per bit " << s.minOnes << ".." << s.maxOnes << " (mean "
+            << s.meanOnes << ", mean |p-0.5| " << s.meanImbalance << "), agreement impostor "
+            << s.impostorAgreement << " (" << s.impostorPairs << " pairs), genuine "
+            << s.genuineAgreement << " (" << s.genuinePairs << ")\n";
+}
+
+std::string Header(const training::CorpusPlan& plan, const Corpus& c, const Recipe& recipe) {
+  std::ostringstream s;
+  s << training::Describe(plan, c.visited, c.extracted) << ".\n// Mean response, the real images "
+    << "weighing " << recipe.realWeight << (recipe.sourcesAlike ? " (each source alike):" : " (each image alike):");
+  for (const auto& [source, n] : c.blocks) {
+    if (source != "sim" && !recipe.leftOut.count(source)) s << " " << source << " " << n / 3;
+  }
+  for (const auto& source : recipe.leftOut) s << ", " << source << " left out";
+  if (recipe.balance) {
+    s << ";\n// code bits balanced (strength " << recipe.strength << ") on the covered cells of the "
+      << "first capture of " << kBalancedSynthetic << " synthetic fingers and of every real image";
+  }
+  return s.str();
+}
+
+bool Write(const char* path, const Table& t, const std::string& corpus, std::string& checksums) {
   std::uint64_t sum = 0, weighted = 0;
   for (int i = 0; i < kEntries; ++i) {
     sum += static_cast<std::uint64_t>(t[i]);
     weighted += static_cast<std::uint64_t>(i + 1) * static_cast<std::uint64_t>(t[i]);
   }
+  checksums = "Sum " + std::to_string(sum) + ", weighted sum " + std::to_string(weighted);
   std::ofstream out(path);
   out << "// Generated by tools/cell_norm_table/make_cell_norm_table.cpp; do not edit.\n"
       << "// Corpus: " << corpus << ".\n"
-      << "// Sum " << sum << ", weighted sum " << weighted << ".\n"
+      << "// " << checksums << ".\n"
       << "#include \"tables/cell_norm_table.h\"\n\nnamespace veltrum {\n\n"
       << "const std::array<std::int32_t, kCellNormEntries> CellNormTable = {\n";
   for (int i = 0; i < kEntries; ++i) {
@@ -80,71 +218,91 @@ bool Write(const char* path, const Table& t, const std::string& corpus) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* path = argc > 1 ? argv[1] : "engine/tables/cell_norm_table_data.cpp";
+  const char* path = "engine/tables/cell_norm_table_data.cpp";
   training::CorpusPlan plan;
-  if (argc > 2) plan.dataDir = argv[2];
-
-  const double realWeight = argc > 3 ? std::atof(argv[3]) : -1.0;
+  Recipe recipe;
+  std::string cacheDir;
+  bool report = true;
+  int threads = 3;
+  int positional = 0;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--balance") == 0 && i + 1 < argc) {
+      recipe.balance = true;
+      recipe.strength = std::atof(argv[++i]);
+    } else if (std::strcmp(argv[i], "--sources-alike") == 0) {
+      recipe.sourcesAlike = true;
+    } else if (std::strcmp(argv[i], "--synthetic") == 0 && i + 1 < argc) {
+      plan.syntheticFingers = std::atoi(argv[++i]);
+    } else if (std::strcmp(argv[i], "--no-report") == 0) {
+      report = false;
+    } else if (std::strcmp(argv[i], "--leave-out") == 0 && i + 1 < argc) {
+      recipe.leftOut.insert(argv[++i]);
+    } else if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc) {
+      threads = std::atoi(argv[++i]);
+    } else if (std::strcmp(argv[i], "--cache") == 0 && i + 1 < argc) {
+      cacheDir = argv[++i];
+    } else if (positional == 0) {
+      path = argv[i], ++positional;
+    } else if (positional == 1) {
+      plan.dataDir = argv[i], ++positional;
+    } else if (positional == 2) {
+      recipe.realWeight = std::atof(argv[i]), ++positional;
+    } else {
+      std::cerr << "unknown argument " << argv[i] << "\n";
+      return 2;
+    }
+  }
 
   training::InitEngineForTraining();
-  // Synthetic [0] and real [1] images apart, so that the real ones can weigh more than their
-  // number.
-  std::vector<double> sum[2] = {std::vector<double>(kEntries, 0.0), std::vector<double>(kEntries, 0.0)};
-  long blocks[2] = {0, 0};
-  int extracted = 0;
-  const int images = training::ForEachImage(plan, [&](const training::CorpusImage& image) {
-    training::ImageBlocks b;
-    if (!training::ExtractBlocks(image.pixels.data(), b)) return;
-    ++extracted;
-    const int source = image.note.empty() ? 0 : 1;
-    for (const auto& responses : b.responses) {
-      for (int i = 0; i < kEntries; ++i) sum[source][i] += responses[i];
-      ++blocks[source];
-    }
-  });
-  if (blocks[0] + blocks[1] == 0) {
+  training::FeatureCache cache(cacheDir);
+  const Corpus corpus = Collect(plan, cache, threads);
+  std::cerr << corpus.visited << " images, " << corpus.extracted << " extracted\n";
+  if (corpus.extracted == 0) {
     std::cerr << "no image of the corpus could be extracted\n";
     return 1;
   }
-  std::vector<double> mean(kEntries);
-  for (int i = 0; i < kEntries; ++i) {
-    if (realWeight < 0 || blocks[0] == 0 || blocks[1] == 0) {
-      mean[i] = (sum[0][i] + sum[1][i]) / static_cast<double>(blocks[0] + blocks[1]);
-    } else {
-      mean[i] = (1.0 - realWeight) * sum[0][i] / static_cast<double>(blocks[0]) +
-                realWeight * sum[1][i] / static_cast<double>(blocks[1]);
-    }
+  const Table table = Train(corpus, recipe, std::cerr);
+  std::string checksums;
+  if (!Write(path, table, Header(plan, corpus, recipe), checksums)) {
+    std::cerr << "cannot write " << path << "\n";
+    return 1;
   }
-  const double unit0 = MedianRatio(mean, kCell0Row, kCell0Scale0);
-  const double unit165 = MedianRatio(mean, kCell165Row, kCell165Scale3);
-  std::cerr << images << " images, " << extracted << " extracted; unit cell 0 " << unit0
-            << ", cell 165 " << unit165 << " (ratio " << unit0 / unit165 << ")\n";
-  const Table table = FromMeans(mean, unit0, unit165);
+  std::cout << checksums << "\n";
+  if (!report) return 0;
 
+  Table flat;
+  flat.fill(60000);
+  std::vector<std::pair<const char*, const Table*>> tables = {
+      {"constant table", &flat}, {"compiled-in table", &veltrum::CellNormTable}, {"trained table", &table}};
   // Held-out synthetic fingers, never trained on.
   training::CorpusPlan heldOutPlan;
   heldOutPlan.firstSeed = 900000;
   heldOutPlan.syntheticFingers = 60;
   heldOutPlan.capturesPerFinger = 2;
   std::vector<training::HeldOutImage> heldOut;
-  int finger = 0;
-  training::ForEachImage(heldOutPlan, [&](const training::CorpusImage& image) {
-    training::ImageBlocks b;
-    if (training::ExtractBlocks(image.pixels.data(), b)) {
-      heldOut.push_back({finger / 2, b.responses[0],
+  training::ForEachExtracted(heldOutPlan, cache, threads, [&](const training::CorpusImage& image,
+                                                              bool ok, const training::ImageBlocks& b) {
+    if (ok) {
+      heldOut.push_back({image.finger, b.responses[0],
                          {b.blocks[0].coverage27, b.blocks[0].coverage27 + veltrum::kGridCells}});
     }
-    ++finger;
   });
-  Table flat;
-  flat.fill(60000);
-  Report("constant table", training::MeasureCodes(heldOut, flat));
-  Report("trained table", training::MeasureCodes(heldOut, table));
-  const auto [lo, hi] = std::minmax_element(table.begin(), table.end());
-  std::cerr << "entries " << *lo << ".." << *hi << "\n";
-  if (!Write(path, table, training::Describe(plan, images, extracted))) {
-    std::cerr << "cannot write " << path << "\n";
-    return 1;
+  std::cerr << "held-out synthetic fingers 900000..900059 x 2:\n";
+  for (const auto& [what, t] : tables) Report(what, training::MeasureCodes(heldOut, *t));
+  // Each real source held out in turn: the same recipe without it, scored on it.
+  for (const auto& [source, n] : corpus.blocks) {
+    if (source == "sim") continue;
+    Recipe without = recipe;
+    without.leftOut.insert(source);
+    std::ostringstream quiet;
+    const Table t = Train(corpus, without, quiet);
+    const auto images = ImagesOf(corpus, source);
+    std::cerr << source << " held out (" << images.size() << " images):\n";
+    Report("compiled-in table", training::MeasureCodes(images, veltrum::CellNormTable));
+    if (!recipe.leftOut.count(source)) {
+      Report("trained table (in sample)", training::MeasureCodes(images, table));
+    }
+    Report("trained without it", training::MeasureCodes(images, t));
   }
   return 0;
 }

@@ -75,36 +75,54 @@ def smooth121(p, first, last, rounding):
 
 
 # --- mode 0 ---------------------------------------------------------------------------------
-def band_profile(d, c0):
+# The written constants of the mode 0 search. The fixtures below are checked to be decisive: each
+# named variant of one constant or comparison gives other rows on at least one of them.
+WRITTEN = {
+    "centreUpper": 12, "centreLower": 12,  # refinement weights 12 - |d| at column 160
+    "stronger": 0.2,                        # a far peak must be 20 % stronger ...
+    "far": 10, "span": 80,                  # ... when more than 10 rows beyond, span above 80
+    "spreadUpper": 8, "spreadLower": 8,     # row weight exp(-(r - uA)^2 / (8 sU^2))
+    "refineRound": 2,                       # (S(r-1) + 2 S(r) + S(r+1) + 2) / 4
+    "roundP2": 0, "roundP3": 0, "boxRound": 0, "meanRound": 0,  # the band profiles truncate
+    "single": True,                         # the product of the four profiles in single precision
+    "midRound": 0,                          # m = (uA + lA) / 2 truncates
+    "right": 240, "middle": 120, "reach": 116,  # band columns, rows searched from 120
+}
+
+
+def band_profile(d, c0, rules=WRITTEN):
     p = [col_sum(d, c0 + 20 * k, c0 + 20 * k + 19) for k in range(4)]
-    p[1] = smooth121(p[1], 3, 236, 0)
-    p[2] = smooth121(p[2], 3, 236, 0)
+    p[1] = smooth121(p[1], 3, 236, rules["roundP2"])
+    p[2] = smooth121(p[2], 3, 236, rules["roundP3"])
     for k in (0, 3):
         raw = p[k]
         p[k] = list(raw)
         for r in range(5, 235):
-            p[k][r] = sum(raw[r - 5:r + 6]) // 11
+            p[k][r] = (sum(raw[r - 5:r + 6]) + rules["boxRound"]) // 11
     q = [0] * H
     for r in range(3, 237):
-        prod = f32(float(p[0][r]) * p[1][r] * p[2][r] * p[3][r])
+        prod = float(p[0][r]) * p[1][r] * p[2][r] * p[3][r]
+        if rules["single"]:
+            prod = f32(prod)
         g = int(f32(math.sqrt(f32(math.sqrt(prod)))))
-        q[r] = ((p[0][r] + p[1][r] + p[2][r] + p[3][r]) // 4 + g) // 2
+        q[r] = ((p[0][r] + p[1][r] + p[2][r] + p[3][r]) // 4 + g + rules["meanRound"]) // 2
     return q
 
 
-def outward(q):
+def outward(q, rules=WRITTEN):
     bu = bl = 0
     ku = kl = 0
-    for k in range(117):
+    f = rules["stronger"]
+    for k in range(rules["reach"] + 1):
         lu = LOG16[min(q[120 - k] // 5, 1023)]
-        a = 1 if k - ku > 10 else 0
-        b = 1 if ku + kl > 80 else 0
-        if lu > bu * (1 + 0.2 * a * b):
+        a = 1 if k - ku > rules["far"] else 0
+        b = 1 if ku + kl > rules["span"] else 0
+        if lu > bu * (1 + f * a * b):
             bu, ku = lu, k
         ll = LOG16[min(q[120 + k] // 5, 1023)]
-        a = 1 if k - kl > 10 else 0
-        b = 1 if ku + kl > 80 else 0
-        if ll > bl * (1 + 0.2 * a * b):
+        a = 1 if k - kl > rules["far"] else 0
+        b = 1 if ku + kl > rules["span"] else 0
+        if ll > bl * (1 + f * a * b):
             bl, kl = ll, k
     return 120 - ku, 120 + kl
 
@@ -121,26 +139,27 @@ def best_row(s, centre, lo, hi, peak):
     return row
 
 
-def edges_mode0(img):
-    d = grad_mode0(img)
-    ul, ll = outward(band_profile(d, 0))
-    ur, lr = outward(band_profile(d, 240))
-    q = band_profile(d, 120)
+def edges_mode0(img, rules=WRITTEN, d=None):
+    d = grad_mode0(img) if d is None else d
+    ul, ll = outward(band_profile(d, 0, rules), rules)
+    ur, lr = outward(band_profile(d, rules["right"], rules), rules)
+    q = band_profile(d, rules["middle"], rules)
     ua, la = (ul + ur) // 2, (ll + lr) // 2
     su, sl = abs(ul - ur) + 1, abs(ll - lr) + 1
-    m = (ua + la) // 2
+    m = (ua + la + rules["midRound"]) // 2
     wq = list(q)
     for r in range(H):
         if r < m:
-            w = int(1024 * math.exp(-(r - ua) ** 2 / (8 * su * su))) if ua + la >= 2 else 0
+            w = (int(1024 * math.exp(-(r - ua) ** 2 / (rules["spreadUpper"] * su * su)))
+                 if ua + la >= 2 else 0)
         else:
-            w = int(1024 * math.exp(-(r - la) ** 2 / (8 * sl * sl)))
+            w = int(1024 * math.exp(-(r - la) ** 2 / (rules["spreadLower"] * sl * sl)))
         wq[r] = tdiv(q[r] * w, 1024)
-    um, lm = outward(wq)
-    s = smooth121(col_sum(d, 150, 169), 1, 238, 2)
+    um, lm = outward(wq, rules)
+    s = smooth121(col_sum(d, 150, 169), 1, 238, rules["refineRound"])
     tu, tl = [0] * 33, [0] * 33
-    tu[16] = max(best_row(s, um, 0, 239, 12), 0)
-    tl[16] = max(best_row(s, lm, 0, 239, 12), 0)
+    tu[16] = max(best_row(s, um, 0, 239, rules["centreUpper"]), 0)
+    tl[16] = max(best_row(s, lm, 0, 239, rules["centreLower"]), 0)
     if tu[16] and tl[16]:
         for direction in (-1, 1):
             for k in range(1, 16):
@@ -263,7 +282,9 @@ def edges_mode12(img):
 
 # --- drawn fingers --------------------------------------------------------------------------
 def draw(rng, upper_of, lower_of, level=150, background=30, end_col=W, noise=3, soft=3.0,
-         frame=0, veins=0):
+         frame=0, veins=0, marks=()):
+    """marks: (first column, last column, row of column, thickness, grey change) bands drawn
+    before the noise, for a second border or a line where a rule has to choose."""
     img = [0] * (W * H)
     lines = [(rng.uniform(90, 160), rng.uniform(-0.3, 0.3), rng.uniform(8, 20)) for _ in range(veins)]
     for c in range(W):
@@ -283,8 +304,59 @@ def draw(rng, upper_of, lower_of, level=150, background=30, end_col=W, noise=3, 
             for y0, slope, depth in lines:
                 if abs(r - (y0 + slope * (c - 160))) < 2.0:
                     v -= depth * t_in
+            for c0, c1, row_of, thick, change in marks:
+                if c0 <= c <= c1 and 0 <= r - row_of(c) < thick:
+                    v += change
             v += rng.uniform(-noise, noise)
             img[r * W + c] = max(0, min(254, int(round(v))))
+    return img
+
+
+def lin(a, b):
+    return lambda c: a + b * c
+
+
+def raised_middle(row, by):
+    """An edge `by` rows lower over the middle columns than in the outer bands."""
+    def f(c):
+        return row + by * min(1.0, max(0.0, (c - 95) / 20.0)) * min(1.0, max(0.0, (225 - c) / 20.0))
+    return f
+
+
+def tent():
+    """Every column the same: flat dark, a ramp up from row 95 to 117 and down to row 140 whose
+    raw profile is a plateau across rows 110/111 and 127/128, the ends of the strip searches:
+    "not below the next row" and "not below the row before" decide the strip rows."""
+    col = []
+    for r in range(H):
+        if 95 <= r <= 117:
+            col.append(20 + (21 * (r - 95)) // 2)
+        elif 117 < r <= 140:
+            col.append(20 + (21 * (140 - r)) // 2)
+        else:
+            col.append(20)
+    return [col[r] for r in range(H) for _ in range(W)]
+
+
+def flat(marks=False):
+    """A flat finger of grey 150 on 30 with sharp borders between rows 64/65 and 175/176: each
+    border's centre profile is a two-row plateau, so the centre anchor's strict peak test
+    decides. With marks, two faint ramps of 14 + 14 grey levels, one under columns 150 to 159
+    at row 70 and one under columns 160 to 169 at row 169, peak at 210 in the centre profile,
+    just above 200, and one column fewer drops them below: the centre columns decide."""
+    img = [30] * (W * H)
+    for r in range(65, 176):
+        for c in range(W):
+            img[r * W + c] = 150
+    if marks:
+        for c in range(150, 160):
+            img[70 * W + c] += 14
+            for r in range(71, 101):
+                img[r * W + c] += 28
+        for c in range(160, 170):
+            img[169 * W + c] += 14
+            for r in range(140, 169):
+                img[r * W + c] += 28
     return img
 
 
@@ -305,14 +377,75 @@ def main():
         ("faint", lambda c: 75, lambda c: 165 + 6 * math.sin(c / 50.0),
          {"level": 72, "background": 45, "noise": 6, "soft": 5.0, "veins": 6}),
         ("uniform", None, None, {}),
+        # Mode 0 fixtures, each drawn with its own seed, on which one written constant or
+        # comparison decides the rows ("decides": the variant that must give other rows).
+        # The outer bands put the upper estimate on row 67, the middle edge lies 6 rows lower
+        # and a faint step sits at row 67 under the refinement columns: the weights 12 - |d|
+        # choose between the step and the edge.
+        ("centreStep", raised_middle(67, 6), lin(167, 0),
+         {"noise": 2, "soft": 3.0, "marks": [(149, 172, lin(67, 0), 6, 16)], "seed": 288,
+          "decides": [("centreUpper", 13)]}),
+        # A steep lower edge with a line above it: the refinement's rounding term decides.
+        ("steep", lin(73.905, -0.0369), lin(230.707, -0.1794),
+         {"noise": 1, "soft": 2.0, "marks": [(119, 187, lin(211, -0.1794), 4, 60)], "seed": 1800,
+          "decides": [("refineRound", 0)]}),
+        # Outer lower estimates apart: the spread 8 of the lower row weight decides.
+        ("spreadRough", lin(66.713, -0.067), lin(160.148, 0.0553),
+         {"noise": 7, "soft": 6.656, "veins": 5, "level": 110, "background": 54, "seed": 1009,
+          "decides": [("spreadLower", 9), ("spreadLower", 7)]}),
+        # Bright lines beyond both edges, more than 10 rows out: the 20 % margin decides.
+        ("farLines", lin(86.706, -0.0169), lin(182.089, 0.0182),
+         {"noise": 1, "soft": 4.0, "marks": [(0, 319, lin(218, 0.0182), 2, 74),
+                                             (0, 319, lin(62, -0.0169), 2, 123)], "seed": 1030,
+          "decides": [("stronger", 0.1), ("stronger", 0.3)]}),
+        # Edges 44 and 36 rows from row 120, a line beyond: a span of exactly 80 is not above 80;
+        # the profile roundings decide as well.
+        ("spanLine", lin(76, 0), lin(156, 0),
+         {"noise": 3, "soft": 2.0, "marks": [(0, 319, lin(62, 0), 2, 66)], "seed": 35239,
+          "decides": [("span", 79), ("roundP2", 2), ("roundP3", 2), ("boxRound", 5),
+                      ("meanRound", 1)]}),
+        # A line just above the upper edge, about 10 rows beyond it: "more than 10" decides.
+        ("nearLine", lin(72, 0), lin(155, 0),
+         {"noise": 1, "soft": 4.0, "marks": [(0, 319, lin(59, 0), 3, 61)], "seed": 35078,
+          "decides": [("far", 9), ("roundP2", 2), ("boxRound", 5), ("meanRound", 1)]}),
+        # From column 255 the lower border lies below the frame: those strips find an upper
+        # edge but no lower one, and a finger strip needs both.
+        ("lowerGone", lin(70, 0), lambda c: 175 if c < 255 else 300, {"noise": 2, "seed": 4}),
+        # Outer upper estimates far apart (wide upper weight), lower ones equal (narrow): the
+        # row m = (uA + lA) / 2 = 122 takes the lower weight, near 0; a dark band from row 123
+        # in the middle band makes a peak there that the upper weight would let through.
+        ("midRow", lin(40, 70 / 319.0), lin(170, 0),
+         {"noise": 0, "soft": 3.0, "marks": [(120, 199, lin(123, 0), 15, -100)], "seed": 3,
+          "decides": [("midRound", 1)]}),
+        # A finger ending at column 206 and a bright bar in column 239 alone, just left of the
+        # right band; a dark band across the middle band: the band columns decide.
+        ("tipBar", lin(69, 0), lin(182, 0),
+         {"noise": 2, "soft": 3.0, "end_col": 206, "seed": 11,
+          "marks": [(239, 239, lin(72, 0), 113, 119), (120, 199, lin(99, 0), 7, -92)],
+          "decides": [("right", 239), ("middle", 121)]}),
+        # Edges at rows 3 to 12 and 236, the second as far from row 120 as the search reaches.
+        ("frameEdges", lin(3, 0.029), lin(236, 0), {"noise": 2, "soft": 2.0, "seed": 37,
+                                                    "decides": [("reach", 115)]}),
+        ("tent", lin(95, 0), lin(140, 0), {"image": tent}),
+        ("flat", lin(65, 0), lin(175, 0), {"image": flat}),
+        ("flatMarks", lin(65, 0), lin(175, 0), {"image": lambda: flat(marks=True)}),
     ]
     lines = []
     for name, up, lo, opts in cases:
+        opts = dict(opts)
+        decides = opts.pop("decides", [])
+        case_rng = random.Random(opts.pop("seed")) if "seed" in opts else rng
         if up is None:
             img = [90] * (W * H)
             up = lo = lambda c: 0
+        elif "image" in opts:
+            img = opts["image"]()
         else:
-            img = draw(rng, up, lo, **opts)
+            img = draw(case_rng, up, lo, **opts)
+        rows0 = edges_mode0(img)
+        for key, value in decides:
+            if edges_mode0(img, dict(WRITTEN, **{key: value})) == rows0:
+                sys.exit("%s: %s = %r no longer changes the rows" % (name, key, value))
         png_gray.write("tests/engine_quality/data/edges_%s.png" % name, W, H, img)
         outline_u = " ".join(str(int(round(up(c)))) for c in range(W))
         outline_l = " ".join(str(int(round(lo(c)))) for c in range(W))

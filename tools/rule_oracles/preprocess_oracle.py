@@ -223,6 +223,29 @@ def main():
         digest("width%d_mask_out" % width, out_mask)
         lines.append("width %d %s %s %d %r %d %d" % ((width, " ".join(map(str, u)), " ".join(map(str, l)))
                                                     + info))
+    # The measuring limits: widths 142 at column 80 and 198 at column 239, 90 elsewhere. Columns
+    # 80 to 239 give a mean of 91; one column fewer or more at either end gives 90.
+    widths = [142 if x == 80 else 198 if x == 239 else 90 for x in range(W)]
+    u = [120 - w // 2 for w in widths]
+    l = [uu + w for uu, w in zip(u, widths)]
+    msk = band_mask(u, l)
+    out_img, out_mask, info = normalise_width(u, l, img, msk)
+    assert info[0] == 91
+    save("widthEnds_mask_in", msk)
+    digest("widthEnds_image_out", out_img)
+    digest("widthEnds_mask_out", out_mask)
+    lines.append("width ends %s %s %d %r %d %d" % ((" ".join(map(str, u)), " ".join(map(str, l))) + info))
+    # Edges only from column 160: no column of 0 to 159 has both, so the mean starts at column
+    # 80 and counts the 80 columns without edges as width 0.
+    u = [0 if x < 160 else 70 for x in range(W)]
+    l = [0 if x < 160 else 170 for x in range(W)]
+    msk = band_mask(u, l)
+    out_img, out_mask, info = normalise_width(u, l, img, msk)
+    assert info[0] == 50
+    save("widthLate_mask_in", msk)
+    digest("widthLate_image_out", out_img)
+    digest("widthLate_mask_out", out_mask)
+    lines.append("width late %s %s %d %r %d %d" % ((" ".join(map(str, u)), " ".join(map(str, l))) + info))
 
     # Unwrapping: a curved finger, both flags, and a column without edges.
     img = [min(254, 40 + (y * 3 + x) % 200 + rng.randrange(6)) for y in range(H) for x in range(W)]
@@ -257,6 +280,29 @@ def main():
     digest("equalise_image_out", out)
     print("equalise windows", stats)
     lines.append("equalise rows 70 169")
+
+    # The near count at its limit: for the pixel (100, 56) the window holds 930 mask pixels
+    # (columns 42 to 71), all dark: 93 of 20, ten of 58, ten of 62, the rest 60. Exactly 837 lie
+    # within 2 of the reference 60, which is not below 0.9 x 930: inclusive ranks. One grey
+    # level less on either side of the near range, or "at most" for "below", would rank strictly.
+    img, msk = [0] * (W * H), [0] * (W * H)
+    for y in range(60, 181):
+        for x in range(42, 143):
+            msk[y * W + x] = 1
+            img[y * W + x] = 60
+    for y in range(85, 116):
+        for x in range(42, 45):
+            img[y * W + x] = 20
+    for y in range(85, 90):
+        for x in (70, 71):
+            img[y * W + x] = 58
+            img[(y + 5) * W + x] = 62
+    save("equaliseNear_image_in", img)
+    save("equaliseNear_mask_in", msk)
+    out, stats = equalise(img, msk, 95, 105)
+    assert out[100 * W + 56] == (255 * 920 + 465) // 930
+    digest("equaliseNear_image_out", out)
+    lines.append("equaliseNear rows 95 105")
 
     # Brightening: means with fractions, flat patches, and rough places of high variance.
     img, msk = [255] * (W * H), [0] * (W * H)

@@ -1,5 +1,7 @@
 #include "stage_checksums.h"
 
+#include "content_hash.h"
+
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
@@ -27,17 +29,8 @@ struct Finger {
   std::vector<Pixels> captures;  // four: three to enrol, one probe
 };
 
-std::uint64_t Fnv1a(const void* data, std::size_t bytes, std::uint64_t h = 14695981039346656037ull) {
-  const auto* p = static_cast<const std::uint8_t*>(data);
-  for (std::size_t i = 0; i < bytes; ++i) h = (h ^ p[i]) * 1099511628211ull;
-  return h;
-}
-
-std::string Hex(std::uint64_t h) {
-  char text[17];
-  std::snprintf(text, sizeof text, "%016" PRIx64, h);
-  return text;
-}
+using fvtools::Fnv1a;
+using fvtools::Hex;
 
 // Folds every output of a stage (all its parts, in call order) into one checksum and a count.
 class Recorder final : public veltrum::StageObserver {

@@ -1,6 +1,8 @@
 #include "code_statistics.h"
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
 
 #include "feature/cell_codes.h"
 #include "feature/code_stream.h"
@@ -10,10 +12,9 @@
 namespace training {
 namespace {
 
-using Codes = std::vector<std::uint32_t>;  // 330 expanded rows
+using Codes = std::vector<std::uint32_t>;  // 330 expanded rows of four words
 
-Codes CodesOf(const HeldOutImage& image,
-              const std::array<std::int32_t, veltrum::kCellNormEntries>& table) {
+Codes CodesOf(const HeldOutImage& image, const CellNormValues& table) {
   std::vector<std::int32_t> work(veltrum::kResponseEntries);
   for (int i = 0; i < veltrum::kResponseEntries; ++i) {
     const float reciprocal = 16.777216f / static_cast<float>(table[i]);
@@ -32,27 +33,28 @@ bool Bit(const Codes& codes, int cell, int i) {
   return (word >> (i < 96 ? 31 - i % 32 : 103 - i)) & 1u;
 }
 
-double Agreement(const HeldOutImage& a, const Codes& ca, const HeldOutImage& b, const Codes& cb) {
-  long agree = 0, total = 0;
+// Agreeing bits and compared bits over the cells both images cover.
+std::pair<long, long> Agreement(const HeldOutImage& a, const Codes& ca, const HeldOutImage& b,
+                                const Codes& cb) {
+  long differ = 0, total = 0;
   for (int cell = 0; cell < veltrum::kGridCells; ++cell) {
-    if (a.coverage27[cell] < 128 || b.coverage27[cell] < 128) continue;
-    for (int i = 0; i < veltrum::kCodeBits; ++i) agree += Bit(ca, cell, i) == Bit(cb, cell, i);
+    if (a.coverage27[cell] < kCoveredCell || b.coverage27[cell] < kCoveredCell) continue;
+    for (int w = 0; w < 4; ++w) differ += std::popcount(ca[cell * 4 + w] ^ cb[cell * 4 + w]);
     total += veltrum::kCodeBits;
   }
-  return total ? static_cast<double>(agree) / total : 0.5;
+  return {total - differ, total};
 }
 
 }  // namespace
 
-CodeStatistics MeasureCodes(const std::vector<HeldOutImage>& images,
-                            const std::array<std::int32_t, veltrum::kCellNormEntries>& table) {
+CodeStatistics MeasureCodes(const std::vector<HeldOutImage>& images, const CellNormValues& table) {
   std::vector<Codes> codes;
   for (const auto& image : images) codes.push_back(CodesOf(image, table));
   std::array<long, veltrum::kCodeBits> ones{};
   long cells = 0;
   for (std::size_t n = 0; n < images.size(); ++n) {
     for (int cell = 0; cell < veltrum::kGridCells; ++cell) {
-      if (images[n].coverage27[cell] < 128) continue;
+      if (images[n].coverage27[cell] < kCoveredCell) continue;
       ++cells;
       for (int i = 0; i < veltrum::kCodeBits; ++i) ones[i] += Bit(codes[n], cell, i);
     }
@@ -63,22 +65,20 @@ CodeStatistics MeasureCodes(const std::vector<HeldOutImage>& images,
     s.minOnes = std::min(s.minOnes, p);
     s.maxOnes = std::max(s.maxOnes, p);
     s.meanOnes += p / veltrum::kCodeBits;
+    s.meanImbalance += std::abs(p - 0.5) / veltrum::kCodeBits;
   }
-  int impostors = 0, genuines = 0;
+  long agree[2] = {0, 0}, total[2] = {0, 0};
   for (std::size_t a = 0; a < images.size(); ++a) {
-    for (std::size_t b = a + 1; b < images.size() && b < a + 8; ++b) {
-      const double g = Agreement(images[a], codes[a], images[b], codes[b]);
-      if (images[a].finger == images[b].finger) {
-        s.genuineAgreement += g;
-        ++genuines;
-      } else {
-        s.impostorAgreement += g;
-        ++impostors;
-      }
+    for (std::size_t b = a + 1; b < images.size(); ++b) {
+      const bool genuine = images[a].finger == images[b].finger;
+      const auto [k, n] = Agreement(images[a], codes[a], images[b], codes[b]);
+      agree[genuine] += k;
+      total[genuine] += n;
+      ++(genuine ? s.genuinePairs : s.impostorPairs);
     }
   }
-  if (impostors) s.impostorAgreement /= impostors;
-  if (genuines) s.genuineAgreement /= genuines;
+  s.impostorAgreement = total[0] ? static_cast<double>(agree[0]) / total[0] : 0;
+  s.genuineAgreement = total[1] ? static_cast<double>(agree[1]) / total[1] : 0;
   return s;
 }
 

@@ -1,5 +1,6 @@
 #include "training_corpus.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -18,16 +19,15 @@
 
 namespace training {
 
-int ForEachImage(const CorpusPlan& plan, const std::function<void(const CorpusImage&)>& visit) {
-  int n = 0;
+std::vector<ImageSpec> ListImages(const CorpusPlan& plan) {
+  std::vector<ImageSpec> list;
   for (int f = 0; f < plan.syntheticFingers; ++f) {
     const std::uint64_t seed = plan.firstSeed + static_cast<std::uint64_t>(f);
     for (int c = 0; c < plan.capturesPerFinger; ++c) {
-      visit({"sim-" + std::to_string(seed), c, simfinger::FingerImage(seed, c), ""});
-      ++n;
+      list.push_back({"sim-" + std::to_string(seed), c, "", "sim", seed, ""});
     }
   }
-  if (plan.dataDir.empty()) return n;
+  if (plan.dataDir.empty()) return list;
   std::ifstream manifest(std::filesystem::path(plan.dataDir) / "manifest.csv");
   std::string line;
   std::getline(manifest, line);  // header
@@ -38,13 +38,35 @@ int ForEachImage(const CorpusPlan& plan, const std::function<void(const CorpusIm
     std::getline(fields, finger, ',');
     std::getline(fields, capture, ',');
     std::getline(fields, note);
-    const cv::Mat img =
-        cv::imread((std::filesystem::path(plan.dataDir) / path).string(), cv::IMREAD_GRAYSCALE);
-    if (img.cols != veltrum::kFrameWidth || img.rows != veltrum::kFrameHeight || !img.isContinuous()) {
-      continue;
-    }
-    visit({finger, std::stoi(capture), std::vector<std::uint8_t>(img.data, img.data + img.total()),
-           note});
+    list.push_back({finger, std::atoi(capture.c_str()), note, path.substr(0, path.find('/')), 0,
+                    (std::filesystem::path(plan.dataDir) / path).string()});
+  }
+  return list;
+}
+
+bool LoadImage(const ImageSpec& spec, CorpusImage& out) {
+  out.finger = spec.finger;
+  out.capture = spec.capture;
+  out.note = spec.note;
+  out.source = spec.source;
+  if (spec.path.empty()) {
+    out.pixels = simfinger::FingerImage(spec.seed, spec.capture);
+    return true;
+  }
+  const cv::Mat img = cv::imread(spec.path, cv::IMREAD_GRAYSCALE);
+  if (img.cols != veltrum::kFrameWidth || img.rows != veltrum::kFrameHeight || !img.isContinuous()) {
+    return false;
+  }
+  out.pixels.assign(img.data, img.data + img.total());
+  return true;
+}
+
+int ForEachImage(const CorpusPlan& plan, const std::function<void(const CorpusImage&)>& visit) {
+  int n = 0;
+  for (const ImageSpec& spec : ListImages(plan)) {
+    CorpusImage image;
+    if (!LoadImage(spec, image)) continue;
+    visit(image);
     ++n;
   }
   return n;

@@ -16,6 +16,7 @@ struct CorpusImage {
   int capture;
   std::vector<std::uint8_t> pixels;  // 320 x 240
   std::string note;  // the manifest's note (the capture device of real-a); empty for synthetic
+  std::string source;  // "sim", or the real set's folder ("real-a", "real-b", ...)
 };
 
 struct CorpusPlan {
@@ -24,6 +25,19 @@ struct CorpusPlan {
   int capturesPerFinger = 4;
   std::string dataDir;  // empty: synthetic only
 };
+
+// Where one image of the corpus comes from: a synthetic finger's seed, or a file.
+struct ImageSpec {
+  std::string finger;
+  int capture;
+  std::string note, source;
+  std::uint64_t seed;
+  std::string path;  // empty for synthetic
+};
+// The images of the plan in a fixed order: synthetic fingers, then the manifest's lines.
+std::vector<ImageSpec> ListImages(const CorpusPlan& plan);
+// False when the file cannot be read as a 320 x 240 grey image.
+bool LoadImage(const ImageSpec& spec, CorpusImage& out);
 
 // Visits every image in a fixed order; returns how many were visited.
 int ForEachImage(const CorpusPlan& plan, const std::function<void(const CorpusImage&)>& visit);

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "control/pellacor_ctrl.h"
+#include "dialogs/prop_page.h"
 #include "fvplatform/com_registration.h"
 #include "module/identities.h"
 #include "module/module_state.h"
@@ -59,10 +60,15 @@ HRESULT CPellacorCtrlFactory::UpdateRegistry(bool registering) {
                                             LIBID_PellacorLib, kTypeLibMajor, kTypeLibMinor});
 }
 
-HRESULT CPellacorPropPageFactory::CreateInstance(IUnknown*, REFIID, void** object) {
+HRESULT CPellacorPropPageFactory::CreateInstance(IUnknown* outer, REFIID riid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
-  return CLASS_E_CLASSNOTAVAILABLE;
+  if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+  auto* page = new (std::nothrow) CPellacorPropPage;
+  if (page == nullptr) return E_OUTOFMEMORY;
+  const HRESULT hr = page->QueryInterface(riid, object);
+  page->Release();
+  return hr;
 }
 
 const CLSID& CPellacorPropPageFactory::clsid() const { return CLSID_PellacorPropPage; }
@@ -74,6 +80,7 @@ HRESULT CPellacorPropPageFactory::UpdateRegistry(bool registering) {
 }
 
 CPellacorCtrlFactory& ControlFactory() { return gControlFactory; }
+CPellacorPropPageFactory& PropPageFactory() { return gPropPageFactory; }
 
 HRESULT UpdateRegistryAll(bool registering) {
   ObjectFactory* factories[] = {&gControlFactory, &gPropPageFactory};

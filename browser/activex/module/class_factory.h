@@ -31,7 +31,7 @@ class CPellacorCtrlFactory final : public ObjectFactory {
   HRESULT UpdateRegistry(bool registering) override;
 };
 
-// Registers the property page's class; its object belongs to the dialogs.
+// Makes the property page and registers its class.
 class CPellacorPropPageFactory final : public ObjectFactory {
  public:
   HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** object) override;
@@ -40,6 +40,7 @@ class CPellacorPropPageFactory final : public ObjectFactory {
 };
 
 CPellacorCtrlFactory& ControlFactory();
+CPellacorPropPageFactory& PropPageFactory();
 // Every factory's UpdateRegistry in turn; the first failure ends it.
 HRESULT UpdateRegistryAll(bool registering);
 // The path of this module's file, as it goes into the registry.

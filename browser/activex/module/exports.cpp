@@ -37,8 +37,11 @@ HRESULT DllUnregisterServer() {
 HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
-  if (clsid != pellacor::CLSID_Pellacor) return CLASS_E_CLASSNOTAVAILABLE;
-  return pellacor::ControlFactory().QueryInterface(riid, object);
+  if (clsid == pellacor::CLSID_Pellacor) return pellacor::ControlFactory().QueryInterface(riid, object);
+  if (clsid == pellacor::CLSID_PellacorPropPage) {
+    return pellacor::PropPageFactory().QueryInterface(riid, object);
+  }
+  return CLASS_E_CLASSNOTAVAILABLE;
 }
 
 HRESULT DllCanUnloadNow() { return pellacor::ModuleIdle() ? S_OK : S_FALSE; }

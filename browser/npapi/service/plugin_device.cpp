@@ -32,18 +32,20 @@ int PluginDevice::getFingerState() {
   return m_bOpen.load() ? fvbrowser::boundDeviceLibrary().getState() : -1;
 }
 
-fvbrowser::Bytes PluginDevice::grabImage(int& quality, int& code, HWND preview) {
+fvbrowser::Bytes PluginDevice::grabImage(int& quality, int& code, HWND preview,
+                                         const std::atomic<bool>& wanted) {
   quality = -1;
   code = 0;
   fvbrowser::Bytes image;
-  if (!m_bOpen.load() && openDevice(preview) != 0) {
-    fvbrowser::logf("grabImage new but Device not open!");
-    code = 206;
-    return image;
-  }
   bool poor = false;
   {
     std::lock_guard<std::mutex> guard(m_lock);
+    if (!wanted.load()) return image;
+    if (!m_bOpen.load() && openDevice(preview) != 0) {
+      fvbrowser::logf("grabImage new but Device not open!");
+      code = 206;
+      return image;
+    }
     fvbrowser::DeviceLibrary& library = fvbrowser::boundDeviceLibrary();
     const int count = library.getCount();
     m_nDevCount.store(count);

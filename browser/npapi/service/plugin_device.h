@@ -19,9 +19,11 @@ class PluginDevice {
   bool isOpen() const { return m_bOpen.load(); }
   // The device library's finger state while open (3: a finger on the sensor); else -1.
   int getFingerState();
-  // One grab: `code` 206 (no device), 207 (no frame or a poor one) or 1 (a frame whose verdict
-  // went to `quality`, else -1). The frame is empty unless one came.
-  fvbrowser::Bytes grabImage(int& quality, int& code, HWND preview);
+  // One grab while `wanted` holds (checked under the device lock, where the owner clears it
+  // before it closes the device, so a grab never reopens a device just closed): `code` 206 (no
+  // device), 207 (no frame or a poor one), 1 (a frame whose verdict went to `quality`, else -1)
+  // or 0 (not wanted). The frame is empty unless one came.
+  fvbrowser::Bytes grabImage(int& quality, int& code, HWND preview, const std::atomic<bool>& wanted);
   // Serialises the grabs of the workers and of the picture method.
   std::mutex& lock() { return m_lock; }
 

@@ -77,6 +77,11 @@ void PluginVeinService::unregisterReceiver(ScriptablePluginObject* object) {
   std::erase(m_receivers, object);
 }
 
+void PluginVeinService::dropReceiversOf(NPP npp) {
+  std::lock_guard<std::mutex> guard(m_receiverLock);
+  std::erase_if(m_receivers, [npp](ScriptablePluginObject* object) { return object->npp() == npp; });
+}
+
 bool PluginVeinService::isReceiver(const ScriptablePluginObject* object) {
   std::lock_guard<std::mutex> guard(m_receiverLock);
   return object != nullptr &&
@@ -91,7 +96,10 @@ int PluginVeinService::ORVEK_Init_Vein(const std::string& settings) {
 int PluginVeinService::ORVEK_OpenVeinDev() {
   fvbrowser::logf("开始打开指静脉设备...");
   if (m_bOpen.load()) ORVEK_CloseVeinDev();
-  m_bOpen.store(m_Device.openDevice(TargetWindow()) == 0);
+  {
+    std::lock_guard<std::mutex> guard(m_Device.lock());
+    m_bOpen.store(m_Device.openDevice(TargetWindow()) == 0);
+  }
   if (!m_pFingerModel) m_pFingerModel = std::make_unique<fvbrowser::FingerModel>(*this, 60);
   if (!m_pFingerRecog) m_pFingerRecog = std::make_unique<fvbrowser::FingerRecog>(*this, 60);
   fvbrowser::logf("Open Vein successful!");
@@ -105,9 +113,13 @@ int PluginVeinService::ORVEK_CloseVeinDev() {
   ORVEK_StopRecog_Vein();
   ORVEK_StopModel_Vein();
   Library().setLed(1, 0);
-  Library().close();
-  m_Device.markClosed();
-  m_bOpen.store(false);
+  {
+    // A worker's grab in progress ends first, and none after this one reopens the device.
+    std::lock_guard<std::mutex> guard(m_Device.lock());
+    m_bOpen.store(false);
+    Library().close();
+    m_Device.markClosed();
+  }
   fvbrowser::logf("设备正常关闭");
   return 0;
 }
@@ -151,17 +163,6 @@ void PluginVeinService::resume() {
   if (!m_bClosedBySuspend) return;
   m_bClosedBySuspend = false;
   ORVEK_OpenVeinDev();
-}
-
-}  // namespace npsorvik
-
-namespace npsorvik {
-
-void PluginVeinService::dropReceiversOf(NPP npp) {
-  std::lock_guard<std::mutex> guard(m_receiverLock);
-  std::erase_if(m_receivers, [npp](ScriptablePluginObject* object) {
-    return static_cast<ScriptablePluginObjectBase*>(object)->npp() == npp;
-  });
 }
 
 }  // namespace npsorvik

@@ -57,8 +57,7 @@ int PluginVeinService::fetchFrame(fvbrowser::FingerBusiness&, int& code, int, fv
   frame.clear();
   quality = -1;
   code = 0;
-  if (!m_bOpen.load()) return code;
-  frame = m_Device.grabImage(quality, code, TargetWindow());
+  frame = m_Device.grabImage(quality, code, TargetWindow(), m_bOpen);
   return code;
 }
 

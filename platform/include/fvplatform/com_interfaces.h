@@ -105,6 +105,32 @@ struct IOleObject : IUnknown {
   virtual HRESULT SetColorScheme(LOGPALETTE* palette) = 0;
 };
 
+// A property page as its frame sees it. The frame's site is only held, so it is declared bare.
+struct IPropertyPageSite : IUnknown {};
+
+struct PROPPAGEINFO {
+  ULONG cb;
+  LPOLESTR pszTitle;  // CoTaskMemAlloc'ed; the caller frees it
+  SIZEL size;         // pixels
+  LPOLESTR pszDocString;
+  LPOLESTR pszHelpFile;
+  DWORD dwHelpContext;
+};
+
+struct IPropertyPage : IUnknown {
+  virtual HRESULT SetPageSite(IPropertyPageSite* site) = 0;
+  virtual HRESULT Activate(HWND parent, const RECT* rect, BOOL modal) = 0;
+  virtual HRESULT Deactivate() = 0;
+  virtual HRESULT GetPageInfo(PROPPAGEINFO* info) = 0;
+  virtual HRESULT SetObjects(ULONG count, IUnknown** objects) = 0;
+  virtual HRESULT Show(UINT command) = 0;
+  virtual HRESULT Move(const RECT* rect) = 0;
+  virtual HRESULT IsPageDirty() = 0;
+  virtual HRESULT Apply() = 0;
+  virtual HRESULT Help(LPCOLESTR helpDir) = 0;
+  virtual HRESULT TranslateAccelerator(MSG* message) = 0;
+};
+
 // The hosting browser. The control only holds and releases it, so only IUnknown's slots are
 // declared; they sit where COM puts them.
 struct IWebBrowser2 : IUnknown {};
@@ -129,6 +155,8 @@ inline constexpr GUID SID_STopLevelBrowser = {
 inline constexpr IID IID_IWebBrowserApp = {0x0002DF05, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr IID IID_IWebBrowser2 = {
     0xD30C1661, 0xCDAF, 0x11D0, {0x8A, 0x3E, 0x00, 0xC0, 0x4F, 0xC9, 0xE2, 0x6E}};
+inline constexpr IID IID_IPropertyPage = {
+    0xB196B28D, 0xBAB4, 0x101A, {0xB6, 0x9C, 0x00, 0xAA, 0x00, 0x34, 0x1D, 0x07}};
 // The standard proxy of dispatch-only interfaces, named in their registration.
 inline constexpr CLSID CLSID_PSDispatch = {0x00020420, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 

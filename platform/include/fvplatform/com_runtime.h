@@ -4,6 +4,8 @@
 // There is no marshalling: an object is called on the thread that made it, as an
 // apartment-threaded control expects of its container.
 
+#include <cstddef>
+
 #include "fvplatform/com_interfaces.h"
 
 // What an in-process server exports.
@@ -27,6 +29,9 @@ FVPLAT_API HRESULT CLSIDFromString(LPCOLESTR text, CLSID* clsid);
 // Writes the braced form with its terminating zero; answers the characters written, 0 when
 // `size` is too small.
 FVPLAT_API int StringFromGUID2(REFGUID guid, LPOLESTR text, int size);
+// Memory handed across an interface: the receiver frees it with CoTaskMemFree.
+FVPLAT_API void* CoTaskMemAlloc(std::size_t size);
+FVPLAT_API void CoTaskMemFree(void* memory);
 // Unloads every loaded server whose DllCanUnloadNow answers S_OK.
 FVPLAT_API void CoFreeUnusedLibraries();
 }

@@ -5,7 +5,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "fvplatform/usb_driver.h"
+
 namespace fvplat::usb {
+
+// The device-interface class the capture device's driver registers.
+inline constexpr UsbClassId kCaptureDriverClass = {{0x380C1EDC, 0x4A238B96, 0x52D1ADBF, 0x981924D2}};
 
 // Driver requests (I/O control codes).
 inline constexpr std::uint32_t kIoctlDriverVersion = 0x220000;

@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <cstdlib>
+
 #include <map>
 #include <mutex>
 #include <string>
@@ -36,6 +38,9 @@ void* LoadServer(const std::string& path) {
 }  // namespace
 
 extern "C" {
+
+void* CoTaskMemAlloc(std::size_t size) { return std::malloc(size == 0 ? 1 : size); }
+void CoTaskMemFree(void* memory) { std::free(memory); }
 
 HRESULT CoInitialize(void*) { return tInitCount++ == 0 ? S_OK : S_FALSE; }
 

@@ -13,9 +13,6 @@ namespace {
 using namespace fvplat::usb;
 using fvplat::UsbIo;
 
-// The device-interface class the simulated driver registers.
-constexpr fvplat::UsbClassId kDriverClass = {{0x380C1EDC, 0x4A238B96, 0x52D1ADBF, 0x981924D2}};
-
 struct Request {
   std::uint32_t code;
   const std::uint8_t* in;
@@ -71,7 +68,7 @@ class SimBackend final : public fvplat::UsbBackend {
   int Count(const fvplat::UsbClassId& cls) override {
     World& world = TheWorld();
     std::lock_guard<std::mutex> lock(world.mutex);
-    return cls == kDriverClass ? static_cast<int>(world.devices.size()) : 0;
+    return cls == kCaptureDriverClass ? static_cast<int>(world.devices.size()) : 0;
   }
 
   fvplat::UsbHandle Open(const fvplat::UsbClassId& cls, int index) override {
@@ -80,7 +77,7 @@ class SimBackend final : public fvplat::UsbBackend {
     FvSimTraceEntry e{};
     e.kind = FVSIM_TRACE_OPEN;
     e.device = index;
-    SimDevice* device = cls == kDriverClass ? DeviceAt(world, index) : nullptr;
+    SimDevice* device = cls == kCaptureDriverClass ? DeviceAt(world, index) : nullptr;
     e.outcome = device != nullptr ? FVSIM_DONE : FVSIM_FAILED;
     AddTrace(world, e);
     if (device == nullptr) return fvplat::kInvalidUsbHandle;
@@ -132,11 +129,37 @@ class SimBackend final : public fvplat::UsbBackend {
     e.outcome = result == UsbIo::kDone ? FVSIM_DONE
                 : result == UsbIo::kPending ? FVSIM_PENDING
                                             : FVSIM_FAILED;
-    AddTrace(world, e);
+    std::vector<std::uint8_t> data;
+    if (IsTransfer(code) && r.inLength >= kHeaderSize) {
+      e.refused = Refused(r, result);
+      if (world.wholeData) data = WholeData(r, result, bytes);
+    }
+    AddTrace(world, e, std::move(data));
     return result;
   }
 
  private:
+  // A control request the device answered with a stall in its status words.
+  static bool Refused(const Request& r, UsbIo result) {
+    if (r.code != kIoctlControlTransfer || result != UsbIo::kDone || r.outLength < kHeaderSize) return false;
+    return ReadHeader(r.out).ntStatus != 0;
+  }
+
+  // What a transfer sent (OUT) or was answered (IN), whole.
+  static std::vector<std::uint8_t> WholeData(const Request& r, UsbIo result, std::uint32_t bytes) {
+    const TransferHeader h = ReadHeader(r.in);
+    const bool in = r.code == kIoctlDataIn ||
+                    (r.code == kIoctlControlTransfer && (h.setup.requestType & 0x80) != 0);
+    if (!in) {
+      const std::uint32_t n = r.inLength - static_cast<std::uint32_t>(kHeaderSize);
+      return {r.in + kHeaderSize, r.in + kHeaderSize + n};
+    }
+    if (result != UsbIo::kDone || r.out == nullptr) return {};
+    const std::uint32_t base = r.code == kIoctlDataIn ? 0 : static_cast<std::uint32_t>(kHeaderSize);
+    const std::uint32_t end = std::min(bytes, r.outLength);
+    return end > base ? std::vector<std::uint8_t>(r.out + base, r.out + end) : std::vector<std::uint8_t>{};
+  }
+
   static UsbIo Keep(World& world, SimDevice& d, fvplat::UsbHandle handle, std::uint8_t endpoint,
                     fvplat::UsbOverlapped& overlapped) {
     world.pending.push_back({handle, d.id, endpoint, &overlapped});

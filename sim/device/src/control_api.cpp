@@ -46,6 +46,8 @@ FVSIM_API void fvsim_reset(void) {
   world.devices.clear();
   world.handles.clear();
   world.trace.clear();
+  world.traceData.clear();
+  world.wholeData = false;
 }
 
 FVSIM_API int fvsim_plug(const FvSimDeviceConfig* config) {
@@ -221,4 +223,22 @@ FVSIM_API void fvsim_trace_clear(void) {
   World& world = TheWorld();
   std::lock_guard<std::mutex> lock(world.mutex);
   world.trace.clear();
+  world.traceData.clear();
+}
+
+FVSIM_API void fvsim_trace_whole_data(int on) {
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> lock(world.mutex);
+  world.wholeData = on != 0;
+}
+
+FVSIM_API int fvsim_trace_data(int i, unsigned char* out, int size) {
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> lock(world.mutex);
+  if (i < 0 || i >= static_cast<int>(world.traceData.size())) return -1;
+  const std::vector<std::uint8_t>& data = world.traceData[static_cast<std::size_t>(i)];
+  if (out != nullptr && size > 0) {
+    std::memcpy(out, data.data(), std::min<std::size_t>(data.size(), static_cast<std::size_t>(size)));
+  }
+  return static_cast<int>(data.size());
 }

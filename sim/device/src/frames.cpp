@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "fvplatform/clock.h"
@@ -43,15 +44,37 @@ const std::vector<std::uint8_t>& Scene(World& world, SimDevice& d) {
   return d.scene;
 }
 
-// Brightness factor of sensor 0: linear in exposure and gain, rising with the backlight until
-// the finger is fully lit.
-double Brightness(const SimDevice& d) {
+// Mode bits the sensor of a product expects in each gain word. A word without them, or with
+// another product's, leaves its channel in the low range.
+std::uint16_t ModeBits(unsigned productId) {
+  switch (productId) {
+    case 0x8431: return 0x40;
+    case 0x8232:
+    case 0x8243: return 0x80;
+    default: return 0;
+  }
+}
+constexpr double kLowRange = 0.25;
+constexpr std::uint16_t kGainValueMask = 0x3F;
+constexpr double kUnityGain = 32.0;
+
+double ChannelGain(const SimDevice& d, std::uint16_t word) {
+  const double gain = (word & kGainValueMask) / kUnityGain;
+  return (word & ~kGainValueMask) == ModeBits(d.config.productId) ? gain : gain * kLowRange;
+}
+
+// Light on the finger: rises with the backlight pattern until the finger is fully lit.
+double Light(const SimDevice& d) {
   double pattern = 0;
   for (std::uint8_t segment : d.backlight) pattern += segment;
   pattern /= 8.0;
-  const double light = std::min(1.0, kAmbientLight + (1.0 - kAmbientLight) * pattern / kFullLight);
-  const double gain = (d.gain[0][0] & 0x3F) / 32.0;  // the top bits are product flags
-  return std::max(0, d.exposure[0]) / static_cast<double>(d.config.exposureUnit) * gain * light;
+  return std::min(1.0, kAmbientLight + (1.0 - kAmbientLight) * pattern / kFullLight);
+}
+
+// Brightness factor of one sensor's channel: linear in its exposure and gain word.
+double Brightness(const SimDevice& d, int sensor, int channel) {
+  return std::max(0, d.exposure[sensor]) / static_cast<double>(d.config.exposureUnit) *
+         ChannelGain(d, d.gain[sensor][channel]) * Light(d);
 }
 
 // A soft knee near white keeps an over-exposed frame graded instead of flat.
@@ -67,22 +90,27 @@ bool SixteenBit(int type) { return type == 3 || type == 16 || type == 18; }
 
 std::vector<std::uint8_t> RenderFrame(World& world, SimDevice& d) {
   const std::vector<std::uint8_t>& scene = Scene(world, d);
-  const double k = Brightness(d);
-  int lut[256];
-  for (int v = 0; v < 256; ++v) lut[v] = Expose(v * k);
   const bool wide = SixteenBit(d.config.type);
-  std::vector<std::uint8_t> frame(scene.size() * (wide ? 2 : 1), 0);
+  const int sensors = wide ? 2 : 1;
+  // One look-up table per sensor and channel (the pixel's row and column parity).
+  std::vector<std::array<std::uint8_t, 256>> lut(static_cast<std::size_t>(4 * sensors));
+  for (int s = 0; s < sensors; ++s) {
+    for (int c = 0; c < 4; ++c) {
+      const double k = Brightness(d, s, c);
+      for (int v = 0; v < 256; ++v) lut[static_cast<std::size_t>(4 * s + c)][v] = Expose(v * k);
+    }
+  }
+  const int w = d.config.width;
+  std::vector<std::uint8_t> frame(scene.size() * static_cast<std::size_t>(sensors), 0);
   for (std::size_t i = 0; i < scene.size(); ++i) {
-    const int v = lut[scene[i]];
-    // No light, no signal: the noise rides on what the sensor sees.
-    const auto pixel = static_cast<std::uint8_t>(v == 0 ? 0 : std::clamp(v + d.readNoise[i], 0, 254));
-    if (!wide) {
-      frame[i] = pixel;
-    } else {
-      // The second byte of a pair is nothing the library reads; it differs from the first so
-      // that taking the wrong byte shows.
-      frame[2 * i] = pixel;
-      frame[2 * i + 1] = static_cast<std::uint8_t>(255 - pixel);
+    const int row = static_cast<int>(i / static_cast<std::size_t>(w));
+    const int col = static_cast<int>(i % static_cast<std::size_t>(w));
+    const int channel = 2 * (row & 1) + (col & 1);
+    for (int s = 0; s < sensors; ++s) {
+      const int v = lut[static_cast<std::size_t>(4 * s + channel)][scene[i]];
+      // No light, no signal: the noise rides on what the sensor sees.
+      frame[i * static_cast<std::size_t>(sensors) + static_cast<std::size_t>(s)] =
+          static_cast<std::uint8_t>(v == 0 ? 0 : std::clamp(v + d.readNoise[i], 0, 254));
     }
   }
   return frame;

@@ -89,9 +89,13 @@ void FailPending(World& world, int deviceId, int endpoint, fvplat::UsbHandle han
   std::erase_if(world.pending, matches);
 }
 
-void AddTrace(World& world, const FvSimTraceEntry& entry) {
+void AddTrace(World& world, const FvSimTraceEntry& entry, std::vector<std::uint8_t> data) {
   world.trace.push_back(entry);
-  if (world.trace.size() > kTraceLimit) world.trace.pop_front();
+  world.traceData.push_back(std::move(data));
+  if (world.trace.size() > kTraceLimit) {
+    world.trace.pop_front();
+    world.traceData.pop_front();
+  }
 }
 
 }  // namespace simdev

@@ -79,6 +79,8 @@ struct World {
   std::vector<std::pair<fvplat::UsbHandle, int>> handles;  // handle -> device id
   std::vector<Pending> pending;
   std::deque<FvSimTraceEntry> trace;
+  bool wholeData = false;                        // keep each transfer's whole data
+  std::deque<std::vector<std::uint8_t>> traceData;  // beside `trace`, entry by entry
 };
 
 // Names the number the demonstration device carries in its on-board memory (none when unset).
@@ -93,7 +95,7 @@ SimDevice* DeviceById(World& world, int id, int* index);
 std::unique_ptr<SimDevice> MakeDevice(World& world, const FvSimDeviceConfig& config);
 bool FingerPresent(const World& world, const SimDevice& device);
 void FailPending(World& world, int deviceId, int endpoint, fvplat::UsbHandle handle);
-void AddTrace(World& world, const FvSimTraceEntry& entry);
+void AddTrace(World& world, const FvSimTraceEntry& entry, std::vector<std::uint8_t> data = {});
 
 // Descriptors and driver facts.
 std::vector<std::uint8_t> DefaultDeviceDescriptor(const FvSimDeviceConfig& config);

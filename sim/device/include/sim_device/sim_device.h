@@ -18,6 +18,16 @@ typedef struct FvSimDeviceConfig {
   int cold;              /* frames only after a firmware download and a reconnect */
 } FvSimDeviceConfig;
 
+/* Frame brightness: a pixel of sensor s is the scene's grey times exposure[s] / exposureUnit
+   times its channel's gain, under the backlight. The four gain words of request 0xB3 drive the
+   four channels of each 2 x 2 cell of the raw frame: word 1 even rows and even columns, word 2
+   even rows and odd columns, word 3 odd rows and even columns, word 4 odd rows and odd columns.
+   A word's low 6 bits are its gain (32: unity); the bits above must be the mode bits of the
+   device's product (0x40 for 0x8431, 0x80 for 0x8232 and 0x8243, none for any other), or the
+   channel runs in its low range at a quarter of that gain. 16-bit types send every pixel as a
+   pair: sensor 0's value, then sensor 1's; both sensors see the same scene with the same
+   read-out noise. */
+
 /* The usual configuration of a device type; 0 for an unknown type. */
 int fvsim_default_config(int type, FvSimDeviceConfig* config);
 
@@ -97,10 +107,17 @@ typedef struct FvSimTraceEntry {
   int outcome;
   int dataBytes;           /* how many of the request's first OUT bytes follow */
   unsigned char data[16];
+  int refused;             /* the device refused the control request (it stalls) */
 } FvSimTraceEntry;
 int fvsim_trace_count(void);
 int fvsim_trace_get(int i, FvSimTraceEntry* entry);
 void fvsim_trace_clear(void);
+/* From now on (on != 0) the trace keeps every transfer's whole data: what a control or bulk
+   OUT request sent, or what the device answered to an IN request. Off by default. */
+void fvsim_trace_whole_data(int on);
+/* The whole data of trace entry i, at most `size` bytes into out (which may be null); its
+   length, or -1 for a bad index. */
+int fvsim_trace_data(int i, unsigned char* out, int size);
 
 #ifdef __cplusplus
 }

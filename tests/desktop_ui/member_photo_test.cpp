@@ -1,0 +1,113 @@
+#include <opencv2/imgcodecs.hpp>
+
+#include <fstream>
+
+#include "dialog_fixture.h"
+#include "photo/member_photo.h"
+
+namespace torvane::testing {
+namespace {
+
+using Photo = DialogTest;
+
+// A plain PNG of one colour (B, G, R).
+std::string solidPng(int b, int g, int r) {
+  std::vector<std::uint8_t> bytes;
+  cv::imencode(".png", cv::Mat(60, 80, CV_8UC3, cv::Scalar(b, g, r)), bytes);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::string fileBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The dialog surface's pixel (x, y) as B, G, R, A.
+std::array<int, 4> pixel(HWND window, int x, int y) {
+  const fvplat::SurfaceSnapshot s = fvplat::ReadSurface(window);
+  const std::size_t at = (static_cast<std::size_t>(y) * s.width + x) * 4;
+  return {s.bgra[at], s.bgra[at + 1], s.bgra[at + 2], s.bgra[at + 3]};
+}
+
+TEST_F(Photo, ARelativeAddressIsFetchedFromTheCloudIntoTheCacheNamedByThePerson) {
+  const std::string red = solidPng(0, 0, 255);
+  cloud.script("photos/a.png", "raw:" + red);
+  MemberPhoto photo(folder.string());
+  photo.show(dialog->window(), "photos/a.png", 40, 30, 120, 120, 7);
+  photo.waitForDownloads();
+  EXPECT_EQ(photo.address(), cloudBaseUrl() + "photos/a.png");
+  EXPECT_EQ(photo.cachePath(), (folder / "image" / "a7.png").string());
+  EXPECT_EQ(fileBytes(folder / "image" / "a7.png"), red);
+  ASSERT_EQ(cloud.pathsPosted(), std::vector<std::string>{"photos/a.png"});
+
+  // Drawn: the photo inside the ellipse, nothing in the rectangle's corner, a yellow outline.
+  EXPECT_EQ(pixel(dialog->window(), 100, 90), (std::array<int, 4>{0, 0, 255, 255}));
+  EXPECT_EQ(pixel(dialog->window(), 42, 32)[3], 0);
+  const std::array<int, 4> top = pixel(dialog->window(), 40 + 59, 31);
+  EXPECT_LT(top[0], 80);
+  EXPECT_GT(top[1], 180);
+  EXPECT_GT(top[2], 180);
+
+  // Shown again: drawn from the cache without asking the network.
+  photo.show(dialog->window(), "photos/a.png", 40, 30, 120, 120, 7);
+  photo.waitForDownloads();
+  EXPECT_EQ(cloud.posts().size(), 1u);
+  // Another person with a photo of the same name gets a file of its own.
+  cloud.script("photos/a.png", "raw:" + solidPng(255, 0, 0));
+  photo.show(dialog->window(), "http://127.0.0.1:" + std::to_string(cloud.server.port()) + "/photos/a.png?v=2",
+             40, 30, 120, 120, 8);
+  photo.waitForDownloads();
+  EXPECT_EQ(cloud.posts().size(), 2u);
+  EXPECT_TRUE(std::filesystem::exists(folder / "image" / "a8.png"));
+  EXPECT_EQ(pixel(dialog->window(), 100, 90), (std::array<int, 4>{255, 0, 0, 255}));
+}
+
+TEST_F(Photo, AShortAddressDrawsThePlaceholderAndFetchesNothing) {
+  MemberPhoto photo(folder.string());
+  for (const char* address : {"", "a.b"}) {
+    photo.show(dialog->window(), address, 40, 30, 120, 120, 7);
+    photo.waitForDownloads();
+  }
+  EXPECT_TRUE(cloud.posts().empty());
+  EXPECT_TRUE(std::filesystem::exists(folder / "image" / kDefaultPhoto));
+  EXPECT_EQ(pixel(dialog->window(), 100, 90)[3], 255) << "the placeholder is drawn";
+}
+
+TEST_F(Photo, AFailedDownloadLeavesNoCacheFileSoTheNextShowAsksAgain) {
+  MemberPhoto photo(folder.string());
+  for (const char* failure : {"status500", "dropped", "raw:"}) {
+    SCOPED_TRACE(failure);
+    cloud.reset();
+    cloud.script("photos/b.jpg", failure);
+    photo.show(dialog->window(), "photos/b.jpg", 40, 30, 120, 120, 3);
+    photo.waitForDownloads();
+    if (std::string(failure) == "raw:") {
+      // An empty reply is complete: what came is cached, as the service sent it.
+      EXPECT_TRUE(std::filesystem::exists(folder / "image" / "b3.jpg"));
+      continue;
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder / "image" / "b3.jpg"));
+    cloud.script("photos/b.jpg", "raw:" + solidPng(0, 255, 0));
+    photo.show(dialog->window(), "photos/b.jpg", 40, 30, 120, 120, 3);
+    photo.waitForDownloads();
+    EXPECT_EQ(cloud.posts().size(), 2u);
+    EXPECT_TRUE(std::filesystem::exists(folder / "image" / "b3.jpg"));
+    std::filesystem::remove(folder / "image" / "b3.jpg");
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(folder / "image")) {
+    EXPECT_NE(entry.path().extension(), ".part") << "no partial file left";
+  }
+}
+
+TEST_F(Photo, RepaintingTheDialogClearsAPhotoDrawnBefore) {
+  MemberPhoto photo(folder.string());
+  cloud.script("photos/c.png", "raw:" + solidPng(0, 0, 255));
+  photo.show(dialog->window(), "photos/c.png", 40, 30, 120, 120, 1);
+  photo.waitForDownloads();
+  ASSERT_EQ(pixel(dialog->window(), 100, 90)[3], 255);
+  dialog->resetUi();
+  EXPECT_EQ(pixel(dialog->window(), 100, 90)[3], 0);
+}
+
+}  // namespace
+}  // namespace torvane::testing
