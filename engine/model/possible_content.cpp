@@ -1,6 +1,7 @@
 #include "model/possible_content.h"
 
 #include "feature/grid_origin.h"
+#include "model/cell_squares_simd.h"
 #include "model/cell_vector.h"
 
 namespace veltrum {
@@ -16,9 +17,7 @@ bool GridWordIs(std::int32_t word, int value) {
 
 template <int Cells, int Rows>
 bool AllPossible(const std::uint8_t (&vectors)[Cells][8], const std::uint32_t (&rows)[Rows][4]) {
-  for (const auto& vector : vectors) {
-    if (!CellVectorPossible(vector)) return false;
-  }
+  if (!CellVectorsPossibleSimd(&vectors[0][0], Cells)) return false;
   for (const auto& row : rows) {
     if (!CodeRowPossible(row)) return false;
   }
