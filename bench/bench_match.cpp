@@ -1,5 +1,5 @@
 // Enrolment, 1:1 match and 1:N search through the exports, on synthetic fingers, and the
-// search's stages without the check of the templates.
+// search's stages without the check of the templates, and that check alone.
 
 #include <benchmark/benchmark.h>
 
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "feature/feature_block.h"
+#include "model/possible_content.h"
 #include "search/search_models.h"
 #include "sim_finger/finger_generator.h"
 #include "veltrum.h"
@@ -139,6 +140,21 @@ void BM_SearchStages(benchmark::State& state) {
   if (position != count / 2) state.SkipWithError("genuine template not found");
 }
 BENCHMARK(BM_SearchStages)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// The check of every template that a search makes before it scores any.
+void BM_TemplateCheck(benchmark::State& state) {
+  const Gallery& g = TheGallery();
+  const int count = static_cast<int>(state.range(0));
+  const auto list = g.List(count);
+  for (auto _ : state) {
+    bool all = true;
+    for (int i = 0; i < count; ++i) {
+      all = all && veltrum::ModelBytesPossible(list.data() + static_cast<std::size_t>(i) * kVltModelBytes);
+    }
+    if (!all) state.SkipWithError("a template refused");
+  }
+}
+BENCHMARK(BM_TemplateCheck)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

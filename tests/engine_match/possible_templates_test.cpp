@@ -144,6 +144,10 @@ TEST(PossibleContent, CoarseVectors) {
   coarse[180] = -127;
   coarse[181] = 0;
   EXPECT_FALSE(veltrum::CoarseVectorPossible(coarse));
+  coarse[180] = 127;  // 127^2 + 5^2 + 2^2 + 1^2 is within the squares; the value alone is not
+  EXPECT_FALSE(veltrum::CoarseVectorPossible(coarse));
+  coarse[180] = 126;
+  EXPECT_TRUE(veltrum::CoarseVectorPossible(coarse));
   std::int8_t spread[240];
   std::fill(std::begin(spread), std::end(spread), static_cast<std::int8_t>(16));  // 60 x 256
   EXPECT_TRUE(veltrum::CoarseVectorPossible(spread));
