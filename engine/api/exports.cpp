@@ -35,7 +35,7 @@ int MatchAndConvert(float* similarity, Operation&& operation) {
 // Templates and features from outside are checked before they are scored or stored.
 int CheckTemplates(const unsigned char* models, int count) {
   for (int i = 0; i < count; ++i) {
-    if (!ModelPossible(LoadModel(models + static_cast<std::size_t>(i) * sizeof(VeinModel)))) {
+    if (!ModelBytesPossible(models + static_cast<std::size_t>(i) * sizeof(VeinModel))) {
       return kImpossibleTemplate;
     }
   }

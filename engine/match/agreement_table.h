@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace veltrum {
 
@@ -13,15 +14,24 @@ inline constexpr std::array<std::uint8_t, 2048> AgreementTable = [] {
   return t;
 }();
 
+// Bits set in each byte of x, summed into the top byte; no table and no processor instruction.
+inline std::uint64_t ByteBitCounts(std::uint64_t x) {
+  x = x - ((x >> 1) & 0x5555555555555555u);
+  x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+  return (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+}
+
 // The twelve-term count over four code words (three 11-bit fields each). With word 3 using only
-// bits 0-7 it lies in 28..132.
+// bits 0-7 it lies in 28..132. A word's three fields cover its 32 bits, so the table's twelve
+// terms add up to 132 less the bits in which the rows differ, counted here 64 at a time.
 inline int CodeRowAgreement(const std::uint32_t* a, const std::uint32_t* b) {
-  int g = 0;
-  for (int w = 0; w < 4; ++w) {
-    const std::uint32_t x = a[w] ^ b[w];
-    g += AgreementTable[x & 0x7FF] + AgreementTable[(x >> 11) & 0x7FF] + AgreementTable[x >> 22];
-  }
-  return g;
+  std::uint64_t a01, a23, b01, b23;
+  std::memcpy(&a01, a, 8);
+  std::memcpy(&a23, a + 2, 8);
+  std::memcpy(&b01, b, 8);
+  std::memcpy(&b23, b + 2, 8);
+  const std::uint64_t bytes = ByteBitCounts(a01 ^ b01) + ByteBitCounts(a23 ^ b23);  // <= 16 each
+  return 132 - static_cast<int>((bytes * 0x0101010101010101u) >> 56);
 }
 
 }  // namespace veltrum

@@ -1,6 +1,10 @@
 #include "model/possible_content.h"
 
+#include <cstddef>
+#include <cstring>
+
 #include "feature/grid_origin.h"
+#include "model/cell_squares_simd.h"
 #include "model/cell_vector.h"
 
 namespace veltrum {
@@ -14,15 +18,28 @@ bool GridWordIs(std::int32_t word, int value) {
   return word == value || static_cast<std::uint32_t>(word) == low * 0x01010101u;
 }
 
+// Nonzero when a code row is impossible; no branches, so that a loop over rows vectorises.
+inline std::uint32_t CodeRowFaults(const std::uint32_t* row) {
+  std::uint32_t bad = row[3] >> 8;
+  // Orientation groups: the two halves of words 0 and 1.
+  for (int w = 0; w < 2; ++w) {
+    bad |= static_cast<std::uint32_t>((row[w] >> 16) == 0xFFFFu) |
+           static_cast<std::uint32_t>((row[w] & 0xFFFFu) == 0xFFFFu);
+  }
+  return bad;
+}
+
+template <int Rows>
+bool CodeRowsPossible(const std::uint32_t (&rows)[Rows][4]) {
+  std::uint32_t bad = 0;
+  for (const auto& row : rows) bad |= CodeRowFaults(row);
+  return bad == 0;
+}
+
 template <int Cells, int Rows>
 bool AllPossible(const std::uint8_t (&vectors)[Cells][8], const std::uint32_t (&rows)[Rows][4]) {
-  for (const auto& vector : vectors) {
-    if (!CellVectorPossible(vector)) return false;
-  }
-  for (const auto& row : rows) {
-    if (!CodeRowPossible(row)) return false;
-  }
-  return true;
+  if (!CellVectorsPossibleSimd(&vectors[0][0], Cells)) return false;
+  return CodeRowsPossible(rows);
 }
 
 bool AllZero(const std::int8_t* values, int count) {
@@ -44,48 +61,54 @@ bool CellVectorPossible(const std::uint8_t* vector) {
   return squares <= kMaxCellSquares;
 }
 
-bool CodeRowPossible(const std::uint32_t* row) {
-  if ((row[3] >> 8) != 0) return false;
-  // Orientation groups: the two halves of words 0 and 1.
-  for (int w = 0; w < 2; ++w) {
-    if ((row[w] >> 16) == 0xFFFFu || (row[w] & 0xFFFFu) == 0xFFFFu) return false;
-  }
-  return true;
-}
+bool CodeRowPossible(const std::uint32_t* row) { return CodeRowFaults(row) == 0; }
 
 bool EdgePairsPossible(const std::uint8_t* pairs) {
+  // Without early exits, so that the loop vectorises; the answer is the same.
+  int bad = 0;
   for (int p = 0; p < kEdgePairs; ++p) {
     const int upper = pairs[2 * p], lower = pairs[2 * p + 1];
-    if (upper == 120 && lower == 0) continue;  // neither column on the finger
-    if (upper > 119 || lower > 119) return false;
-    // No lower row means the only finger pixels lie in row 0; otherwise the mean upper row
-    // cannot lie below the mean lower row.
-    if (lower == 0 ? upper != 0 : upper > lower) return false;
+    const int offFinger = (upper == 120) & (lower == 0);  // neither column on the finger
+    // The mean upper row cannot lie below the mean lower row; with no lower row (0) the only
+    // finger pixels lie in row 0, so upper must be 0 too: both are upper > lower.
+    bad |= ~offFinger & ((upper > 119) | (lower > 119) | (upper > lower));
   }
-  return true;
+  return bad == 0;
 }
 
 bool CoarseVectorPossible(const std::int8_t* coarse) {
+  // Whole vectors without early exits, so that the loop vectorises; the answer is the same.
   for (int v = 0; v < kCoarseEntries / kCoarseVectorLength; ++v) {
-    int squares = 0;
+    int squares = 0, outside = 0;
     for (int j = 0; j < kCoarseVectorLength; ++j) {
       const int value = coarse[v * kCoarseVectorLength + j];
-      if (value < -kCoarseLimit || value > kCoarseLimit) return false;
+      outside |= (value < -kCoarseLimit) | (value > kCoarseLimit);
       squares += value * value;
     }
-    if (squares > kMaxCoarseSquares) return false;
+    if (outside != 0 || squares > kMaxCoarseSquares) return false;
   }
   return true;
 }
 
-bool ModelPossible(const VeinModel& model) {
-  if (!EdgePairsPossible(&model.edgePairs[0][0])) return false;
-  const GridParams grid = ComputeGridOrigin(&model.edgePairs[0][0]);
-  if (!GridWordIs(model.gridOrigin, grid.origin) || !GridWordIs(model.gridStep, grid.firstCol)) {
-    return false;
-  }
+bool ModelBytesPossible(const unsigned char* bytes) {
+  // In the order the fields lie, so that the reads stream through a list of templates.
+  if (!CellVectorsPossibleSimd(bytes + offsetof(VeinModel, cellVectors), kASamples)) return false;
+  std::uint32_t rows[kBSamples][4];
+  std::memcpy(rows, bytes + offsetof(VeinModel, codeRows), sizeof rows);
+  if (!CodeRowsPossible(rows)) return false;
+  const std::uint8_t* pairs = bytes + offsetof(VeinModel, edgePairs);
+  if (!EdgePairsPossible(pairs)) return false;
+  const GridParams grid = ComputeGridOrigin(pairs);
+  std::int32_t origin, step;
+  std::memcpy(&origin, bytes + offsetof(VeinModel, gridOrigin), sizeof origin);
+  std::memcpy(&step, bytes + offsetof(VeinModel, gridStep), sizeof step);
+  if (!GridWordIs(origin, grid.origin) || !GridWordIs(step, grid.firstCol)) return false;
   // Weights are bytes, so every value is one a coverage can take.
-  return AllPossible(model.cellVectors, model.codeRows) && CoarseVectorPossible(model.coarse);
+  return CoarseVectorPossible(reinterpret_cast<const std::int8_t*>(bytes + offsetof(VeinModel, coarse)));
+}
+
+bool ModelPossible(const VeinModel& model) {
+  return ModelBytesPossible(reinterpret_cast<const unsigned char*>(&model));
 }
 
 bool FeaturePossible(const VeinFeature& feature) {

@@ -29,6 +29,9 @@ bool EdgePairsPossible(const std::uint8_t* pairs);
 bool CoarseVectorPossible(const std::int8_t* coarse);
 
 bool ModelPossible(const VeinModel& model);
+// The same check of a stored template read where it lies (no alignment needed), as a search
+// checks every template of its list.
+bool ModelBytesPossible(const unsigned char* bytes);
 bool FeaturePossible(const VeinFeature& feature);
 
 }  // namespace veltrum

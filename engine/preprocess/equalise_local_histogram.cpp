@@ -55,18 +55,26 @@ class Equaliser {
       if (In(y, x)) h.Change(At(y, x), by);
     }
   }
-  // The counts are kept in registers and added once: the loop then only touches the bins.
-  void Row(Histogram& h, int y, int c0, int c1, int by) const {
+  // Moves the window down one row over columns c0..c1: row `out` leaves, row `in` enters, in
+  // one pass; the counts stay in registers.
+  void Slide(Histogram& h, int out, int in, int c0, int c1) const {
     int n = 0, bright = 0;
     for (int x = c0; x <= c1; ++x) {
-      if (!In(y, x)) continue;
-      const std::uint8_t v = At(y, x);
-      h.bins[v] += by;
-      ++n;
-      bright += v >= 128;
+      if (In(out, x)) {
+        const std::uint8_t v = At(out, x);
+        --h.bins[v];
+        --n;
+        bright -= v >= 128;
+      }
+      if (In(in, x)) {
+        const std::uint8_t v = At(in, x);
+        ++h.bins[v];
+        ++n;
+        bright += v >= 128;
+      }
     }
-    h.n += by * n;
-    h.bright += by * bright;
+    h.n += n;
+    h.bright += bright;
   }
 
   // Writes the three pixels around (y, x) from the window histogram h.
@@ -112,8 +120,7 @@ int EqualiseLocalHistogram(std::uint8_t* image, const std::uint8_t* mask, int to
     const int c0 = std::max(0, x - kReach), c1 = std::min(kW - 1, x + kReach);
     Histogram window = columns;
     for (int y = t; y <= b; ++y) {
-      eq.Row(window, y - kReach - 1, c0, c1, -1);
-      eq.Row(window, y + kReach, c0, c1, +1);
+      eq.Slide(window, y - kReach - 1, y + kReach, c0, c1);
       if (!eq.In(y, x - 1) && !eq.In(y, x) && !eq.In(y, x + 1)) continue;
       eq.Rank(window, y, x, image);
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "api/operations.h"
@@ -26,6 +27,21 @@ TEST(AgreementTable, CountsAgreeingBitsOfElevenBitCodes) {
   const std::uint32_t inverse[4] = {~row[0], ~row[1], ~row[2], ~row[3] & 0xFF};
   EXPECT_EQ(veltrum::CodeRowAgreement(row, row), 132);
   EXPECT_EQ(veltrum::CodeRowAgreement(row, inverse), 28);  // the unused 24 bits still agree
+
+  // The row count is the table's twelve 11-bit terms, whatever the bits (all 32 of each word).
+  std::mt19937 random(3);
+  for (int trial = 0; trial < 1000; ++trial) {
+    std::uint32_t a[4], b[4];
+    for (int w = 0; w < 4; ++w) {
+      a[w] = static_cast<std::uint32_t>(random());
+      b[w] = trial % 2 == 0 ? static_cast<std::uint32_t>(random()) : a[w] ^ (1u << (trial % 32));
+    }
+    int terms = 0;
+    for (int w = 0; w < 4; ++w) {
+      for (int f = 0; f < 3; ++f) terms += veltrum::AgreementTable[((a[w] ^ b[w]) >> (11 * f)) & 0x7FF];
+    }
+    EXPECT_EQ(veltrum::CodeRowAgreement(a, b), terms) << trial;
+  }
 }
 
 TEST(BlockShiftScore, PeaksAtTheShiftTheTemplateWasCutAt) {

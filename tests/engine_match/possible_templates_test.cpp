@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "feature/cell_nibbles.h"
 #include "feature/filter_bank.h"
 #include "match_fixtures.h"
+#include "model/cell_squares_simd.h"
 #include "model/possible_content.h"
 #include "test_paths.h"
 #include "veltrum.h"
@@ -53,6 +55,33 @@ TEST(PossibleContent, CellVectorsUpToTheNibbleScale) {
     SetVector(vector, c.values);
     EXPECT_EQ(veltrum::CellVectorPossible(vector), c.possible) << int(vector[0]) << " " << int(vector[4]);
   }
+}
+
+// The vector path checks whole templates at once; it must refuse exactly the vectors the plain
+// check refuses, wherever in the list the one bad vector lies (also past the last whole vector).
+TEST(PossibleContent, VectorCheckAgreesWithThePlainOne) {
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> nibble(0, 15);
+  for (const int cells : {144, 145, 147, 1, 3}) {
+    for (int trial = 0; trial < 200; ++trial) {
+      std::vector<std::uint8_t> vectors(8 * cells, 0);
+      // One vector near the 800 border, the rest well inside it.
+      for (int c = 0; c < cells; ++c) {
+        for (int j = 0; j < 8; ++j) vectors[8 * c + j] = static_cast<std::uint8_t>(0x33 + (c + j) % 2);
+      }
+      const int odd = trial % cells;
+      std::vector<int> values(16);
+      for (int& v : values) v = nibble(random) % 8 + 3;  // sums either side of 800
+      SetVector(&vectors[8 * odd], values);
+      bool plain = true;
+      for (int c = 0; c < cells; ++c) plain = plain && veltrum::CellVectorPossible(&vectors[8 * c]);
+      EXPECT_EQ(veltrum::CellVectorsPossibleSimd(vectors.data(), cells), plain)
+          << cells << " cells, vector " << odd;
+    }
+  }
+  std::uint8_t eightTens[2 * 8] = {0xAA, 0xAA, 0xAA, 0xAA, 0, 0, 0, 0, 0xAA, 0xAA, 0xAA, 0xAA, 0x10, 0, 0, 0};
+  EXPECT_TRUE(veltrum::CellVectorsPossibleSimd(eightTens, 1));   // 800
+  EXPECT_FALSE(veltrum::CellVectorsPossibleSimd(eightTens, 2));  // 800, 801
 }
 
 TEST(PossibleContent, CodeRows) {
@@ -115,6 +144,10 @@ TEST(PossibleContent, CoarseVectors) {
   coarse[180] = -127;
   coarse[181] = 0;
   EXPECT_FALSE(veltrum::CoarseVectorPossible(coarse));
+  coarse[180] = 127;  // 127^2 + 5^2 + 2^2 + 1^2 is within the squares; the value alone is not
+  EXPECT_FALSE(veltrum::CoarseVectorPossible(coarse));
+  coarse[180] = 126;
+  EXPECT_TRUE(veltrum::CoarseVectorPossible(coarse));
   std::int8_t spread[240];
   std::fill(std::begin(spread), std::end(spread), static_cast<std::int8_t>(16));  // 60 x 256
   EXPECT_TRUE(veltrum::CoarseVectorPossible(spread));
