@@ -24,15 +24,15 @@ namespace {
 constexpr int kBlocks = 3 * kMaxEnrolImages;  // block 3i + g: image i, tilt g
 
 struct EnrolBuffers {
-  std::unique_ptr<std::uint8_t[]> images[kMaxEnrolImages];
-  std::unique_ptr<std::uint8_t[]> reference, mask, integral;
+  WorkArray<std::uint8_t> images[kMaxEnrolImages];
+  WorkArray<std::uint8_t> reference, mask, integral;
   // working: the template's sample block, a scratch sample block, two merge results.
-  std::unique_ptr<FeatureBlock[]> blocks, working;
+  WorkArray<FeatureBlock> blocks, working;
   // Per block its normalised responses (the work table), which the merge averages: codes and
   // coarse vector of a template are then on the same scale as a probe's.
-  std::unique_ptr<std::int32_t[]> tables;
-  std::unique_ptr<std::int32_t[]> responses, merged;  // merged: two alternating tables
-  std::unique_ptr<MergeRunning[]> running;
+  WorkArray<std::int32_t> tables;
+  WorkArray<std::int32_t> responses, merged;  // merged: two alternating tables
+  WorkArray<MergeRunning> running;
   std::int16_t upper[kFrameWidth] = {}, lower[kFrameWidth] = {};
 
   bool Allocate(int count) {

@@ -15,7 +15,7 @@ namespace veltrum {
 
 int ComputeFeatureBlock(const ImageRef& image, FeatureBlock& block, FeatureBlock& sample,
                         const std::uint8_t* mask, std::int32_t* work, std::int32_t* responses) {
-  std::unique_ptr<std::int32_t[]> own;
+  WorkArray<std::int32_t> own;
   if (responses == nullptr) {
     own = AllocArray<std::int32_t>(kResponseEntries);
     if (!own) return kOutOfMemory;

@@ -15,8 +15,8 @@ namespace veltrum {
 namespace {
 
 struct ExtractionBuffers {
-  std::unique_ptr<std::uint8_t[]> reference, mask, image, integral;
-  std::unique_ptr<std::int32_t[]> work;
+  WorkArray<std::uint8_t> reference, mask, image, integral;
+  WorkArray<std::int32_t> work;
   std::int16_t upper[kFrameWidth] = {}, lower[kFrameWidth] = {};
   SampleBlock sample = {};
 

@@ -27,11 +27,11 @@ using Exact = double;
 
 struct Work {
   // 194 columns of the vertical sums, [x][0..8] even and [x][9..17] odd per plane.
-  std::unique_ptr<Exact[]> planes;
-  std::unique_ptr<std::int32_t[]> boxes;   // (cell * 7 + scale)
-  std::unique_ptr<std::int16_t[]> even;    // [0..27][x]: one row of 140 per distance
-  std::unique_ptr<std::int16_t[]> odd;     // [1..27][x] at [(d - 1) * 140 + x]
-  std::unique_ptr<std::uint32_t[]> integral;
+  WorkArray<Exact> planes;
+  WorkArray<std::int32_t> boxes;   // (cell * 7 + scale)
+  WorkArray<std::int16_t> even;    // [0..27][x]: one row of 140 per distance
+  WorkArray<std::int16_t> odd;     // [1..27][x] at [(d - 1) * 140 + x]
+  WorkArray<std::uint32_t> integral;
 
   Exact* Column(int x) { return planes.get() + (x + kMaxHalf) * kColumnValues; }
 };

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstring>
-#include <memory>
 
 #include "core/alloc.h"
 #include "core/engine_state.h"
@@ -28,7 +27,7 @@ struct Pipeline {
   std::int16_t* upper;
   std::int16_t* lower;
   std::array<std::int16_t, kEdgeColumns> bandUpper{}, bandLower{};
-  std::unique_ptr<std::uint8_t[]> bandMask, innerMask, bandPlane, searchPlane, referencePlane;
+  WorkArray<std::uint8_t> bandMask, innerMask, bandPlane, searchPlane, referencePlane;
   int upperVaries = 0, lowerVaries = 0;
   int top = 0, bottom = 0;
 

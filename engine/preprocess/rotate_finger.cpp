@@ -48,7 +48,7 @@ void Resample(const std::uint8_t* src, std::uint8_t* dst, std::int64_t r8, std::
 int RotateFinger(std::uint8_t* image, std::uint8_t* mask1, std::uint8_t* mask2, float slope,
                  const std::int16_t* upper, const std::int16_t* lower) {
   std::uint8_t* planes[3] = {image, mask1, mask2};
-  std::unique_ptr<std::uint8_t[]> copies[3];
+  WorkArray<std::uint8_t> copies[3];
   for (auto& copy : copies) {
     copy = AllocArray<std::uint8_t>(kFramePixels);
     if (!copy) return kOutOfMemory;
