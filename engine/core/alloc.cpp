@@ -30,6 +30,9 @@ void Free(void* p, std::size_t capacity) {
   std::free(p);
 }
 
+// Set when this thread's store has been destroyed; a plain flag, so it is still readable then.
+thread_local bool t_storeGone = false;
+
 // Released blocks, oldest first; a full store gives its oldest back to the heap.
 class BlockStore {
  public:
@@ -39,7 +42,7 @@ class BlockStore {
   ~BlockStore() {
     for (int i = 0; i < count_; ++i) Free(blocks_[i].p, blocks_[i].capacity);
     count_ = 0;
-    gone_ = true;
+    t_storeGone = true;
   }
 
   // The smallest kept block that holds `bytes` without wasting more than as much again; of equal
@@ -60,7 +63,7 @@ class BlockStore {
   }
 
   void Keep(void* p, std::size_t capacity) {
-    if (gone_ || capacity > kLargestKept) {
+    if (capacity > kLargestKept) {
       std::free(p);
       return;
     }
@@ -83,7 +86,6 @@ class BlockStore {
   Block blocks_[kStoreSlots]{};
   int count_ = 0;
   std::size_t bytes_ = 0;
-  bool gone_ = false;  // the thread is ending: what it releases now goes straight back
 };
 
 thread_local BlockStore t_store;
@@ -102,7 +104,7 @@ bool AllocationAllowed() {
 
 void* AcquireWorkBlock(std::size_t bytes, std::size_t& capacity) {
   if (bytes == 0) bytes = 1;
-  if (void* kept = t_store.Take(bytes, capacity)) {
+  if (void* kept = t_storeGone ? nullptr : t_store.Take(bytes, capacity)) {
     Open(kept, bytes);
     return kept;
   }
@@ -112,7 +114,12 @@ void* AcquireWorkBlock(std::size_t bytes, std::size_t& capacity) {
 }
 
 void ReleaseWorkBlock(void* block, std::size_t capacity) {
-  if (block) t_store.Keep(block, capacity);
+  if (block == nullptr) return;
+  if (t_storeGone) {
+    Free(block, capacity);  // the thread is ending: what it releases now goes straight back
+    return;
+  }
+  t_store.Keep(block, capacity);
 }
 
 }  // namespace veltrum
