@@ -21,10 +21,7 @@ inline std::string ControlModule() { return fvtest::ModuleDir() + "/libPellacor.
 class RegistryScope {
  public:
   RegistryScope() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = std::filesystem::path(::testing::TempDir()) /
-            (std::string("pellacor_") + info->test_suite_name() + "_" + info->name() + "_" +
-             std::to_string(::getpid()) + ".reg");
+    path_ = fvtest::ScratchPath("pellacor") + ".reg";
     std::filesystem::remove(path_);
     ::setenv(fvplat::registry::kRegistryFileEnv, path_.c_str(), 1);
   }

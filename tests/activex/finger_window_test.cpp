@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "control_fixture.h"
+#include "device_page_fixture.h"
 #include "fvplatform/dialog_png.h"
 #include "fvplatform/locale.h"
 #include "fvplatform/window.h"
@@ -20,22 +20,16 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class FingerWindowPage : public pellacortest::RegisteredControl {
+class FingerWindowPage : public pellacortest::ControlOnSimulatedDevice {
  protected:
   void SetUp() override {
-    documents_ = std::filesystem::path(::testing::TempDir()) /
-                 ("pellacor_finger_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(documents_);
-    ::setenv("XDG_DOCUMENTS_DIR", documents_.c_str(), 1);
-    fvsim_reset();
-    ASSERT_GE(fvsim_plug_type(1), 0);
-    fvplat::SetSystemLcid(1033);
-    RegisteredControl::SetUp();
+    ControlOnSimulatedDevice::SetUp();
+    if (HasFatalFailure()) return;
     ASSERT_EQ(page_.Create("PELLACOR.PellacorCtrl.1"), S_OK);
   }
   void TearDown() override {
     page_.Destroy();
-    std::filesystem::remove_all(documents_);
+    ControlOnSimulatedDevice::TearDown();
   }
   HWND FingerWindow() {
     HWND window = nullptr;
@@ -47,7 +41,6 @@ class FingerWindowPage : public pellacortest::RegisteredControl {
     });
     return window;
   }
-  std::filesystem::path documents_;
   simbrowser::ComContainer page_;
 };
 

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "control_fixture.h"
+#include "device_page_fixture.h"
 #include "fvplatform/locale.h"
 #include "fvplatform/messages.h"
 #include "fvplatform/window.h"
@@ -33,25 +33,18 @@ Json::Value Parse(const std::string& text) {
   return root;
 }
 
-// A page with the control on a fresh simulated device, English prompts and a documents
-// folder of its own for the log.
-class VeinPage : public pellacortest::RegisteredControl {
+// A page with the control on a fresh simulated device.
+class VeinPage : public pellacortest::ControlOnSimulatedDevice {
  protected:
   void SetUp() override {
-    documents_ = std::filesystem::path(::testing::TempDir()) /
-                 ("pellacor_docs_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(documents_);
-    ::setenv("XDG_DOCUMENTS_DIR", documents_.c_str(), 1);
-    fvsim_reset();
-    ASSERT_GE(fvsim_plug_type(1), 0);
-    fvplat::SetSystemLcid(1033);
-    RegisteredControl::SetUp();
+    ControlOnSimulatedDevice::SetUp();
+    if (HasFatalFailure()) return;
     page_ = std::make_unique<simbrowser::ComContainer>();
     ASSERT_EQ(page_->Create("PELLACOR.PellacorCtrl.1"), S_OK);
   }
   void TearDown() override {
     page_.reset();
-    std::filesystem::remove_all(documents_);
+    ControlOnSimulatedDevice::TearDown();
   }
   HWND ControlWindow() {
     HWND window = nullptr;
@@ -89,7 +82,6 @@ class VeinPage : public pellacortest::RegisteredControl {
     }
     return false;
   }
-  std::filesystem::path documents_;
   std::unique_ptr<simbrowser::ComContainer> page_;
 };
 
