@@ -2,11 +2,12 @@
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "preprocess/valley_response_simd.cpp"
+#include "preprocess/valley_response_simd.h"
+
 #include <hwy/foreach_target.h>  // must precede highway.h
 #include <hwy/highway.h>
 
 #include "core/image_ref.h"
-#include "preprocess/valley_response_simd.h"
 #include "tables/lookup_tables.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -38,13 +39,12 @@ int ValleyRowVectors(const std::uint8_t* plane, int y, int x0, int x1, float* ou
       const auto depth = hn::ConvertTo(df, hn::Max(hn::Sub(hn::Add(a, b), twoC), zero));
       return hn::Mul(depth, hn::GatherIndex(df, falloff, hn::Sub(b, a)));
     };
-    const auto axial = hn::Add(hn::Add(hn::Add(term(8, 0, f256), term(0, 8, f256)), term(8, 8, f512)),
-                               term(8, -8, f512));
-    const auto oblique =
-        hn::Add(hn::Add(hn::Add(term(8, -4, f320), term(4, -8, f320)), term(8, 4, f320)),
-                term(4, 8, f320));
-    hn::StoreU(hn::Add(hn::Mul(hn::Set(df, 12.0f), axial), hn::Mul(hn::Set(df, 4.0f), oblique)),
-               df, out + x);
+    const auto axial = hn::Add(
+        hn::Add(hn::Add(term(8, 0, f256), term(0, 8, f256)), term(8, 8, f512)), term(8, -8, f512));
+    const auto oblique = hn::Add(
+        hn::Add(hn::Add(term(8, -4, f320), term(4, -8, f320)), term(8, 4, f320)), term(4, 8, f320));
+    hn::StoreU(hn::Add(hn::Mul(hn::Set(df, 12.0f), axial), hn::Mul(hn::Set(df, 4.0f), oblique)), df,
+               out + x);
   }
   return x;
 }

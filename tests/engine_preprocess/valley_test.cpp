@@ -114,7 +114,8 @@ TEST_F(Valley, VectorRowsMatchThePlainDepth) {
   const auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 16; };
   for (const int amplitude : {9, 60, 256}) {
     Plane plane;
-    for (std::uint8_t& p : plane.px) p = static_cast<std::uint8_t>(100 - amplitude / 3 + next() % amplitude);
+    for (std::uint8_t& p : plane.px)
+      p = static_cast<std::uint8_t>(100 - amplitude / 3 + next() % amplitude);
     if (amplitude == 256) plane.Fill(100, 140, 0, kW - 1, 0).Fill(120, 120, 0, kW - 1, 255);
     const veltrum::LookupTables& t = veltrum::Tables();
     int below = 0;
