@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "core/alloc.h"
 #include "core/image_ref.h"
@@ -29,8 +30,9 @@ void AddRow(std::uint8_t* run, const std::uint8_t* maskRow) {
 
 // inner[x] = 1 where the kSide x kSide window about column x lies in the finger: the columns
 // x - kReach..x + kReach are all whole. The windows double at each step, so four steps and one
-// more column cover kSide columns. Returns whether any column is inner.
-bool InnerColumns(ColumnRuns& c, std::uint8_t* inner) {
+// more column cover kSide columns. Returns the columns from the first inner one to past the last
+// (an empty span when there is none).
+std::pair<int, int> InnerColumns(ColumnRuns& c, std::uint8_t* inner) {
   std::uint8_t* w = c.whole;
   for (int x = 0; x < kW; ++x) w[x] = c.run[x] >= kSide ? 1 : 0;
   std::uint8_t a[kW], b[kW];
@@ -39,12 +41,11 @@ bool InnerColumns(ColumnRuns& c, std::uint8_t* inner) {
   for (int x = 0; x + 3 < kW; ++x) b[x] = a[x] & a[x + 2];
   for (int x = 0; x + 7 < kW; ++x) a[x] = b[x] & b[x + 4];
   for (int x = 0; x + 15 < kW; ++x) b[x] = a[x] & a[x + 8];
-  std::uint8_t any = 0;
-  for (int x = kReach; x < kW - kReach; ++x) {
-    inner[x] = b[x - kReach] & w[x + kReach];
-    any |= inner[x];
-  }
-  return any != 0;
+  for (int x = kReach; x < kW - kReach; ++x) inner[x] = b[x - kReach] & w[x + kReach];
+  int from = kReach, to = kW - kReach;
+  while (from < to && inner[from] == 0) ++from;
+  while (to > from && inner[to - 1] == 0) --to;
+  return {from, to};
 }
 
 }  // namespace
@@ -63,10 +64,11 @@ int ValleyResponse(std::uint8_t* valley, const std::uint8_t* mask, std::uint8_t*
   for (int y = first + kReach; y <= last - kReach; ++y) {
     AddRow(c.run, mask + (y + kReach) * kW);
     std::uint8_t* inner = innerMask + y * kW;
-    if (!InnerColumns(c, inner)) continue;
-    ValleyRowSimd(valley, y, kReach, kW - kReach, depth);
+    const auto [from, to] = InnerColumns(c, inner);
+    if (from == to) continue;
+    ValleyRowSimd(valley, y, from, to, depth);
     std::uint8_t* out = work.get() + y * kW;
-    for (int x = kReach; x < kW - kReach; ++x) {
+    for (int x = from; x < to; ++x) {
       const auto capped = static_cast<std::uint8_t>(std::min(depth[x], 255.0f));
       out[x] = inner[x] != 0 ? capped : 0;
     }

@@ -15,7 +15,8 @@ namespace veltrum {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// Columns x0.. in whole vectors; returns the first column not done.
+// Columns x0..x1 - 1 in whole vectors, the last one moved back to end at x1 (its columns are
+// computed twice, the same both times); returns the first column not done.
 int ValleyRowVectors(const std::uint8_t* plane, int y, int x0, int x1, float* out) {
   constexpr int kW = kFrameWidth;
   const hn::ScalableTag<std::int32_t> di;
@@ -28,8 +29,7 @@ int ValleyRowVectors(const std::uint8_t* plane, int y, int x0, int x1, float* ou
   const float* f512 = t.FalloffTable512.data() + 256;
   const float* f320 = t.FalloffTable320.data() + 256;
   const auto zero = hn::Zero(di);
-  int x = x0;
-  for (; x + n <= x1; x += n) {
+  const auto vector = [&](int x) {
     const std::uint8_t* p = plane + y * kW + x;
     const auto c = hn::PromoteTo(di, hn::LoadU(d8, p));
     const auto twoC = hn::Add(c, c);
@@ -45,8 +45,11 @@ int ValleyRowVectors(const std::uint8_t* plane, int y, int x0, int x1, float* ou
         hn::Add(hn::Add(term(8, -4, f320), term(4, -8, f320)), term(8, 4, f320)), term(4, 8, f320));
     hn::StoreU(hn::Add(hn::Mul(hn::Set(df, 12.0f), axial), hn::Mul(hn::Set(df, 4.0f), oblique)), df,
                out + x);
-  }
-  return x;
+  };
+  if (x1 - x0 < n) return x0;
+  for (int x = x0; x + n <= x1; x += n) vector(x);
+  if ((x1 - x0) % n != 0) vector(x1 - n);
+  return x1;
 }
 
 }  // namespace HWY_NAMESPACE
