@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <hwy/targets.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -130,33 +131,38 @@ TEST_F(Brighten, SumsOfSquaresWrapWithoutHarm) {
 }
 
 TEST_F(Brighten, VectorRowsMatchThePlainRow) {
-  // Column sums of up to 7 pixels each, of greys near one level (low variance, the brightened
-  // mean) or spread over the whole range (white), with empty columns between.
-  std::uint32_t seed = 7;
-  const auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 16; };
-  for (int row = 0; row < 200; ++row) {
-    std::vector<std::int32_t> count(veltrum::kBrightenColumns, 0), value(count), square(count);
-    const int level = static_cast<int>(next() % 256), spread = row % 2 ? 256 : 12;
-    for (int x = veltrum::kBrightenReach; x < veltrum::kBrightenReach + kW; ++x) {
-      count[x] = static_cast<std::int32_t>(next() % 9) % 8;
-      for (int k = 0; k < count[x]; ++k) {
-        const int grey = std::clamp(level - spread / 2 + static_cast<int>(next() % spread), 0, 255);
-        value[x] += grey;
-        square[x] += grey * grey;
+  for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+    hwy::SetSupportedTargetsForTest(target);
+    // Column sums of up to 7 pixels each, of greys near one level (low variance, the brightened
+    // mean) or spread over the whole range (white), with empty columns between.
+    std::uint32_t seed = 7;
+    const auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    for (int row = 0; row < 200; ++row) {
+      std::vector<std::int32_t> count(veltrum::kBrightenColumns, 0), value(count), square(count);
+      const int level = static_cast<int>(next() % 256), spread = row % 2 ? 256 : 12;
+      for (int x = veltrum::kBrightenReach; x < veltrum::kBrightenReach + kW; ++x) {
+        count[x] = static_cast<std::int32_t>(next() % 9) % 8;
+        for (int k = 0; k < count[x]; ++k) {
+          const int grey =
+              std::clamp(level - spread / 2 + static_cast<int>(next() % spread), 0, 255);
+          value[x] += grey;
+          square[x] += grey * grey;
+        }
       }
+      std::vector<std::uint8_t> maskRow(kW), plain(kW, 1), vector(kW, 2);
+      for (std::uint8_t& m : maskRow) m = next() % 5 != 0;
+      veltrum::BrightenRow(count.data(), value.data(), square.data(), maskRow.data(), 0, kW,
+                           plain.data());
+      veltrum::BrightenRowSimd(count.data(), value.data(), square.data(), maskRow.data(), 0, kW,
+                               vector.data());
+      ASSERT_EQ(vector, plain) << hwy::TargetName(target) << ", row " << row;
+      // A span that ends past the last whole vector.
+      veltrum::BrightenRowSimd(count.data(), value.data(), square.data(), maskRow.data(), 3, 301,
+                               vector.data());
+      ASSERT_EQ(vector, plain) << hwy::TargetName(target) << ", row " << row;
     }
-    std::vector<std::uint8_t> maskRow(kW), plain(kW, 1), vector(kW, 2);
-    for (std::uint8_t& m : maskRow) m = next() % 5 != 0;
-    veltrum::BrightenRow(count.data(), value.data(), square.data(), maskRow.data(), 0, kW,
-                         plain.data());
-    veltrum::BrightenRowSimd(count.data(), value.data(), square.data(), maskRow.data(), 0, kW,
-                             vector.data());
-    ASSERT_EQ(vector, plain) << "row " << row;
-    // A span that ends past the last whole vector.
-    veltrum::BrightenRowSimd(count.data(), value.data(), square.data(), maskRow.data(), 3, 301,
-                             vector.data());
-    ASSERT_EQ(vector, plain) << "row " << row;
   }
+  hwy::SetSupportedTargetsForTest(0);  // back to what the processor offers
 }
 
 TEST(HalveImages, TwoByTwoBlocks) {
