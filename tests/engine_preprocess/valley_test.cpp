@@ -95,6 +95,17 @@ TEST_F(Valley, TiltedNeighboursWeighLess) {
   EXPECT_TRUE(valley == expected);
 }
 
+TEST_F(Valley, AHoleInTheFingerKeepsItsWindowOutOfTheInnerMask) {
+  // Every pixel whose 17 x 17 window holds the hole at (120, 160) leaves the inner mask, and
+  // gets no response.
+  Plane valley(100);
+  const Plane mask = Plane().Fill(50, 190, 20, 300, 1).Fill(120, 120, 160, 160, 0);
+  Plane inner;
+  ASSERT_EQ(veltrum::ValleyResponse(valley.data(), mask.data(), inner.data(), 50, 190), 0);
+  EXPECT_TRUE(inner == Plane().Fill(58, 182, 28, 292, 1).Fill(112, 128, 152, 168, 0));
+  EXPECT_TRUE(valley == Plane());
+}
+
 TEST_F(Valley, NarrowFingerHasNoInnerMask) {
   for (const int rows : {16, 12}) {
     Plane valley(100);
