@@ -7,6 +7,8 @@
 #include <hwy/foreach_target.h>  // must precede highway.h
 #include <hwy/highway.h>
 
+#include <algorithm>
+
 #include "core/image_ref.h"
 #include "tables/lookup_tables.h"
 
@@ -29,7 +31,9 @@ int ValleyRowVectors(const std::uint8_t* plane, int y, int x0, int x1, float* ou
   const float* f512 = t.FalloffTable512.data() + 256;
   const float* f320 = t.FalloffTable320.data() + 256;
   const auto zero = hn::Zero(di);
-  const auto vector = [&](int x) {
+  if (x1 - x0 < n) return x0;
+  for (int x = x0;; x += n) {
+    x = std::min(x, x1 - n);
     const std::uint8_t* p = plane + y * kW + x;
     const auto c = hn::PromoteTo(di, hn::LoadU(d8, p));
     const auto twoC = hn::Add(c, c);
@@ -45,11 +49,8 @@ int ValleyRowVectors(const std::uint8_t* plane, int y, int x0, int x1, float* ou
         hn::Add(hn::Add(term(8, -4, f320), term(4, -8, f320)), term(8, 4, f320)), term(4, 8, f320));
     hn::StoreU(hn::Add(hn::Mul(hn::Set(df, 12.0f), axial), hn::Mul(hn::Set(df, 4.0f), oblique)), df,
                out + x);
-  };
-  if (x1 - x0 < n) return x0;
-  for (int x = x0; x + n <= x1; x += n) vector(x);
-  if ((x1 - x0) % n != 0) vector(x1 - n);
-  return x1;
+    if (x + n == x1) return x1;
+  }
 }
 
 }  // namespace HWY_NAMESPACE
