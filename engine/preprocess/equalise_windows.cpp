@@ -108,7 +108,7 @@ struct VectorSums {
 template <class Sums>
 struct Span {
   std::uint16_t counts[kLanes] = {};
-  std::uint16_t through[kLanes] = {};  // through[i]: counts[0] + ... + counts[i]
+  std::uint16_t below[kLanes + 1] = {};  // below[i]: counts[0] + ... + counts[i - 1]
   int lo = 0, hi = -1;
 
   // Moves to columns lo..hi (never left of the present ones) by the columns that enter and
@@ -126,7 +126,7 @@ struct Span {
     lo = newLo;
     hi = newHi;
   }
-  void SumUp() { Sums::RunningSums(counts, through); }
+  void SumUp() { Sums::RunningSums(counts, below + 1); }
 };
 
 // The counts of one row's windows, step by step along the row.
@@ -139,18 +139,17 @@ class RowWindows {
   void MoveTo(int lo, int hi) { coarse_.Cover(work_.coarse[0], kLanes, lo, hi); }
   // Ready for Count and Below.
   void Prepare() { coarse_.SumUp(); }
-  int Count() const { return coarse_.through[kLanes - 1]; }
+  int Count() const { return coarse_.below[kLanes]; }
   // The number of window values below k, 0 <= k <= 256.
   int Below(int k) {
     const int g = k / kLanes, r = k % kLanes;
-    const int coarse = g == 0 ? 0 : coarse_.through[g - 1];
-    if (r == 0) return coarse;
+    if (r == 0) return coarse_.below[g];
     Span<Sums>& f = fine_[g];
     if (f.lo != coarse_.lo || f.hi != coarse_.hi) {
       f.Cover(work_.fine[0] + g * kLanes, kBins, coarse_.lo, coarse_.hi);
       f.SumUp();
     }
-    return coarse + f.through[r - 1];
+    return coarse_.below[g] + f.below[r];
   }
 
  private:
@@ -179,16 +178,22 @@ class Equaliser {
   bool In(int y, int x) const { return mask_[y * kW + x] != 0; }
   std::uint8_t At(int y, int x) const { return work_.copy[y * kW + x]; }
 
-  // Adds (by = 1) or removes (by = -1) row y's mask pixels in every column's counts.
-  void CountRow(int y, int by) {
+  // Adds row y's mask pixels to every column's counts.
+  void CountRow(int y) {
+    for (int x = 0; x < kW; ++x) Count(x, At(y, x), In(y, x));
+  }
+  // Moves every column's counts down a row: row `out` leaves, row `in` enters.
+  void SlideRows(int out, int in) {
     for (int x = 0; x < kW; ++x) {
-      const int v = At(y, x);
-      const int change = by * In(y, x);
-      std::uint16_t& fine = work_.fine[x][v];
-      std::uint16_t& coarse = work_.coarse[x][v / kLanes];
-      fine = static_cast<std::uint16_t>(fine + change);
-      coarse = static_cast<std::uint16_t>(coarse + change);
+      Count(x, At(out, x), -static_cast<int>(In(out, x)));
+      Count(x, At(in, x), In(in, x));
     }
+  }
+  void Count(int x, int v, int by) {
+    std::uint16_t& fine = work_.fine[x][v];
+    std::uint16_t& coarse = work_.coarse[x][v / kLanes];
+    fine = static_cast<std::uint16_t>(fine + by);
+    coarse = static_cast<std::uint16_t>(coarse + by);
   }
 
   // Writes the three pixels around (y, x) from the counts of their window w.
@@ -224,11 +229,10 @@ void RankRows(EqualiseWork& work, const std::uint8_t* mask, int t, int b, std::u
   Equaliser eq(work, mask);
   std::memset(work.fine, 0, sizeof work.fine);
   std::memset(work.coarse, 0, sizeof work.coarse);
-  for (int y = t - kReach; y < t + kReach; ++y) eq.CountRow(y, +1);
+  for (int y = t - kReach; y <= t + kReach; ++y) eq.CountRow(y);
   for (int y = t; y <= b; ++y) {
     // The columns now hold rows y - 15 .. y + 15.
-    eq.CountRow(y + kReach, +1);
-    if (y > t) eq.CountRow(y - kReach - 1, -1);
+    if (y > t) eq.SlideRows(y - kReach - 1, y + kReach);
     RowWindows<Sums> w(work);
     for (int x = 2; x <= kW - 3; x += 3) {
       w.MoveTo(std::max(0, x - kReach), std::min(kW - 1, x + kReach));
