@@ -2,6 +2,7 @@
 // horizontal and the middle of column 160 comes to row 120. Fixed point: 2^20 for the rotation,
 // 1/256 pixel for the interpolation weights.
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -10,6 +11,7 @@
 #include "core/status.h"
 #include "edges/finger_edges.h"
 #include "preprocess/preprocess_steps.h"
+#include "preprocess/rotate_resample.h"
 
 namespace veltrum {
 namespace {
@@ -34,28 +36,54 @@ int CentreRow(const std::int16_t* upper, const std::int16_t* lower) {
   return kCentreRow;
 }
 
-void Resample(const std::uint8_t* src, std::uint8_t* dst, std::int64_t r8, std::int64_t k8) {
-  // Weights sum to 2^16, so 255 * 2^16 + 2^15 bounds the sum: 32 bits hold it.
-  const int fr = static_cast<int>(r8 & 255), fk = static_cast<int>(k8 & 255);
-  const std::uint8_t* p = src + (r8 >> 8) * kW + (k8 >> 8);
-  const int v = p[0] * (256 - fr) * (256 - fk) + p[1] * (256 - fr) * fk +
-                p[kW] * fr * (256 - fk) + p[kW + 1] * fr * fk + 32768;
-  *dst = static_cast<std::uint8_t>(v >> 16);
+// The columns of output row y whose source position lies inside the limits: one run, as both
+// positions move linearly along the row. Empty (xb <= xa) when there is none.
+struct Run {
+  int xa, xb;
+};
+
+bool Inside(std::int64_t row, std::int64_t col) {
+  const std::int64_t r8 = row >> 12, k8 = col >> 12;
+  return r8 >= 0 && r8 <= kMaxRow8 && k8 >= 0 && k8 <= kMaxCol8;
+}
+
+Run InsideRun(std::int64_t row, std::int64_t col, std::int64_t c, std::int64_t s) {
+  int xa = 0, xb = kW;
+  while (xa < kW && !Inside(row - s * xa, col + c * xa)) ++xa;
+  while (xb > xa && !Inside(row - s * (xb - 1), col + c * (xb - 1))) --xb;
+  return {xa, xb};
 }
 
 }  // namespace
+
+// Weights sum to 2^16, so 255 * 2^16 + 2^15 bounds the sum: 32 bits hold it.
+void ResampleRunPlain(const RotateRun& run) {
+  std::int32_t row = run.row, col = run.col;
+  for (int x = run.xa; x < run.xb; ++x, row -= run.s, col += run.c) {
+    const int r8 = row >> 12, k8 = col >> 12;
+    const int fr = r8 & 255, fk = k8 & 255;
+    const int o = (r8 >> 8) * kW + (k8 >> 8);
+    for (int i = 0; i < 3; ++i) {
+      const std::uint8_t* p = run.src[i] + o;
+      const int v = p[0] * (256 - fr) * (256 - fk) + p[1] * (256 - fr) * fk +
+                    p[kW] * fr * (256 - fk) + p[kW + 1] * fr * fk + 32768;
+      run.dst[i][x] = static_cast<std::uint8_t>(v >> 16);
+    }
+  }
+}
 
 int RotateFinger(std::uint8_t* image, std::uint8_t* mask1, std::uint8_t* mask2, float slope,
                  const std::int16_t* upper, const std::int16_t* lower) {
   std::uint8_t* planes[3] = {image, mask1, mask2};
   WorkArray<std::uint8_t> copies[3];
+  // Three bytes of room past each copy for the vector loop's 32-bit reads.
   for (auto& copy : copies) {
-    copy = AllocArray<std::uint8_t>(kFramePixels);
+    copy = AllocArray<std::uint8_t>(kFramePixels + 3);
     if (!copy) return kOutOfMemory;
   }
   for (int i = 0; i < 3; ++i) {
     std::memcpy(copies[i].get(), planes[i], kFramePixels);
-    std::memset(planes[i], 0, kFramePixels);
+    std::memset(copies[i].get() + kFramePixels, 0, 3);
   }
 
   const float t = -std::atan(slope);
@@ -64,13 +92,26 @@ int RotateFinger(std::uint8_t* image, std::uint8_t* mask1, std::uint8_t* mask2, 
   const std::int64_t rc = CentreRow(upper, lower);
 
   for (int y = 0; y < kH; ++y) {
-    std::int64_t row = rc * kOne + c * (y - kCentreRow) + s * kCentreCol;
-    std::int64_t col = kCentreCol * kOne - c * kCentreCol + s * (y - kCentreRow);
-    for (int x = 0; x < kW; ++x, row -= s, col += c) {
-      const std::int64_t r8 = row >> 12, k8 = col >> 12;
-      if (r8 < 0 || r8 > kMaxRow8 || k8 < 0 || k8 > kMaxCol8) continue;
-      for (int i = 0; i < 3; ++i) Resample(copies[i].get(), planes[i] + y * kW + x, r8, k8);
+    const std::int64_t row = rc * kOne + c * (y - kCentreRow) + s * kCentreCol;
+    const std::int64_t col = kCentreCol * kOne - c * kCentreCol + s * (y - kCentreRow);
+    const Run inside = InsideRun(row, col, c, s);
+    RotateRun run{{copies[0].get(), copies[1].get(), copies[2].get()},
+                  {image + y * kW, mask1 + y * kW, mask2 + y * kW},
+                  0, 0, static_cast<std::int32_t>(c), static_cast<std::int32_t>(s),
+                  inside.xa, std::max(inside.xa, inside.xb)};
+    // Pixels outside the run stay 0.
+    for (std::uint8_t* d : run.dst) {
+      std::memset(d, 0, run.xa);
+      std::memset(d + run.xb, 0, kW - run.xb);
     }
+    if (run.xb == run.xa) continue;
+    run.row = static_cast<std::int32_t>(row - s * run.xa);
+    run.col = static_cast<std::int32_t>(col + c * run.xa);
+    const int done = ResampleRunVectors(run);
+    run.row -= run.s * (done - run.xa);
+    run.col += run.c * (done - run.xa);
+    run.xa = done;
+    ResampleRunPlain(run);
   }
   return kOk;
 }
