@@ -63,28 +63,41 @@ void ResampleRunPlain(const RotateRun& run) {
     const int r8 = row >> 12, k8 = col >> 12;
     const int fr = r8 & 255, fk = k8 & 255;
     const int o = (r8 >> 8) * kW + (k8 >> 8);
-    for (int i = 0; i < 3; ++i) {
-      const std::uint8_t* p = run.src[i] + o;
-      const int v = p[0] * (256 - fr) * (256 - fk) + p[1] * (256 - fr) * fk +
-                    p[kW] * fr * (256 - fk) + p[kW + 1] * fr * fk + 32768;
-      run.dst[i][x] = static_cast<std::uint8_t>(v >> 16);
+    const auto blend = [&](int p00, int p01, int p10, int p11) {
+      const int v = p00 * (256 - fr) * (256 - fk) + p01 * (256 - fr) * fk +
+                    p10 * fr * (256 - fk) + p11 * fr * fk + 32768;
+      return static_cast<std::uint8_t>(v >> 16);
+    };
+    const std::uint16_t* p = run.packed + o;
+    run.dst[0][x] = blend(p[0] & 255, p[1] & 255, p[kW] & 255, p[kW + 1] & 255);
+    for (int i = 1; i < 3; ++i) {
+      const std::uint8_t* m = (i == 1 ? run.mask1 : run.mask2) + o;
+      run.dst[i][x] = blend(m[0], m[1], m[kW], m[kW + 1]);
     }
   }
 }
 
 int RotateFinger(std::uint8_t* image, std::uint8_t* mask1, std::uint8_t* mask2, float slope,
                  const std::int16_t* upper, const std::int16_t* lower) {
-  std::uint8_t* planes[3] = {image, mask1, mask2};
-  WorkArray<std::uint8_t> copies[3];
-  // Three bytes of room past each copy for the vector loop's 32-bit reads.
-  for (auto& copy : copies) {
-    copy = AllocArray<std::uint8_t>(kFramePixels + 3);
-    if (!copy) return kOutOfMemory;
+  // The first copy holds the packed source words, the others the masks; two spare words let the
+  // vector loop read 32 bits at any word.
+  auto packedCopy = AllocArray<std::uint16_t>(kFramePixels + 2);
+  if (!packedCopy) return kOutOfMemory;
+  auto mask1Copy = AllocArray<std::uint8_t>(kFramePixels);
+  if (!mask1Copy) return kOutOfMemory;
+  auto mask2Copy = AllocArray<std::uint8_t>(kFramePixels);
+  if (!mask2Copy) return kOutOfMemory;
+  std::uint16_t* packed = packedCopy.get();
+  std::uint8_t maskBits = 0;
+  for (int i = 0; i < kFramePixels; ++i) {
+    packed[i] = PackRotateSource(image[i], mask1[i], mask2[i]);
+    maskBits |= static_cast<std::uint8_t>(mask1[i] | mask2[i]);
   }
-  for (int i = 0; i < 3; ++i) {
-    std::memcpy(copies[i].get(), planes[i], kFramePixels);
-    std::memset(copies[i].get() + kFramePixels, 0, 3);
-  }
+  packed[kFramePixels] = packed[kFramePixels + 1] = 0;
+  // Masks of other values than 0 and 1 do not fit the packed words: the plain loop serves.
+  const bool vectors = maskBits <= 1;
+  std::memcpy(mask1Copy.get(), mask1, kFramePixels);
+  std::memcpy(mask2Copy.get(), mask2, kFramePixels);
 
   const float t = -std::atan(slope);
   const auto c = static_cast<std::int64_t>(std::cos(t) * 1048576.0f);
@@ -95,7 +108,7 @@ int RotateFinger(std::uint8_t* image, std::uint8_t* mask1, std::uint8_t* mask2, 
     const std::int64_t row = rc * kOne + c * (y - kCentreRow) + s * kCentreCol;
     const std::int64_t col = kCentreCol * kOne - c * kCentreCol + s * (y - kCentreRow);
     const Run inside = InsideRun(row, col, c, s);
-    RotateRun run{{copies[0].get(), copies[1].get(), copies[2].get()},
+    RotateRun run{packed, mask1Copy.get(), mask2Copy.get(),
                   {image + y * kW, mask1 + y * kW, mask2 + y * kW},
                   0, 0, static_cast<std::int32_t>(c), static_cast<std::int32_t>(s),
                   inside.xa, std::max(inside.xa, inside.xb)};
@@ -107,10 +120,12 @@ int RotateFinger(std::uint8_t* image, std::uint8_t* mask1, std::uint8_t* mask2, 
     if (run.xb == run.xa) continue;
     run.row = static_cast<std::int32_t>(row - s * run.xa);
     run.col = static_cast<std::int32_t>(col + c * run.xa);
-    const int done = ResampleRunVectors(run);
-    run.row -= run.s * (done - run.xa);
-    run.col += run.c * (done - run.xa);
-    run.xa = done;
+    if (vectors) {
+      const int done = ResampleRunVectors(run);
+      run.row -= run.s * (done - run.xa);
+      run.col += run.c * (done - run.xa);
+      run.xa = done;
+    }
     ResampleRunPlain(run);
   }
   return kOk;
