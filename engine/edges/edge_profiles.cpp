@@ -11,7 +11,8 @@
 
 namespace veltrum {
 
-void BuildGradientPlane(const std::uint8_t* image, std::uint8_t* mapped, std::uint8_t* gradient) {
+void BuildGradientPlanePlain(const std::uint8_t* image, std::uint8_t* mapped,
+                             std::uint8_t* gradient) {
   const auto& root = Tables().ScaledRootTable;
   for (int i = 0; i < kFramePixels; ++i) mapped[i] = root[image[i]];
   std::fill(gradient, gradient + kFramePixels, std::uint8_t{0});

@@ -11,7 +11,10 @@ inline constexpr int kTrackEntries = 33;  // entry j stands for column 10 j
 
 // mapped = ScaledRootTable[image]; gradient = |H(r-1) - H(r+1)| / 4 with H the 1-2-1 row sum of
 // mapped, 0 on the border rows and columns. Both planes are 320 x 240 and fully written.
+// In the widest vectors the processor has; BuildGradientPlanePlain is its plain reference.
 void BuildGradientPlane(const std::uint8_t* image, std::uint8_t* mapped, std::uint8_t* gradient);
+void BuildGradientPlanePlain(const std::uint8_t* image, std::uint8_t* mapped,
+                             std::uint8_t* gradient);
 
 // profile[r] = sum of plane(r, c) over columns c0..c1, rows 0..239.
 void SumColumns(const std::uint8_t* plane, int c0, int c1, std::int32_t* profile);

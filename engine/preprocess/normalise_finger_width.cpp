@@ -47,12 +47,16 @@ int NormaliseFingerWidth(const std::int16_t* upper, const std::int16_t* lower, s
   const float v = 1.0f / k;
   std::memcpy(imageCopy.get(), image, kFramePixels);
   std::memcpy(maskCopy.get(), mask, kFramePixels);
-  std::memset(image, 0, kFramePixels);
-  std::memset(mask, 0, kFramePixels);
 
   // These limits keep both source rows of every output row inside the frame.
   const int y0 = std::max(static_cast<int>(std::floor((1.0f - v) * 240.0f * 0.5f) + 1.0f), 0);
   const int y1 = std::min(static_cast<int>(std::floor((1.0f + v) * 240.0f * 0.5f - v)), kH);
+  // Rows y0..y1-1 are written whole; only the others are cleared.
+  const int writtenFrom = std::min(y0, kH), writtenTo = std::max(writtenFrom, y1);
+  for (std::uint8_t* plane : {image, mask}) {
+    std::memset(plane, 0, writtenFrom * kW);
+    std::memset(plane + writtenTo * kW, 0, (kH - writtenTo) * kW);
+  }
   for (int y = y0; y < y1; ++y) {
     const float p = static_cast<float>(y - 120) * k + 120.0f;
     const float f0 = std::floor(p);

@@ -24,7 +24,18 @@ struct Pixel {
 };
 
 bool MiddleSaturated(const std::uint8_t* image) {
-  return std::any_of(image + 90 * kW, image + 151 * kW, [](std::uint8_t v) { return v == 255; });
+  return std::memchr(image + 90 * kW, 255, 61 * kW) != nullptr;
+}
+
+// Per column whether any pixel of rows first..last is 255, gathered row by row; a column
+// without one has no run to mark.
+std::array<std::uint8_t, kW> SaturatedColumns(const std::uint8_t* image, int first, int last) {
+  std::array<std::uint8_t, kW> any{};
+  for (int y = first; y <= last; ++y) {
+    const std::uint8_t* row = image + y * kW;
+    for (int x = 0; x < kW; ++x) any[x] |= static_cast<std::uint8_t>(row[x] == 255);
+  }
+  return any;
 }
 
 // Marks the gaps between successive saturated runs of one column in rows first..last; true when
@@ -147,9 +158,11 @@ int SuppressSaturatedBands(const std::uint8_t* image, std::uint8_t* out) {
   if (!queue || !runMask) return -1;
 
   bool anyGaps = false;
+  const auto topRuns = SaturatedColumns(image, 1, 118);
+  const auto bottomRuns = SaturatedColumns(image, 121, 238);
   for (int x = 0; x < kW; ++x) {
-    anyGaps |= MarkRunGaps(image, x, 1, 118, runMask.get());
-    anyGaps |= MarkRunGaps(image, x, 121, 238, runMask.get());
+    if (topRuns[x]) anyGaps |= MarkRunGaps(image, x, 1, 118, runMask.get());
+    if (bottomRuns[x]) anyGaps |= MarkRunGaps(image, x, 121, 238, runMask.get());
   }
   if (!anyGaps) return 1;
 
