@@ -1,6 +1,7 @@
 #include "feature/filter_bank.h"
 
 #include <array>
+#include <vector>
 
 #include "core/alloc.h"
 #include "feature/filter_bank_boxes.h"
@@ -36,8 +37,8 @@ ScaleTaps MakeTaps(const ScaleKernels& kt) {
     auto even = [&](int d) { return d == 0 ? kVerticalCentreWeight : d <= h ? kt.Even(d, k) : 0; };
     auto odd = [&](int d) { return d <= h ? kt.Odd(d, k) : 0; };
     for (int p = 0; p < kTapPairs; ++p) {
-      t.evenPairs[k * kTapPairs + p] = Pair(even(2 * p), even(2 * p + 1));
-      t.oddPairs[k * kTapPairs + p] = Pair(odd(2 * p + 1), odd(2 * p + 2));
+      t.evenPairs[p * kFilterPlanes + k] = Pair(even(2 * p), even(2 * p + 1));
+      t.oddPairs[p * kFilterPlanes + k] = Pair(odd(2 * p + 1), odd(2 * p + 2));
     }
     for (int d = 0; d <= h; ++d) {
       t.a[k * kTapRow + d] = kt.t1[k * width + h + d];
@@ -47,14 +48,42 @@ ScaleTaps MakeTaps(const ScaleKernels& kt) {
   return t;
 }
 
-// Built once: the kernel tables are constant.
-const std::array<ScaleTaps, kScales>& Taps() {
-  static const std::array<ScaleTaps, kScales> taps = [] {
-    std::array<ScaleTaps, kScales> t{};
-    for (int s = 0; s < kScales; ++s) t[s] = MakeTaps(FilterKernelTables[s]);
-    return t;
-  }();
-  return taps;
+std::array<ScaleTaps, kScales> MakeAllTaps() {
+  std::array<ScaleTaps, kScales> t{};
+  for (int s = 0; s < kScales; ++s) t[s] = MakeTaps(FilterKernelTables[s]);
+  return t;
+}
+
+// The mean-removal weights of each grid row and scale in the order the magnitudes come out,
+// [((row * 7 + scale) * 16 + orientation) * 24 + column], 0 past the 22 columns.
+constexpr int kRowWeights = kOrientations * kCellLanes;
+using RowWeights = std::vector<std::int32_t>;
+
+RowWeights MakeRowWeights(const std::array<std::int32_t, kResponseEntries>& table) {
+  RowWeights w(kGridRows * kScales * kRowWeights, 0);
+  for (int r = 0; r < kGridRows; ++r) {
+    for (int s = 0; s < kScales; ++s) {
+      std::int32_t* row = w.data() + (r * kScales + s) * kRowWeights;
+      for (int c = 0; c < kGridCols; ++c) {
+        for (int k = 0; k < kOrientations; ++k) {
+          row[k * kCellLanes + c] = table[ResponseIndex(r * kGridCols + c, s, k)];
+        }
+      }
+    }
+  }
+  return w;
+}
+
+// Built once: the kernel and weight tables are constant.
+struct Derived {
+  std::array<ScaleTaps, kScales> taps = MakeAllTaps();
+  RowWeights weightsA = MakeRowWeights(CellWeightTableA);
+  RowWeights weightsB = MakeRowWeights(CellWeightTableB);
+};
+
+const Derived& DerivedTables() {
+  static const Derived derived;
+  return derived;
 }
 
 struct Work {
@@ -108,14 +137,15 @@ void ColumnSums(const std::uint8_t* phase, int y, Work& w) {
 }
 
 // Each grid row's cells at one scale come out orientation-major; the table is cell-major.
-void HorizontalPass(const ScaleTaps& taps, int h, int s, int r, const int* offsets, Work& w,
+void HorizontalPass(const Derived& tables, int s, int r, const int* offsets, Work& w,
                     std::int32_t* responses) {
   alignas(64) double means[kCellLanes] = {};
   for (int c = 0; c < kGridCols; ++c) means[c] = w.boxes[(r * kGridCols + c) * kScales + s] >> 4;
-  alignas(64) std::int32_t out[kOrientations * kCellLanes];
-  const int first = ResponseIndex(r * kGridCols, s, 0);
-  CellMagnitudesSimd(w.planes.get(), taps.a.data(), taps.b.data(), h, offsets, means,
-                     CellWeightTableA.data() + first, CellWeightTableB.data() + first, out);
+  alignas(64) std::int32_t out[kRowWeights];
+  const ScaleTaps& taps = tables.taps[s];
+  const int first = (r * kScales + s) * kRowWeights;
+  CellMagnitudesSimd(w.planes.get(), taps.a.data(), taps.b.data(), ScaleHalfSizes[s], offsets,
+                     means, tables.weightsA.data() + first, tables.weightsB.data() + first, out);
   for (int c = 0; c < kGridCols; ++c) {
     std::int32_t* cell = responses + ResponseIndex(r * kGridCols + c, s, 0);
     for (int k = 0; k < kOrientations; ++k) cell[k] = out[k * kCellLanes + c];
@@ -136,14 +166,14 @@ int FilterBankResponses(const ImageRef& image, std::int32_t* responses, const Gr
     const int u = grid.firstCol + kPhases * kPhaseLead + t;
     offsets[t + kMaxHalf] = u % kPhases * kPhaseStride + u / kPhases;
   }
-  const auto& taps = Taps();
+  const Derived& tables = DerivedTables();
   for (int r = 0; r < kGridRows; ++r) {
     ColumnSums(w.PhaseImage(), grid.origin + grid.rowStep * r, w);
     for (int s = 0; s < kScales; ++s) {
-      const ScaleTaps& t = taps[s];
+      const ScaleTaps& t = tables.taps[s];
       VerticalPlanesSimd(w.even.get(), w.odd.get(), t.evenPairs.data(), t.oddPairs.data(),
                          t.evenCount, t.oddCount, w.planes.get());
-      HorizontalPass(t, ScaleHalfSizes[s], s, r, offsets, w, responses);
+      HorizontalPass(tables, s, r, offsets, w, responses);
     }
   }
   return 0;

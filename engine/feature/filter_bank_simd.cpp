@@ -9,6 +9,7 @@
 #include <hwy/foreach_target.h>  // must precede highway.h
 #include <hwy/highway.h>
 
+#include "feature/filter_bank.h"
 #include "feature/filter_bank_simd.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -16,8 +17,6 @@ namespace veltrum {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-constexpr int kLastCell = 21;     // of a grid row
-constexpr int kCellStride = 112;  // responses of one cell: 7 scales x 16 orientations
 
 void PhaseColumnSums(const std::uint8_t* const* above, const std::uint8_t* const* below,
                      std::int32_t* evenPairs, std::int32_t* oddPairs) {
@@ -42,6 +41,7 @@ void PhaseColumnSums(const std::uint8_t* const* above, const std::uint8_t* const
   }
 }
 
+// All nine planes per load of the column sums: each pair of rows is read once per column run.
 void VerticalPlanes(const std::int32_t* evenPairs, const std::int32_t* oddPairs,
                     const std::int32_t* evenTaps, const std::int32_t* oddTaps, int evenCount,
                     int oddCount, double* planes) {
@@ -49,90 +49,121 @@ void VerticalPlanes(const std::int32_t* evenPairs, const std::int32_t* oddPairs,
   const hn::ScalableTag<double> d64;
   const hn::Rebind<std::int32_t, decltype(d64)> d32h;
   const int n32 = static_cast<int>(hn::Lanes(d32)), n64 = static_cast<int>(hn::Lanes(d64));
-#if HWY_TARGET == HWY_SCALAR
-  // One lane holds no 16-bit pair: unpack the halves.
-  auto pairSum = [&](const std::int32_t* pairs, const std::int32_t* taps, int count, int i) {
-    std::int32_t sum = 0;
-    for (int p = 0; p < count; ++p) {
-      const std::int32_t v = pairs[p * kPhaseRow + i], t = taps[p];
-      sum += static_cast<std::int16_t>(t & 0xFFFF) * static_cast<std::int16_t>(v & 0xFFFF) +
-             static_cast<std::int16_t>(t >> 16) * static_cast<std::int16_t>(v >> 16);
-    }
-    return hn::Set(d32, sum);
-  };
-#else
-  const hn::Repartition<std::int16_t, decltype(d32)> d16;
-  auto pairSum = [&](const std::int32_t* pairs, const std::int32_t* taps, int count, int i) {
-    auto sum0 = hn::Zero(d32), sum1 = hn::Zero(d32);
-    for (int p = 0; p < count; ++p) {
-      const auto values = hn::BitCast(d16, hn::LoadU(d32, pairs + p * kPhaseRow + i));
-      sum0 = hn::ReorderWidenMulAccumulate(d32, values, hn::BitCast(d16, hn::Set(d32, taps[p])),
-                                           sum0, sum1);
-    }
-    return hn::RearrangeToOddPlusEven(sum0, sum1);
-  };
-#endif
-  HWY_ALIGN std::int32_t se[kPhaseRow], so[kPhaseRow];
-  for (int k = 0; k < kFilterPlanes; ++k) {
+  // sums[k * kPhaseRow + i] for plane k of the pairs and taps (taps[p * 9 + k]).
+  auto planeSums = [&](const std::int32_t* pairs, const std::int32_t* taps, int count,
+                       std::int32_t* sums) {
     for (int i = 0; i < kPhaseRow; i += n32) {
-      hn::Store(pairSum(evenPairs, evenTaps + k * kTapPairs, evenCount, i), d32, se + i);
-      hn::Store(pairSum(oddPairs, oddTaps + k * kTapPairs, oddCount, i), d32, so + i);
+#if HWY_TARGET == HWY_SCALAR
+      // One lane holds no 16-bit pair: unpack the halves.
+      std::int32_t acc[kFilterPlanes] = {};
+      for (int p = 0; p < count; ++p) {
+        const std::int32_t v = pairs[p * kPhaseRow + i];
+        for (int k = 0; k < kFilterPlanes; ++k) {
+          const std::int32_t t = taps[p * kFilterPlanes + k];
+          acc[k] += static_cast<std::int16_t>(t & 0xFFFF) * static_cast<std::int16_t>(v & 0xFFFF) +
+                    static_cast<std::int16_t>(t >> 16) * static_cast<std::int16_t>(v >> 16);
+        }
+      }
+      for (int k = 0; k < kFilterPlanes; ++k) sums[k * kPhaseRow + i] = acc[k];
+#else
+      const hn::Repartition<std::int16_t, decltype(d32)> d16;
+      hn::Vec<decltype(d32)> acc0[kFilterPlanes], acc1[kFilterPlanes];
+      for (int k = 0; k < kFilterPlanes; ++k) acc0[k] = acc1[k] = hn::Zero(d32);
+      for (int p = 0; p < count; ++p) {
+        const auto values = hn::BitCast(d16, hn::LoadU(d32, pairs + p * kPhaseRow + i));
+        for (int k = 0; k < kFilterPlanes; ++k) {
+          const auto tap = hn::BitCast(d16, hn::Set(d32, taps[p * kFilterPlanes + k]));
+          acc0[k] = hn::ReorderWidenMulAccumulate(d32, values, tap, acc0[k], acc1[k]);
+        }
+      }
+      for (int k = 0; k < kFilterPlanes; ++k) {
+        hn::Store(hn::RearrangeToOddPlusEven(acc0[k], acc1[k]), d32, sums + k * kPhaseRow + i);
+      }
+#endif
     }
+  };
+  HWY_ALIGN std::int32_t se[kFilterPlanes * kPhaseRow], so[kFilterPlanes * kPhaseRow];
+  planeSums(evenPairs, evenTaps, evenCount, se);
+  planeSums(oddPairs, oddTaps, oddCount, so);
+  for (int k = 0; k < kFilterPlanes; ++k) {
     double* even = planes + 2 * k * kPlaneHalf + kPhaseLead;
     double* odd = even + kPlaneHalf;
     for (int i = 0; i < kPhaseRow; i += n64) {  // n64 divides 24: a run stays in its phase
       const int at = i / kPhaseColumns * kPhaseStride + i % kPhaseColumns;
-      hn::StoreU(hn::PromoteTo(d64, hn::Load(d32h, se + i)), d64, even + at);
-      hn::StoreU(hn::PromoteTo(d64, hn::Load(d32h, so + i)), d64, odd + at);
+      hn::StoreU(hn::PromoteTo(d64, hn::Load(d32h, se + k * kPhaseRow + i)), d64, even + at);
+      hn::StoreU(hn::PromoteTo(d64, hn::Load(d32h, so + k * kPhaseRow + i)), d64, odd + at);
     }
   }
 }
 
+// Three passes over a grid row's cells: the horizontal sums of each plane, three cell vectors
+// at a time so that twelve independent sums keep the multiply-adds busy; the mean removal in
+// doubles; the single-precision magnitudes in the widest float vectors.
 void CellMagnitudes(const double* planes, const double* a, const double* b, int h,
                     const int* offsets, const double* means, const std::int32_t* weightsA,
                     const std::int32_t* weightsB, std::int32_t* out) {
+  constexpr int kEntries = kOrientations * kCellLanes;  // [orientation][cell]
+  HWY_ALIGN double even[kEntries], odd[kEntries];
   const hn::ScalableTag<double> d;
-  const hn::Rebind<std::int32_t, decltype(d)> di;
-  const hn::Rebind<float, decltype(d)> df;
   const int n = static_cast<int>(hn::Lanes(d));
   const int* centre = offsets + kMaxHalf;
-  for (int c0 = 0; c0 < kCellLanes; c0 += n) {
-    // Lanes past the last cell read the last cell's weights and are never copied out.
-    const auto index = hn::Mul(hn::Min(hn::Iota(di, c0), hn::Set(di, kLastCell)), hn::Set(di, kCellStride));
-    const auto mean = hn::LoadU(d, means + c0);
-    auto magnitude = [&](int k, decltype(mean) even, decltype(mean) odd) {
-      const auto wa = hn::PromoteTo(d, hn::GatherIndex(di, weightsA + k, index));
-      const auto wb = hn::PromoteTo(d, hn::GatherIndex(di, weightsB + k, index));
-      // (sum - weight * mean) >> 12 on exact integers: scaling by 2^-12 is exact, then floor.
-      const auto quarter = hn::Set(d, 1.0 / 4096);
-      const auto e = hn::Floor(hn::Mul(hn::Sub(even, hn::Mul(wa, mean)), quarter));
-      const auto o = hn::Floor(hn::Mul(hn::Sub(odd, hn::Mul(wb, mean)), quarter));
-      const auto fe = hn::DemoteTo(df, e), fo = hn::DemoteTo(df, o);
-      const auto root = hn::Sqrt(hn::Add(hn::Mul(fe, fe), hn::Mul(fo, fo)));
-      const auto value = hn::Min(hn::Mul(hn::Set(df, 640.0f), root), hn::Set(df, 2147483520.0f));
-      hn::StoreU(hn::ConvertTo(di, value), di, out + k * kCellLanes + c0);
-    };
+  constexpr int V = 3;  // 24 cells = 3 n-lane vectors for every n up to 8
+  for (int c0 = 0; c0 < kCellLanes; c0 += V * n) {
     for (int j = 0; j < kFilterPlanes; ++j) {
       const double* ve = planes + 2 * j * kPlaneHalf + c0;
       const double* vo = ve + kPlaneHalf;
       const double* aj = a + j * kTapRow;
       const double* bj = b + j * kTapRow;
-      auto es = hn::Mul(hn::Set(d, aj[0]), hn::LoadU(d, ve + centre[0]));
-      auto os = hn::Mul(hn::Set(d, aj[0]), hn::LoadU(d, vo + centre[0]));
-      auto ec = hn::Zero(d), oc = hn::Zero(d);
+      hn::Vec<decltype(d)> es[V], os[V], ec[V], oc[V];
+      const auto a0 = hn::Set(d, aj[0]);
+      for (int v = 0; v < V; ++v) {
+        es[v] = hn::Mul(a0, hn::LoadU(d, ve + centre[0] + v * n));
+        os[v] = hn::Mul(a0, hn::LoadU(d, vo + centre[0] + v * n));
+        ec[v] = oc[v] = hn::Zero(d);
+      }
       for (int t = 1; t <= h; ++t) {
         const int left = centre[-t], right = centre[t];
-        const auto le = hn::LoadU(d, ve + left), re = hn::LoadU(d, ve + right);
-        const auto lo = hn::LoadU(d, vo + left), ro = hn::LoadU(d, vo + right);
         const auto at = hn::Set(d, aj[t]), bt = hn::Set(d, bj[t]);
-        es = hn::MulAdd(at, hn::Add(le, re), es);
-        os = hn::MulAdd(at, hn::Add(lo, ro), os);
-        ec = hn::MulAdd(bt, hn::Sub(ro, lo), ec);
-        oc = hn::MulAdd(bt, hn::Sub(re, le), oc);
+        for (int v = 0; v < V; ++v) {
+          const auto le = hn::LoadU(d, ve + left + v * n), re = hn::LoadU(d, ve + right + v * n);
+          const auto lo = hn::LoadU(d, vo + left + v * n), ro = hn::LoadU(d, vo + right + v * n);
+          es[v] = hn::MulAdd(at, hn::Add(le, re), es[v]);
+          os[v] = hn::MulAdd(at, hn::Add(lo, ro), os[v]);
+          ec[v] = hn::MulAdd(bt, hn::Sub(ro, lo), ec[v]);
+          oc[v] = hn::MulAdd(bt, hn::Sub(re, le), oc[v]);
+        }
       }
-      magnitude(j, hn::Sub(es, ec), hn::Add(os, oc));
-      if (j != 0 && j != 8) magnitude(16 - j, hn::Add(es, ec), hn::Sub(os, oc));
+      for (int v = 0; v < V; ++v) {
+        const int c = c0 + v * n;
+        hn::Store(hn::Sub(es[v], ec[v]), d, even + j * kCellLanes + c);
+        hn::Store(hn::Add(os[v], oc[v]), d, odd + j * kCellLanes + c);
+        if (j == 0 || j == 8) continue;
+        hn::Store(hn::Add(es[v], ec[v]), d, even + (16 - j) * kCellLanes + c);
+        hn::Store(hn::Sub(os[v], oc[v]), d, odd + (16 - j) * kCellLanes + c);
+      }
     }
+  }
+  // (sum - weight * mean) >> 12 on exact integers: scaling by 2^-12 is exact, then floor.
+  const hn::Rebind<std::int32_t, decltype(d)> di;
+  const hn::Rebind<float, decltype(d)> dfh;
+  HWY_ALIGN float fe[kEntries], fo[kEntries];
+  const auto quarter = hn::Set(d, 1.0 / 4096);
+  for (int i = 0; i < kEntries; i += n) {
+    const auto mean = hn::Load(d, means + i % kCellLanes);
+    const auto wa = hn::PromoteTo(d, hn::LoadU(di, weightsA + i));
+    const auto wb = hn::PromoteTo(d, hn::LoadU(di, weightsB + i));
+    const auto e = hn::Floor(hn::Mul(hn::Sub(hn::Load(d, even + i), hn::Mul(wa, mean)), quarter));
+    const auto o = hn::Floor(hn::Mul(hn::Sub(hn::Load(d, odd + i), hn::Mul(wb, mean)), quarter));
+    hn::Store(hn::DemoteTo(dfh, e), dfh, fe + i);
+    hn::Store(hn::DemoteTo(dfh, o), dfh, fo + i);
+  }
+  const hn::ScalableTag<float> df;
+  const hn::RebindToSigned<decltype(df)> dfi;
+  const auto gain = hn::Set(df, 640.0f), limit = hn::Set(df, 2147483520.0f);
+  for (int i = 0; i < kEntries; i += static_cast<int>(hn::Lanes(df))) {
+    const auto e = hn::Load(df, fe + i), o = hn::Load(df, fo + i);
+    const auto root = hn::Sqrt(hn::Add(hn::Mul(e, e), hn::Mul(o, o)));
+    hn::StoreU(hn::ConvertTo(dfi, hn::Min(hn::Mul(gain, root), limit)), dfi, out + i);
   }
 }
 
