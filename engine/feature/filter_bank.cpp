@@ -87,7 +87,7 @@ const Derived& DerivedTables() {
 }
 
 struct Work {
-  WorkArray<double> planes;  // 9 x (even, odd) x 6 phase rows, zero outside the image columns
+  WorkArray<float> planes;  // 9 x (even, odd) x 6 phase rows, zero outside the image columns
   WorkArray<std::int32_t> boxes;      // (cell * 7 + scale)
   WorkArray<std::int32_t> even;       // [pair][phase-ordered column]
   WorkArray<std::int32_t> odd;
@@ -100,7 +100,7 @@ struct Work {
 
 bool Allocate(Work& w) {
   // A fixed order, so that a failing nth allocation always hits the same buffer.
-  w.planes = AllocZeroedArray<double>(2 * kFilterPlanes * kPlaneHalf);
+  w.planes = AllocZeroedArray<float>(2 * kFilterPlanes * kPlaneHalf);
   if (!w.planes) return false;
   w.boxes = AllocArray<std::int32_t>(kGridCells * kScales);
   if (!w.boxes) return false;

@@ -44,10 +44,11 @@ void PhaseColumnSums(const std::uint8_t* const* above, const std::uint8_t* const
 // All nine planes per load of the column sums: each pair of rows is read once per column run.
 void VerticalPlanes(const std::int32_t* evenPairs, const std::int32_t* oddPairs,
                     const std::int32_t* evenTaps, const std::int32_t* oddTaps, int evenCount,
-                    int oddCount, double* planes) {
+                    int oddCount, float* planes) {
   const hn::ScalableTag<std::int32_t> d32;
   const hn::ScalableTag<double> d64;
   const hn::Rebind<std::int32_t, decltype(d64)> d32h;
+  const hn::Rebind<float, decltype(d64)> df;  // below 2^21: exact in single precision
   const int n32 = static_cast<int>(hn::Lanes(d32)), n64 = static_cast<int>(hn::Lanes(d64));
   // sums[k * kPhaseRow + i] for plane k of the pairs and taps (taps[p * 9 + k]).
   auto planeSums = [&](const std::int32_t* pairs, const std::int32_t* taps, int count,
@@ -86,20 +87,86 @@ void VerticalPlanes(const std::int32_t* evenPairs, const std::int32_t* oddPairs,
   planeSums(evenPairs, evenTaps, evenCount, se);
   planeSums(oddPairs, oddTaps, oddCount, so);
   for (int k = 0; k < kFilterPlanes; ++k) {
-    double* even = planes + 2 * k * kPlaneHalf + kPhaseLead;
-    double* odd = even + kPlaneHalf;
+    float* even = planes + 2 * k * kPlaneHalf + kPhaseLead;
+    float* odd = even + kPlaneHalf;
     for (int i = 0; i < kPhaseRow; i += n64) {  // n64 divides 24: a run stays in its phase
       const int at = i / kPhaseColumns * kPhaseStride + i % kPhaseColumns;
-      hn::StoreU(hn::PromoteTo(d64, hn::Load(d32h, se + k * kPhaseRow + i)), d64, even + at);
-      hn::StoreU(hn::PromoteTo(d64, hn::Load(d32h, so + k * kPhaseRow + i)), d64, odd + at);
+      hn::StoreU(hn::ConvertTo(df, hn::Load(d32h, se + k * kPhaseRow + i)), df, even + at);
+      hn::StoreU(hn::ConvertTo(df, hn::Load(d32h, so + k * kPhaseRow + i)), df, odd + at);
     }
   }
 }
 
-// Three passes over a grid row's cells: the horizontal sums of each plane, three cell vectors
-// at a time so that twelve independent sums keep the multiply-adds busy; the mean removal in
+// The four horizontal sums of plane j for the cells from c0: kFull float vectors of the full
+// width, each added and subtracted in single precision (exact: the values are below 2^22) and
+// widened in two halves, then kHalf vectors of half the width; twelve independent sums where
+// the 512-bit target takes 16 + 8 cells at once keep the multiply-adds busy.
+template <int kFull, int kHalf>
+void PlaneCellSums(const float* ve, const float* vo, const double* aj, const double* bj, int h,
+                   const int* centre, int c0, int j, double* even, double* odd) {
+  const hn::ScalableTag<double> d;
+  const hn::Rebind<float, decltype(d)> dh;
+  const int n = static_cast<int>(hn::Lanes(d));
+  constexpr int V = 2 * kFull + kHalf;  // double vectors
+  hn::Vec<decltype(d)> es[V], os[V], ec[V], oc[V];
+  // The widened halves of the sums of the columns at `left` and `right`.
+  auto pairs = [&](const float* plane, int left, int right, hn::Vec<decltype(d)>* sum,
+                   hn::Vec<decltype(d)>* diff) {
+#if HWY_TARGET != HWY_SCALAR  // one lane has no halves
+    if constexpr (kFull > 0) {
+      const hn::ScalableTag<float> df;
+      const auto l = hn::LoadU(df, plane + left + c0), r = hn::LoadU(df, plane + right + c0);
+      const auto s = hn::Add(l, r), t = hn::Sub(r, l);
+      sum[0] = hn::PromoteTo(d, hn::LowerHalf(dh, s));
+      sum[1] = hn::PromoteTo(d, hn::UpperHalf(dh, s));
+      diff[0] = hn::PromoteTo(d, hn::LowerHalf(dh, t));
+      diff[1] = hn::PromoteTo(d, hn::UpperHalf(dh, t));
+    }
+#endif
+    if constexpr (kHalf > 0) {
+      const int at = c0 + 2 * kFull * n;
+      const auto l = hn::LoadU(dh, plane + left + at), r = hn::LoadU(dh, plane + right + at);
+      sum[2 * kFull] = hn::PromoteTo(d, hn::Add(l, r));
+      diff[2 * kFull] = hn::PromoteTo(d, hn::Sub(r, l));
+    }
+  };
+  {
+    hn::Vec<decltype(d)> e[V], o[V], unused[V];
+    pairs(ve, centre[0], centre[0], e, unused);  // twice the centre column
+    pairs(vo, centre[0], centre[0], o, unused);
+    const auto a0 = hn::Set(d, aj[0] / 2);       // a power of two off: exact
+    for (int v = 0; v < V; ++v) {
+      es[v] = hn::Mul(a0, e[v]);
+      os[v] = hn::Mul(a0, o[v]);
+      ec[v] = oc[v] = hn::Zero(d);
+    }
+  }
+  for (int t = 1; t <= h; ++t) {
+    const int left = centre[-t], right = centre[t];
+    const auto at = hn::Set(d, aj[t]), bt = hn::Set(d, bj[t]);
+    hn::Vec<decltype(d)> se[V], de[V], so[V], dO[V];
+    pairs(ve, left, right, se, de);
+    pairs(vo, left, right, so, dO);
+    for (int v = 0; v < V; ++v) {
+      es[v] = hn::MulAdd(at, se[v], es[v]);
+      os[v] = hn::MulAdd(at, so[v], os[v]);
+      ec[v] = hn::MulAdd(bt, dO[v], ec[v]);
+      oc[v] = hn::MulAdd(bt, de[v], oc[v]);
+    }
+  }
+  for (int v = 0; v < V; ++v) {
+    const int c = c0 + v * n;
+    hn::Store(hn::Sub(es[v], ec[v]), d, even + j * kCellLanes + c);
+    hn::Store(hn::Add(os[v], oc[v]), d, odd + j * kCellLanes + c);
+    if (j == 0 || j == 8) continue;
+    hn::Store(hn::Add(es[v], ec[v]), d, even + (16 - j) * kCellLanes + c);
+    hn::Store(hn::Sub(os[v], oc[v]), d, odd + (16 - j) * kCellLanes + c);
+  }
+}
+
+// Three passes over a grid row's cells: the horizontal sums of each plane; the mean removal in
 // doubles; the single-precision magnitudes in the widest float vectors.
-void CellMagnitudes(const double* planes, const double* a, const double* b, int h,
+void CellMagnitudes(const float* planes, const double* a, const double* b, int h,
                     const int* offsets, const double* means, const std::int32_t* weightsA,
                     const std::int32_t* weightsB, std::int32_t* out) {
   constexpr int kEntries = kOrientations * kCellLanes;  // [orientation][cell]
@@ -107,41 +174,24 @@ void CellMagnitudes(const double* planes, const double* a, const double* b, int 
   const hn::ScalableTag<double> d;
   const int n = static_cast<int>(hn::Lanes(d));
   const int* centre = offsets + kMaxHalf;
-  constexpr int V = 3;  // 24 cells = 3 n-lane vectors for every n up to 8
-  for (int c0 = 0; c0 < kCellLanes; c0 += V * n) {
-    for (int j = 0; j < kFilterPlanes; ++j) {
-      const double* ve = planes + 2 * j * kPlaneHalf + c0;
-      const double* vo = ve + kPlaneHalf;
-      const double* aj = a + j * kTapRow;
-      const double* bj = b + j * kTapRow;
-      hn::Vec<decltype(d)> es[V], os[V], ec[V], oc[V];
-      const auto a0 = hn::Set(d, aj[0]);
-      for (int v = 0; v < V; ++v) {
-        es[v] = hn::Mul(a0, hn::LoadU(d, ve + centre[0] + v * n));
-        os[v] = hn::Mul(a0, hn::LoadU(d, vo + centre[0] + v * n));
-        ec[v] = oc[v] = hn::Zero(d);
-      }
-      for (int t = 1; t <= h; ++t) {
-        const int left = centre[-t], right = centre[t];
-        const auto at = hn::Set(d, aj[t]), bt = hn::Set(d, bj[t]);
-        for (int v = 0; v < V; ++v) {
-          const auto le = hn::LoadU(d, ve + left + v * n), re = hn::LoadU(d, ve + right + v * n);
-          const auto lo = hn::LoadU(d, vo + left + v * n), ro = hn::LoadU(d, vo + right + v * n);
-          es[v] = hn::MulAdd(at, hn::Add(le, re), es[v]);
-          os[v] = hn::MulAdd(at, hn::Add(lo, ro), os[v]);
-          ec[v] = hn::MulAdd(bt, hn::Sub(ro, lo), ec[v]);
-          oc[v] = hn::MulAdd(bt, hn::Sub(re, le), oc[v]);
-        }
-      }
-      for (int v = 0; v < V; ++v) {
-        const int c = c0 + v * n;
-        hn::Store(hn::Sub(es[v], ec[v]), d, even + j * kCellLanes + c);
-        hn::Store(hn::Add(os[v], oc[v]), d, odd + j * kCellLanes + c);
-        if (j == 0 || j == 8) continue;
-        hn::Store(hn::Add(es[v], ec[v]), d, even + (16 - j) * kCellLanes + c);
-        hn::Store(hn::Sub(os[v], oc[v]), d, odd + (16 - j) * kCellLanes + c);
+  for (int j = 0; j < kFilterPlanes; ++j) {
+    const float* ve = planes + 2 * j * kPlaneHalf;
+    const float* vo = ve + kPlaneHalf;
+    const double* aj = a + j * kTapRow;
+    const double* bj = b + j * kTapRow;
+#if HWY_TARGET == HWY_SCALAR
+    for (int c0 = 0; c0 < kCellLanes; c0 += n) {
+      PlaneCellSums<0, 1>(ve, vo, aj, bj, h, centre, c0, j, even, odd);
+    }
+#else
+    if (kCellLanes % (2 * n) != 0) {  // 16 + 8 cells
+      PlaneCellSums<1, 1>(ve, vo, aj, bj, h, centre, 0, j, even, odd);
+    } else {
+      for (int c0 = 0; c0 < kCellLanes; c0 += 2 * n) {
+        PlaneCellSums<1, 0>(ve, vo, aj, bj, h, centre, c0, j, even, odd);
       }
     }
+#endif
   }
   // (sum - weight * mean) >> 12 on exact integers: scaling by 2^-12 is exact, then floor.
   const hn::Rebind<std::int32_t, decltype(d)> di;
@@ -185,12 +235,12 @@ void PhaseColumnSumsSimd(const std::uint8_t* const* above, const std::uint8_t* c
 
 void VerticalPlanesSimd(const std::int32_t* evenPairs, const std::int32_t* oddPairs,
                         const std::int32_t* evenTaps, const std::int32_t* oddTaps, int evenCount,
-                        int oddCount, double* planes) {
+                        int oddCount, float* planes) {
   HWY_DYNAMIC_DISPATCH(VerticalPlanes)(evenPairs, oddPairs, evenTaps, oddTaps, evenCount,
                                        oddCount, planes);
 }
 
-void CellMagnitudesSimd(const double* planes, const double* a, const double* b, int h,
+void CellMagnitudesSimd(const float* planes, const double* a, const double* b, int h,
                         const int* offsets, const double* means, const std::int32_t* weightsA,
                         const std::int32_t* weightsB, std::int32_t* out) {
   HWY_DYNAMIC_DISPATCH(CellMagnitudes)(planes, a, b, h, offsets, means, weightsA, weightsB, out);

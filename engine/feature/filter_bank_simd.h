@@ -33,18 +33,18 @@ void PhaseColumnSumsSimd(const std::uint8_t* const* above, const std::uint8_t* c
 
 // The nine vertical planes of one scale: per plane k, the even sum over the first `evenCount`
 // tap pairs and the odd sum over the first `oddCount` (taps packed like the sums, at
-// [p * 9 + k]), written as doubles to planes[(2k) * kPlaneHalf] (even) and
+// [p * 9 + k]), written as floats (exact below 2^24) to planes[(2k) * kPlaneHalf] (even) and
 // [(2k + 1) * kPlaneHalf] (odd), phase q's column k at q * kPhaseStride + kPhaseLead + k.
 void VerticalPlanesSimd(const std::int32_t* evenPairs, const std::int32_t* oddPairs,
                         const std::int32_t* evenTaps, const std::int32_t* oddTaps, int evenCount,
-                        int oddCount, double* planes);
+                        int oddCount, float* planes);
 
 // One grid row at one scale: the four horizontal sums of every plane j across the cells, with
 // taps a[j * kTapRow + d], b[j * kTapRow + d] (d = 0..h) and the column offset
 // `offsets[t + kMaxHalf]` of the first cell's tap t within a plane; then the magnitudes of
 // orientations j and 16 - j with the cells' `means` (kCellLanes) and weights, weights and
 // results at [orientation * kCellLanes + cell].
-void CellMagnitudesSimd(const double* planes, const double* a, const double* b, int h,
+void CellMagnitudesSimd(const float* planes, const double* a, const double* b, int h,
                         const int* offsets, const double* means, const std::int32_t* weightsA,
                         const std::int32_t* weightsB, std::int32_t* out);
 
