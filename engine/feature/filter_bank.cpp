@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "core/alloc.h"
-#include "feature/filter_bank_boxes.h"
 #include "feature/filter_bank_simd.h"
 #include "model/sample_cells.h"
 #include "tables/cell_weight_tables.h"
@@ -12,9 +11,6 @@
 
 namespace veltrum {
 namespace {
-
-// The image in phase order after the integral image, in the same block.
-constexpr std::size_t kPhaseImageWords = kOutHeight * kPhaseRow / 4;
 
 // One scale's taps in the forms the passes read: vertical taps in pairs (d = 0 carrying the
 // centre weight), horizontal taps as doubles; 0 past the scale's half size.
@@ -88,28 +84,24 @@ const Derived& DerivedTables() {
 
 struct Work {
   WorkArray<float> planes;  // 9 x (even, odd) x 6 phase rows, zero outside the image columns
-  WorkArray<std::int32_t> boxes;      // (cell * 7 + scale)
-  WorkArray<std::int32_t> even;       // [pair][phase-ordered column]
+  WorkArray<float> boxes;   // 7 scales' box columns, in the planes' layout
+  WorkArray<std::int32_t> even;  // [pair][phase-ordered column]
   WorkArray<std::int32_t> odd;
-  WorkArray<std::uint32_t> integral;  // then the image in phase order
-
-  std::uint8_t* PhaseImage() {
-    return reinterpret_cast<std::uint8_t*>(integral.get() + kBoxIntegralEntries);
-  }
+  WorkArray<std::uint8_t> image;  // in phase order: where an integral image would serve
 };
 
 bool Allocate(Work& w) {
   // A fixed order, so that a failing nth allocation always hits the same buffer.
   w.planes = AllocZeroedArray<float>(2 * kFilterPlanes * kPlaneHalf);
   if (!w.planes) return false;
-  w.boxes = AllocArray<std::int32_t>(kGridCells * kScales);
+  w.boxes = AllocZeroedArray<float>(kScales * kPlaneHalf);
   if (!w.boxes) return false;
   w.even = AllocArray<std::int32_t>(kTapPairs * kPhaseRow);
   if (!w.even) return false;
   w.odd = AllocArray<std::int32_t>(kTapPairs * kPhaseRow);
   if (!w.odd) return false;
-  w.integral = AllocArray<std::uint32_t>(kBoxIntegralEntries + kPhaseImageWords);
-  return w.integral != nullptr;
+  w.image = AllocArray<std::uint8_t>(kOutHeight * kPhaseRow);
+  return w.image != nullptr;
 }
 
 // Column x = 6k + q of row y at y * 144 + q * 24 + k; columns 140-143 are 0.
@@ -133,19 +125,18 @@ void ColumnSums(const std::uint8_t* phase, int y, Work& w) {
     above[d] = row(y - d);
     below[d] = row(y + d);
   }
-  PhaseColumnSumsSimd(above, below, w.even.get(), w.odd.get());
+  PhaseColumnSumsSimd(above, below, w.even.get(), w.odd.get(), w.boxes.get());
 }
 
 // Each grid row's cells at one scale come out orientation-major; the table is cell-major.
 void HorizontalPass(const Derived& tables, int s, int r, const int* offsets, Work& w,
                     std::int32_t* responses) {
-  alignas(64) double means[kCellLanes] = {};
-  for (int c = 0; c < kGridCols; ++c) means[c] = w.boxes[(r * kGridCols + c) * kScales + s] >> 4;
   alignas(64) std::int32_t out[kRowWeights];
   const ScaleTaps& taps = tables.taps[s];
   const int first = (r * kScales + s) * kRowWeights;
-  CellMagnitudesSimd(w.planes.get(), taps.a.data(), taps.b.data(), ScaleHalfSizes[s], offsets,
-                     means, tables.weightsA.data() + first, tables.weightsB.data() + first, out);
+  CellMagnitudesSimd(w.planes.get(), w.boxes.get() + s * kPlaneHalf, taps.a.data(),
+                     taps.b.data(), ScaleHalfSizes[s], offsets, tables.weightsA.data() + first,
+                     tables.weightsB.data() + first, out);
   for (int c = 0; c < kGridCols; ++c) {
     std::int32_t* cell = responses + ResponseIndex(r * kGridCols + c, s, 0);
     for (int k = 0; k < kOrientations; ++k) cell[k] = out[k * kCellLanes + c];
@@ -157,8 +148,7 @@ void HorizontalPass(const Derived& tables, int s, int r, const int* offsets, Wor
 int FilterBankResponses(const ImageRef& image, std::int32_t* responses, const GridParams& grid) {
   Work w;
   if (!Allocate(w)) return -1;
-  CellBoxSums(image.pixels, w.integral.get(), w.boxes.get(), grid);
-  PhaseOrder(image.pixels, w.PhaseImage());
+  PhaseOrder(image.pixels, w.image.get());
   // Where tap t of the grid row's first cell lies in a plane (column x + 30 at phase
   // (x + 30) mod 6, slot (x + 30) / 6); the row's other cells follow it slot by slot.
   int offsets[2 * kMaxHalf + 1];
@@ -168,7 +158,7 @@ int FilterBankResponses(const ImageRef& image, std::int32_t* responses, const Gr
   }
   const Derived& tables = DerivedTables();
   for (int r = 0; r < kGridRows; ++r) {
-    ColumnSums(w.PhaseImage(), grid.origin + grid.rowStep * r, w);
+    ColumnSums(w.image.get(), grid.origin + grid.rowStep * r, w);
     for (int s = 0; s < kScales; ++s) {
       const ScaleTaps& t = tables.taps[s];
       VerticalPlanesSimd(w.even.get(), w.odd.get(), t.evenPairs.data(), t.oddPairs.data(),

@@ -6,7 +6,7 @@
 
 #include "core/alloc.h"
 #include "feature/filter_bank.h"
-#include "feature/filter_bank_boxes.h"
+#include "core/integral_image.h"
 #include "model/sample_cells.h"
 #include "tables/cell_weight_tables.h"
 #include "tables/filter_kernel_tables.h"
@@ -25,6 +25,8 @@ struct Work {
   WorkArray<std::uint32_t> integral;
 };
 
+constexpr std::size_t kIntegralEntries = IntegralImage::Entries(kOutWidth, kOutHeight);
+
 bool Allocate(Work& w) {
   w.planes = AllocZeroedArray<std::int32_t>(2 * kFilterPlanes * kPlaneRow);
   if (!w.planes) return false;
@@ -34,8 +36,24 @@ bool Allocate(Work& w) {
   if (!w.even) return false;
   w.odd = AllocArray<std::int16_t>(kOutWidth * kMaxHalf);
   if (!w.odd) return false;
-  w.integral = AllocArray<std::uint32_t>(kBoxIntegralEntries);
+  w.integral = AllocArray<std::uint32_t>(kIntegralEntries);
   return w.integral != nullptr;
+}
+
+// Pixels of a box outside the image count 0.
+void BoxSums(const std::uint8_t* p, std::uint32_t* sums, std::int32_t* boxes,
+             const GridParams& grid) {
+  IntegralImage integral(sums, kOutWidth, kOutHeight);
+  integral.Build(0, kOutHeight - 1, [&](int r, int c) { return p[r * kOutWidth + c]; });
+  for (int cell = 0; cell < kGridCells; ++cell) {
+    const int y = grid.origin + grid.rowStep * (cell / kGridCols);
+    const int x = grid.firstCol + grid.colStep * (cell % kGridCols);
+    for (int s = 0; s < kScales; ++s) {
+      const int h = ScaleHalfSizes[s];
+      boxes[cell * kScales + s] =
+          static_cast<std::int32_t>(integral.ClampedWindowSum(y - h, y + h, x - h, x + h));
+    }
+  }
 }
 
 void ColumnSums(const std::uint8_t* p, int y, Work& w) {
@@ -110,7 +128,7 @@ int FilterBankResponsesPlain(const ImageRef& image, std::int32_t* responses,
                              const GridParams& grid) {
   Work w;
   if (!Allocate(w)) return -1;
-  CellBoxSums(image.pixels, w.integral.get(), w.boxes.get(), grid);
+  BoxSums(image.pixels, w.integral.get(), w.boxes.get(), grid);
   for (int r = 0; r < kGridRows; ++r) {
     ColumnSums(image.pixels, grid.origin + grid.rowStep * r, w);
     for (int s = 0; s < kScales; ++s) {

@@ -19,15 +19,22 @@ namespace hn = hwy::HWY_NAMESPACE;
 
 
 void PhaseColumnSums(const std::uint8_t* const* above, const std::uint8_t* const* below,
-                     std::int32_t* evenPairs, std::int32_t* oddPairs) {
+                     std::int32_t* evenPairs, std::int32_t* oddPairs, float* boxColumns) {
   const hn::ScalableTag<std::int32_t> d32;
   const hn::Rebind<std::uint8_t, decltype(d32)> d8;
   const int n = static_cast<int>(hn::Lanes(d32));
   const auto low = hn::Set(d32, 0xFFFF);
+  HWY_ALIGN std::int32_t boxes[kFilterScales * kPhaseRow];
   for (int i = 0; i < kPhaseRow; i += n) {
     auto up = [&](int d) { return hn::PromoteTo(d32, hn::LoadU(d8, above[d] + i)); };
     auto down = [&](int d) { return hn::PromoteTo(d32, hn::LoadU(d8, below[d] + i)); };
     auto evenLow = up(0);  // E[2p], carried from the previous pair
+    auto box = evenLow;    // E[0] + ... + E[d]: the box columns of half size d
+    int s = 0;
+    auto addToBox = [&](decltype(box) e, int d) {
+      box = hn::Add(box, e);
+      if (s < kFilterScales && d == ScaleHalfSizes[s]) hn::Store(box, d32, boxes + s++ * kPhaseRow + i);
+    };
     for (int p = 0; p < kTapPairs; ++p) {
       const auto u1 = up(2 * p + 1), w1 = down(2 * p + 1);
       const auto u2 = up(2 * p + 2), w2 = down(2 * p + 2);
@@ -37,6 +44,20 @@ void PhaseColumnSums(const std::uint8_t* const* above, const std::uint8_t* const
       hn::StoreU(hn::Or(oddLow, hn::ShiftLeft<16>(hn::Sub(u2, w2))), d32,
                  oddPairs + p * kPhaseRow + i);
       evenLow = hn::Add(u2, w2);
+      addToBox(evenHigh, 2 * p + 1);
+      addToBox(evenLow, 2 * p + 2);
+    }
+  }
+  const hn::ScalableTag<double> d64;
+  const hn::Rebind<std::int32_t, decltype(d64)> d32h;
+  const hn::Rebind<float, decltype(d64)> df;  // below 2^20: exact in single precision
+  const int n64 = static_cast<int>(hn::Lanes(d64));
+  for (int s = 0; s < kFilterScales; ++s) {
+    for (int i = 0; i < kPhaseRow; i += n64) {  // n64 divides 24: a run stays in its phase
+      const int at = s * kPlaneHalf + i / kPhaseColumns * kPhaseStride + kPhaseLead +
+                     i % kPhaseColumns;
+      hn::StoreU(hn::ConvertTo(df, hn::Load(d32h, boxes + s * kPhaseRow + i)), df,
+                 boxColumns + at);
     }
   }
 }
@@ -166,14 +187,24 @@ void PlaneCellSums(const float* ve, const float* vo, const double* aj, const dou
 
 // Three passes over a grid row's cells: the horizontal sums of each plane; the mean removal in
 // doubles; the single-precision magnitudes in the widest float vectors.
-void CellMagnitudes(const float* planes, const double* a, const double* b, int h,
-                    const int* offsets, const double* means, const std::int32_t* weightsA,
+void CellMagnitudes(const float* planes, const float* boxColumns, const double* a,
+                    const double* b, int h, const int* offsets, const std::int32_t* weightsA,
                     const std::int32_t* weightsB, std::int32_t* out) {
   constexpr int kEntries = kOrientations * kCellLanes;  // [orientation][cell]
-  HWY_ALIGN double even[kEntries], odd[kEntries];
+  HWY_ALIGN double even[kEntries], odd[kEntries], means[kCellLanes];
   const hn::ScalableTag<double> d;
+  const hn::Rebind<float, decltype(d)> dh;
   const int n = static_cast<int>(hn::Lanes(d));
   const int* centre = offsets + kMaxHalf;
+  // Each cell's box: its 2h + 1 box columns (exact: below 2^20), then the mean = box >> 4.
+  for (int c0 = 0; c0 < kCellLanes; c0 += n) {
+    auto box = hn::LoadU(dh, boxColumns + centre[0] + c0);
+    for (int t = 1; t <= h; ++t) {
+      box = hn::Add(box, hn::Add(hn::LoadU(dh, boxColumns + centre[-t] + c0),
+                                 hn::LoadU(dh, boxColumns + centre[t] + c0)));
+    }
+    hn::Store(hn::Floor(hn::Mul(hn::PromoteTo(d, box), hn::Set(d, 1.0 / 16))), d, means + c0);
+  }
   for (int j = 0; j < kFilterPlanes; ++j) {
     const float* ve = planes + 2 * j * kPlaneHalf;
     const float* vo = ve + kPlaneHalf;
@@ -229,8 +260,8 @@ HWY_EXPORT(VerticalPlanes);
 HWY_EXPORT(CellMagnitudes);
 
 void PhaseColumnSumsSimd(const std::uint8_t* const* above, const std::uint8_t* const* below,
-                         std::int32_t* evenPairs, std::int32_t* oddPairs) {
-  HWY_DYNAMIC_DISPATCH(PhaseColumnSums)(above, below, evenPairs, oddPairs);
+                         std::int32_t* evenPairs, std::int32_t* oddPairs, float* boxColumns) {
+  HWY_DYNAMIC_DISPATCH(PhaseColumnSums)(above, below, evenPairs, oddPairs, boxColumns);
 }
 
 void VerticalPlanesSimd(const std::int32_t* evenPairs, const std::int32_t* oddPairs,
@@ -240,10 +271,11 @@ void VerticalPlanesSimd(const std::int32_t* evenPairs, const std::int32_t* oddPa
                                        oddCount, planes);
 }
 
-void CellMagnitudesSimd(const float* planes, const double* a, const double* b, int h,
-                        const int* offsets, const double* means, const std::int32_t* weightsA,
+void CellMagnitudesSimd(const float* planes, const float* boxColumns, const double* a,
+                        const double* b, int h, const int* offsets, const std::int32_t* weightsA,
                         const std::int32_t* weightsB, std::int32_t* out) {
-  HWY_DYNAMIC_DISPATCH(CellMagnitudes)(planes, a, b, h, offsets, means, weightsA, weightsB, out);
+  HWY_DYNAMIC_DISPATCH(CellMagnitudes)(planes, boxColumns, a, b, h, offsets, weightsA, weightsB,
+                                       out);
 }
 
 }  // namespace veltrum

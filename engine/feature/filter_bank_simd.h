@@ -27,9 +27,10 @@ inline constexpr int kCellLanes = 24;         // 22 cells of a grid row rounded 
 // Column sums of one grid row in phase order, two distances packed in each 32-bit entry (low
 // half first): evenPairs[p] = (E[2p], E[2p + 1]), oddPairs[p] = (O[2p + 1], O[2p + 2]) for
 // p = 0..13, where E[0] = above[0] and, for d = 1..28, E[d] = above[d] + below[d],
-// O[d] = above[d] - below[d] (rows of kPhaseRow bytes).
+// O[d] = above[d] - below[d] (rows of kPhaseRow bytes). Also the box columns of every scale,
+// E[0] + ... + E[h], as floats at boxColumns[s * kPlaneHalf] in the planes' layout.
 void PhaseColumnSumsSimd(const std::uint8_t* const* above, const std::uint8_t* const* below,
-                         std::int32_t* evenPairs, std::int32_t* oddPairs);
+                         std::int32_t* evenPairs, std::int32_t* oddPairs, float* boxColumns);
 
 // The nine vertical planes of one scale: per plane k, the even sum over the first `evenCount`
 // tap pairs and the odd sum over the first `oddCount` (taps packed like the sums, at
@@ -39,13 +40,13 @@ void VerticalPlanesSimd(const std::int32_t* evenPairs, const std::int32_t* oddPa
                         const std::int32_t* evenTaps, const std::int32_t* oddTaps, int evenCount,
                         int oddCount, float* planes);
 
-// One grid row at one scale: the four horizontal sums of every plane j across the cells, with
-// taps a[j * kTapRow + d], b[j * kTapRow + d] (d = 0..h) and the column offset
-// `offsets[t + kMaxHalf]` of the first cell's tap t within a plane; then the magnitudes of
-// orientations j and 16 - j with the cells' `means` (kCellLanes) and weights, weights and
+// One grid row at one scale: the cells' box sums from the scale's box columns and the four
+// horizontal sums of every plane j across the cells, with taps a[j * kTapRow + d],
+// b[j * kTapRow + d] (d = 0..h) and the column offset `offsets[t + kMaxHalf]` of the first
+// cell's tap t within a plane; then the magnitudes of orientations j and 16 - j, weights and
 // results at [orientation * kCellLanes + cell].
-void CellMagnitudesSimd(const float* planes, const double* a, const double* b, int h,
-                        const int* offsets, const double* means, const std::int32_t* weightsA,
+void CellMagnitudesSimd(const float* planes, const float* boxColumns, const double* a,
+                        const double* b, int h, const int* offsets, const std::int32_t* weightsA,
                         const std::int32_t* weightsB, std::int32_t* out);
 
 }  // namespace veltrum
