@@ -83,8 +83,8 @@ const Derived& DerivedTables() {
 }
 
 struct Work {
-  WorkArray<float> planes;  // 9 x (even, odd) x 6 phase rows, zero outside the image columns
-  WorkArray<float> boxes;   // 7 scales' box columns, in the planes' layout
+  WorkArray<std::int32_t> planes;  // 9 x (even, odd) x 6 phase rows, zero outside the image columns
+  WorkArray<std::int32_t> boxes;   // 7 scales' box columns, in the planes' layout
   WorkArray<std::int32_t> even;  // [pair][phase-ordered column]
   WorkArray<std::int32_t> odd;
   WorkArray<std::uint8_t> image;  // in phase order: where an integral image would serve
@@ -92,9 +92,9 @@ struct Work {
 
 bool Allocate(Work& w) {
   // A fixed order, so that a failing nth allocation always hits the same buffer.
-  w.planes = AllocZeroedArray<float>(2 * kFilterPlanes * kPlaneHalf);
+  w.planes = AllocZeroedArray<std::int32_t>(2 * kFilterPlanes * kPlaneHalf);
   if (!w.planes) return false;
-  w.boxes = AllocZeroedArray<float>(kScales * kPlaneHalf);
+  w.boxes = AllocZeroedArray<std::int32_t>(kScales * kPlaneHalf);
   if (!w.boxes) return false;
   w.even = AllocArray<std::int32_t>(kTapPairs * kPhaseRow);
   if (!w.even) return false;

@@ -17,14 +17,33 @@ namespace veltrum {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
+// Where compact column i (phase i / 24, slot i % 24) lies in a plane's phase rows.
+inline int Padded(int i) {
+  return i / kPhaseColumns * kPhaseStride + kPhaseLead + i % kPhaseColumns;
+}
+
+// Stores the values of compact columns i.. into a plane's phase rows. Runs of up to 8 lanes
+// stay in one phase (8 divides 24); a wider vector goes in two halves.
+template <class D>
+void StoreRun(D d, hn::Vec<D> v, std::int32_t* plane, int i) {
+#if HWY_TARGET != HWY_SCALAR
+  if (hn::Lanes(d) > 8) {
+    const hn::Half<D> dh;
+    hn::StoreU(hn::LowerHalf(dh, v), dh, plane + Padded(i));
+    hn::StoreU(hn::UpperHalf(dh, v), dh, plane + Padded(i + static_cast<int>(hn::Lanes(dh))));
+    return;
+  }
+#endif
+  hn::StoreU(v, d, plane + Padded(i));
+}
+
 
 void PhaseColumnSums(const std::uint8_t* const* above, const std::uint8_t* const* below,
-                     std::int32_t* evenPairs, std::int32_t* oddPairs, float* boxColumns) {
+                     std::int32_t* evenPairs, std::int32_t* oddPairs, std::int32_t* boxColumns) {
   const hn::ScalableTag<std::int32_t> d32;
   const hn::Rebind<std::uint8_t, decltype(d32)> d8;
   const int n = static_cast<int>(hn::Lanes(d32));
   const auto low = hn::Set(d32, 0xFFFF);
-  HWY_ALIGN std::int32_t boxes[kFilterScales * kPhaseRow];
   for (int i = 0; i < kPhaseRow; i += n) {
     auto up = [&](int d) { return hn::PromoteTo(d32, hn::LoadU(d8, above[d] + i)); };
     auto down = [&](int d) { return hn::PromoteTo(d32, hn::LoadU(d8, below[d] + i)); };
@@ -33,7 +52,7 @@ void PhaseColumnSums(const std::uint8_t* const* above, const std::uint8_t* const
     int s = 0;
     auto addToBox = [&](decltype(box) e, int d) {
       box = hn::Add(box, e);
-      if (s < kFilterScales && d == ScaleHalfSizes[s]) hn::Store(box, d32, boxes + s++ * kPhaseRow + i);
+      if (s < kFilterScales && d == ScaleHalfSizes[s]) StoreRun(d32, box, boxColumns + s++ * kPlaneHalf, i);
     };
     for (int p = 0; p < kTapPairs; ++p) {
       const auto u1 = up(2 * p + 1), w1 = down(2 * p + 1);
@@ -48,32 +67,16 @@ void PhaseColumnSums(const std::uint8_t* const* above, const std::uint8_t* const
       addToBox(evenLow, 2 * p + 2);
     }
   }
-  const hn::ScalableTag<double> d64;
-  const hn::Rebind<std::int32_t, decltype(d64)> d32h;
-  const hn::Rebind<float, decltype(d64)> df;  // below 2^20: exact in single precision
-  const int n64 = static_cast<int>(hn::Lanes(d64));
-  for (int s = 0; s < kFilterScales; ++s) {
-    for (int i = 0; i < kPhaseRow; i += n64) {  // n64 divides 24: a run stays in its phase
-      const int at = s * kPlaneHalf + i / kPhaseColumns * kPhaseStride + kPhaseLead +
-                     i % kPhaseColumns;
-      hn::StoreU(hn::ConvertTo(df, hn::Load(d32h, boxes + s * kPhaseRow + i)), df,
-                 boxColumns + at);
-    }
-  }
 }
 
 // All nine planes per load of the column sums: each pair of rows is read once per column run.
 void VerticalPlanes(const std::int32_t* evenPairs, const std::int32_t* oddPairs,
                     const std::int32_t* evenTaps, const std::int32_t* oddTaps, int evenCount,
-                    int oddCount, float* planes) {
+                    int oddCount, std::int32_t* planes) {
   const hn::ScalableTag<std::int32_t> d32;
-  const hn::ScalableTag<double> d64;
-  const hn::Rebind<std::int32_t, decltype(d64)> d32h;
-  const hn::Rebind<float, decltype(d64)> df;  // below 2^21: exact in single precision
-  const int n32 = static_cast<int>(hn::Lanes(d32)), n64 = static_cast<int>(hn::Lanes(d64));
-  // sums[k * kPhaseRow + i] for plane k of the pairs and taps (taps[p * 9 + k]).
-  auto planeSums = [&](const std::int32_t* pairs, const std::int32_t* taps, int count,
-                       std::int32_t* sums) {
+  const int n32 = static_cast<int>(hn::Lanes(d32));
+  // Plane k's sums of the pairs and taps (taps[p * 9 + k]) into planes[(2k + odd) * kPlaneHalf].
+  auto planeSums = [&](const std::int32_t* pairs, const std::int32_t* taps, int count, int odd) {
     for (int i = 0; i < kPhaseRow; i += n32) {
 #if HWY_TARGET == HWY_SCALAR
       // One lane holds no 16-bit pair: unpack the halves.
@@ -86,7 +89,9 @@ void VerticalPlanes(const std::int32_t* evenPairs, const std::int32_t* oddPairs,
                     static_cast<std::int16_t>(t >> 16) * static_cast<std::int16_t>(v >> 16);
         }
       }
-      for (int k = 0; k < kFilterPlanes; ++k) sums[k * kPhaseRow + i] = acc[k];
+      for (int k = 0; k < kFilterPlanes; ++k) {
+        StoreRun(d32, hn::Set(d32, acc[k]), planes + (2 * k + odd) * kPlaneHalf, i);
+      }
 #else
       const hn::Repartition<std::int16_t, decltype(d32)> d16;
       hn::Vec<decltype(d32)> acc0[kFilterPlanes], acc1[kFilterPlanes];
@@ -99,44 +104,36 @@ void VerticalPlanes(const std::int32_t* evenPairs, const std::int32_t* oddPairs,
         }
       }
       for (int k = 0; k < kFilterPlanes; ++k) {
-        hn::Store(hn::RearrangeToOddPlusEven(acc0[k], acc1[k]), d32, sums + k * kPhaseRow + i);
+        StoreRun(d32, hn::RearrangeToOddPlusEven(acc0[k], acc1[k]),
+                 planes + (2 * k + odd) * kPlaneHalf, i);
       }
 #endif
     }
   };
-  HWY_ALIGN std::int32_t se[kFilterPlanes * kPhaseRow], so[kFilterPlanes * kPhaseRow];
-  planeSums(evenPairs, evenTaps, evenCount, se);
-  planeSums(oddPairs, oddTaps, oddCount, so);
-  for (int k = 0; k < kFilterPlanes; ++k) {
-    float* even = planes + 2 * k * kPlaneHalf + kPhaseLead;
-    float* odd = even + kPlaneHalf;
-    for (int i = 0; i < kPhaseRow; i += n64) {  // n64 divides 24: a run stays in its phase
-      const int at = i / kPhaseColumns * kPhaseStride + i % kPhaseColumns;
-      hn::StoreU(hn::ConvertTo(df, hn::Load(d32h, se + k * kPhaseRow + i)), df, even + at);
-      hn::StoreU(hn::ConvertTo(df, hn::Load(d32h, so + k * kPhaseRow + i)), df, odd + at);
-    }
-  }
+  planeSums(evenPairs, evenTaps, evenCount, 0);
+  planeSums(oddPairs, oddTaps, oddCount, 1);
 }
 
-// The four horizontal sums of plane j for the cells from c0: kFull float vectors of the full
-// width, each added and subtracted in single precision (exact: the values are below 2^22) and
-// widened in two halves, then kHalf vectors of half the width; twelve independent sums where
-// the 512-bit target takes 16 + 8 cells at once keep the multiply-adds busy.
+// The four horizontal sums of plane j for the cells from c0: kFull vectors of the full width,
+// each pair of columns added and subtracted in 32 bits (below 2^22) and widened to doubles in
+// two halves, then kHalf vectors of half the width; the 512-bit target takes 16 + 8 cells at
+// once, twelve independent sums that keep the multiply-adds busy.
 template <int kFull, int kHalf>
-void PlaneCellSums(const float* ve, const float* vo, const double* aj, const double* bj, int h,
-                   const int* centre, int c0, int j, double* even, double* odd) {
+void PlaneCellSums(const std::int32_t* ve, const std::int32_t* vo, const double* aj,
+                   const double* bj, int h, const int* centre, int c0, int j, double* even,
+                   double* odd) {
   const hn::ScalableTag<double> d;
-  const hn::Rebind<float, decltype(d)> dh;
+  const hn::Rebind<std::int32_t, decltype(d)> dh;
   const int n = static_cast<int>(hn::Lanes(d));
   constexpr int V = 2 * kFull + kHalf;  // double vectors
   hn::Vec<decltype(d)> es[V], os[V], ec[V], oc[V];
-  // The widened halves of the sums of the columns at `left` and `right`.
-  auto pairs = [&](const float* plane, int left, int right, hn::Vec<decltype(d)>* sum,
+  // The widened halves of the sums and differences of the columns at `left` and `right`.
+  auto pairs = [&](const std::int32_t* plane, int left, int right, hn::Vec<decltype(d)>* sum,
                    hn::Vec<decltype(d)>* diff) {
 #if HWY_TARGET != HWY_SCALAR  // one lane has no halves
     if constexpr (kFull > 0) {
-      const hn::ScalableTag<float> df;
-      const auto l = hn::LoadU(df, plane + left + c0), r = hn::LoadU(df, plane + right + c0);
+      const hn::ScalableTag<std::int32_t> di;
+      const auto l = hn::LoadU(di, plane + left + c0), r = hn::LoadU(di, plane + right + c0);
       const auto s = hn::Add(l, r), t = hn::Sub(r, l);
       sum[0] = hn::PromoteTo(d, hn::LowerHalf(dh, s));
       sum[1] = hn::PromoteTo(d, hn::UpperHalf(dh, s));
@@ -187,27 +184,27 @@ void PlaneCellSums(const float* ve, const float* vo, const double* aj, const dou
 
 // Three passes over a grid row's cells: the horizontal sums of each plane; the mean removal in
 // doubles; the single-precision magnitudes in the widest float vectors.
-void CellMagnitudes(const float* planes, const float* boxColumns, const double* a,
+void CellMagnitudes(const std::int32_t* planes, const std::int32_t* boxColumns, const double* a,
                     const double* b, int h, const int* offsets, const std::int32_t* weightsA,
                     const std::int32_t* weightsB, std::int32_t* out) {
   constexpr int kEntries = kOrientations * kCellLanes;  // [orientation][cell]
   HWY_ALIGN double even[kEntries], odd[kEntries], means[kCellLanes];
   const hn::ScalableTag<double> d;
-  const hn::Rebind<float, decltype(d)> dh;
+  const hn::Rebind<std::int32_t, decltype(d)> dh;
   const int n = static_cast<int>(hn::Lanes(d));
   const int* centre = offsets + kMaxHalf;
-  // Each cell's box: its 2h + 1 box columns (exact: below 2^20), then the mean = box >> 4.
+  // Each cell's box: the sum of its 2h + 1 box columns; the mean is box >> 4.
   for (int c0 = 0; c0 < kCellLanes; c0 += n) {
     auto box = hn::LoadU(dh, boxColumns + centre[0] + c0);
     for (int t = 1; t <= h; ++t) {
       box = hn::Add(box, hn::Add(hn::LoadU(dh, boxColumns + centre[-t] + c0),
                                  hn::LoadU(dh, boxColumns + centre[t] + c0)));
     }
-    hn::Store(hn::Floor(hn::Mul(hn::PromoteTo(d, box), hn::Set(d, 1.0 / 16))), d, means + c0);
+    hn::Store(hn::PromoteTo(d, hn::ShiftRight<4>(box)), d, means + c0);
   }
   for (int j = 0; j < kFilterPlanes; ++j) {
-    const float* ve = planes + 2 * j * kPlaneHalf;
-    const float* vo = ve + kPlaneHalf;
+    const std::int32_t* ve = planes + 2 * j * kPlaneHalf;
+    const std::int32_t* vo = ve + kPlaneHalf;
     const double* aj = a + j * kTapRow;
     const double* bj = b + j * kTapRow;
 #if HWY_TARGET == HWY_SCALAR
@@ -260,18 +257,20 @@ HWY_EXPORT(VerticalPlanes);
 HWY_EXPORT(CellMagnitudes);
 
 void PhaseColumnSumsSimd(const std::uint8_t* const* above, const std::uint8_t* const* below,
-                         std::int32_t* evenPairs, std::int32_t* oddPairs, float* boxColumns) {
+                         std::int32_t* evenPairs, std::int32_t* oddPairs,
+                         std::int32_t* boxColumns) {
   HWY_DYNAMIC_DISPATCH(PhaseColumnSums)(above, below, evenPairs, oddPairs, boxColumns);
 }
 
 void VerticalPlanesSimd(const std::int32_t* evenPairs, const std::int32_t* oddPairs,
                         const std::int32_t* evenTaps, const std::int32_t* oddTaps, int evenCount,
-                        int oddCount, float* planes) {
+                        int oddCount, std::int32_t* planes) {
   HWY_DYNAMIC_DISPATCH(VerticalPlanes)(evenPairs, oddPairs, evenTaps, oddTaps, evenCount,
                                        oddCount, planes);
 }
 
-void CellMagnitudesSimd(const float* planes, const float* boxColumns, const double* a,
+void CellMagnitudesSimd(const std::int32_t* planes, const std::int32_t* boxColumns,
+                        const double* a,
                         const double* b, int h, const int* offsets, const std::int32_t* weightsA,
                         const std::int32_t* weightsB, std::int32_t* out) {
   HWY_DYNAMIC_DISPATCH(CellMagnitudes)(planes, boxColumns, a, b, h, offsets, weightsA, weightsB,

@@ -28,24 +28,26 @@ inline constexpr int kCellLanes = 24;         // 22 cells of a grid row rounded 
 // half first): evenPairs[p] = (E[2p], E[2p + 1]), oddPairs[p] = (O[2p + 1], O[2p + 2]) for
 // p = 0..13, where E[0] = above[0] and, for d = 1..28, E[d] = above[d] + below[d],
 // O[d] = above[d] - below[d] (rows of kPhaseRow bytes). Also the box columns of every scale,
-// E[0] + ... + E[h], as floats at boxColumns[s * kPlaneHalf] in the planes' layout.
+// E[0] + ... + E[h], at boxColumns[s * kPlaneHalf] in the planes' layout.
 void PhaseColumnSumsSimd(const std::uint8_t* const* above, const std::uint8_t* const* below,
-                         std::int32_t* evenPairs, std::int32_t* oddPairs, float* boxColumns);
+                         std::int32_t* evenPairs, std::int32_t* oddPairs,
+                         std::int32_t* boxColumns);
 
 // The nine vertical planes of one scale: per plane k, the even sum over the first `evenCount`
 // tap pairs and the odd sum over the first `oddCount` (taps packed like the sums, at
-// [p * 9 + k]), written as floats (exact below 2^24) to planes[(2k) * kPlaneHalf] (even) and
+// [p * 9 + k]), written to planes[(2k) * kPlaneHalf] (even) and
 // [(2k + 1) * kPlaneHalf] (odd), phase q's column k at q * kPhaseStride + kPhaseLead + k.
 void VerticalPlanesSimd(const std::int32_t* evenPairs, const std::int32_t* oddPairs,
                         const std::int32_t* evenTaps, const std::int32_t* oddTaps, int evenCount,
-                        int oddCount, float* planes);
+                        int oddCount, std::int32_t* planes);
 
 // One grid row at one scale: the cells' box sums from the scale's box columns and the four
 // horizontal sums of every plane j across the cells, with taps a[j * kTapRow + d],
 // b[j * kTapRow + d] (d = 0..h) and the column offset `offsets[t + kMaxHalf]` of the first
 // cell's tap t within a plane; then the magnitudes of orientations j and 16 - j, weights and
 // results at [orientation * kCellLanes + cell].
-void CellMagnitudesSimd(const float* planes, const float* boxColumns, const double* a,
+void CellMagnitudesSimd(const std::int32_t* planes, const std::int32_t* boxColumns,
+                        const double* a,
                         const double* b, int h, const int* offsets, const std::int32_t* weightsA,
                         const std::int32_t* weightsB, std::int32_t* out);
 
