@@ -107,11 +107,10 @@ bool Allocate(Work& w) {
 // Column x = 6k + q of row y at y * 144 + q * 24 + k; columns 140-143 are 0.
 void PhaseOrder(const std::uint8_t* p, std::uint8_t* out) {
   for (int y = 0; y < kOutHeight; ++y) {
-    for (int q = 0; q < kPhases; ++q) {
-      for (int k = 0; k < kPhaseColumns; ++k) {
-        const int x = kPhases * k + q;
-        out[y * kPhaseRow + q * kPhaseColumns + k] = x < kOutWidth ? p[y * kOutWidth + x] : 0;
-      }
+    const std::uint8_t* row = p + y * kOutWidth;
+    std::uint8_t* phases = out + y * kPhaseRow;
+    for (int x = 0; x < kPhaseRow; ++x) {
+      phases[x % kPhases * kPhaseColumns + x / kPhases] = x < kOutWidth ? row[x] : 0;
     }
   }
 }
