@@ -125,6 +125,22 @@ TEST(RotateRegion, FlatPlaneKeepsItsValueAndLosesOnlyTheCorners) {
   EXPECT_LT(zeros, 1200);
 }
 
+TEST(RotateRegion, VectorsGiveThePlainPlanes) {
+  // Random planes, so that every weight and every corner shows; tilts beyond the two used
+  // reach the plane's edges from every side.
+  for (float tilt : {0.03f, -0.06f, 0.4f, -1.5f, 3.0f}) {
+    simfinger::Random random(static_cast<std::uint64_t>(tilt * 100 + 500));
+    std::vector<std::uint8_t> image(W * H), mask(W * H);
+    for (auto& v : image) v = static_cast<std::uint8_t>(random.UniformInt(0, 255));
+    for (auto& v : mask) v = static_cast<std::uint8_t>(random.UniformInt(0, 255));
+    auto plainImage = image, plainMask = mask;
+    ASSERT_EQ(RotateRegion(image.data(), mask.data(), tilt), kOk);
+    ASSERT_EQ(RotateRegionPlain(plainImage.data(), plainMask.data(), tilt), kOk);
+    EXPECT_EQ(image, plainImage) << tilt;
+    EXPECT_EQ(mask, plainMask) << tilt;
+  }
+}
+
 TEST(RotateRegion, TiltZeroAndFailuresTouchNothing) {
   simfinger::Random random(8);
   std::vector<std::uint8_t> image(W * H), mask(W * H);
