@@ -48,7 +48,10 @@ void AppendCellCode(CodeStream& stream, int cell, const std::int32_t* work) {
     const std::int64_t* a = sums[kScalePairs[p][0]];
     const std::int64_t* b = sums[kScalePairs[p][1]];
     std::uint32_t v = 0;
-    for (int j = 0; j < 8; ++j) v |= static_cast<std::uint32_t>(a[j] > b[j]) << (7 - j);
+    // a > b as the sign of b - a, which cannot overflow: a form the compiler keeps in vectors.
+    for (int j = 0; j < 8; ++j) {
+      v |= static_cast<std::uint32_t>(static_cast<std::uint64_t>(b[j] - a[j]) >> 63) << (7 - j);
+    }
     pairs[p] = v;
   }
   PushCodeBits(stream, order[0] << 16 | order[1], 32);

@@ -24,8 +24,11 @@ void CellNibbles(const std::int32_t* cellResponses, std::uint8_t* out) {
   std::int64_t norm = static_cast<std::int64_t>(TableRoot(sum) >> 10);
   if (norm == 0) norm = 1;
   std::uint8_t nibble[16];
+  // 64 x / 3 stays below 2^37 and the norm is a whole number from 1: doubles hold both exactly, and
+  // their correctly rounded quotient truncates to the integer quotient.
+  const double divisor = static_cast<double>(norm);
   for (int n = 0; n < 16; ++n) {
-    const std::int64_t q = (64 * x[n] / 3) / norm;
+    const auto q = static_cast<std::int64_t>(static_cast<double>(64 * x[n] / 3) / divisor);
     nibble[n] = static_cast<std::uint8_t>(q > 15 ? 15 : q);
   }
   for (int j = 0; j < 8; ++j) out[j] = static_cast<std::uint8_t>(nibble[2 * j] * 16 + nibble[2 * j + 1]);
