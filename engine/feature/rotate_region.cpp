@@ -55,16 +55,19 @@ void RotatePlanesPlain(const std::uint8_t* savedImage, const std::uint8_t* saved
 
 int Rotate(std::uint8_t* image, std::uint8_t* mask, float tilt, bool vectors) {
   if (tilt == 0.0f) return kOk;
-  // Full-frame planes: the vectors' 32-bit reads past a source pixel stay inside them.
   auto savedImage = AllocArray<std::uint8_t>(kWorkPlaneBytes);
   if (!savedImage) return kOutOfMemory;
   auto savedMask = AllocArray<std::uint8_t>(kWorkPlaneBytes);
   if (!savedMask) return kOutOfMemory;
+  const auto [rc, rs] = RotationFor(tilt);
+  if (vectors) {
+    static_assert(kRotateScratchBytes <= kWorkPlaneBytes);
+    RotatePlanesSimd(image, mask, rc, rs, savedImage.get(), savedMask.get());
+    return kOk;
+  }
   std::memcpy(savedImage.get(), image, kPlaneBytes);
   std::memcpy(savedMask.get(), mask, kPlaneBytes);
-  const auto [rc, rs] = RotationFor(tilt);
-  (vectors ? RotatePlanesSimd : RotatePlanesPlain)(savedImage.get(), savedMask.get(), rc, rs,
-                                                   image, mask);
+  RotatePlanesPlain(savedImage.get(), savedMask.get(), rc, rs, image, mask);
   return kOk;
 }
 

@@ -3,12 +3,17 @@
 
 #include <cstdint>
 
+#include "core/image_ref.h"
+
 namespace veltrum {
 
-// All 140 x 120 targets of image and mask from the saved planes, with the coefficients of
-// RotationFor: the values of the plain loop in rotate_region.cpp, targets off the plane 0. The
-// saved planes must be readable 4 bytes past their last pixel.
-void RotatePlanesSimd(const std::uint8_t* savedImage, const std::uint8_t* savedMask,
-                      std::int32_t rc, std::int32_t rs, std::uint8_t* image, std::uint8_t* mask);
+// Each scratch plane holds a 4-byte neighbourhood per source pixel.
+inline constexpr int kRotateScratchBytes = 4 * kOutWidth * kOutHeight;
+
+// Turns the 140 x 120 image and mask in place with the coefficients of RotationFor, through two
+// scratch planes of kRotateScratchBytes: the values of the plain loop in rotate_region.cpp,
+// targets off the plane 0.
+void RotatePlanesSimd(std::uint8_t* image, std::uint8_t* mask, std::int32_t rc, std::int32_t rs,
+                      std::uint8_t* scratchImage, std::uint8_t* scratchMask);
 
 }  // namespace veltrum
