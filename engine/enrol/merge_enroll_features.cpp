@@ -19,23 +19,23 @@ bool InGrid(int row, int col) {
   return row >= 0 && row < kGridRows && col >= 0 && col < kGridCols;
 }
 
-// With 32-bit values and weights whose magnitudes sum below 2^21, every product and sum stays a
+// With 32-bit values and non-negative weights summing below 2^21, every product and sum stays a
 // whole number below 2^53, which doubles hold exactly; the correctly rounded quotient then
 // truncates to the integer quotient (a fraction lies at least 1/w from the next integer, further
-// than its rounding). Larger weights take 64-bit integers.
+// than its rounding), and as a weighted mean it lies within the 32-bit range. Other weights take
+// 64-bit integers.
 constexpr std::int64_t kExactWeights = std::int64_t{1} << 21;
 
 // out[k] = (a[k] x wa + b[k] x wb + w / 2) / w for k < n, in 64-bit integers truncating, w >= 1.
 template <class Out>
 void WeightedMeans(const std::int32_t* a, const std::int32_t* b, std::int64_t wa, std::int64_t wb,
                    std::int64_t w, int n, Out* out) {
-  const auto magnitude = [](std::int64_t v) { return v < 0 ? -v : v; };
-  if (magnitude(wa) + magnitude(wb) < kExactWeights) {
+  if (wa >= 0 && wb >= 0 && wa + wb < kExactWeights) {
     const double da = static_cast<double>(wa), db = static_cast<double>(wb);
     const double half = static_cast<double>(w / 2), dw = static_cast<double>(w);
     for (int k = 0; k < n; ++k) {
-      out[k] = static_cast<Out>(static_cast<std::int64_t>(
-          (static_cast<double>(a[k]) * da + static_cast<double>(b[k]) * db + half) / dw));
+      out[k] = static_cast<Out>(
+          (static_cast<double>(a[k]) * da + static_cast<double>(b[k]) * db + half) / dw);
     }
     return;
   }

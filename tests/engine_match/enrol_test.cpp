@@ -175,8 +175,8 @@ TEST(MergeEnrollFeatures, WeightedMeansAreExactAtAnyWeight) {
     for (auto& v : *table) v = static_cast<std::int32_t>(static_cast<std::uint32_t>(rng()));
   }
   // Weight 10 as enrolment merges; 90000 tenths puts the summed weights past 2^21, 8000000 the
-  // products past 2^53.
-  for (int weight : {10, 90000, 8000000}) {
+  // products past 2^53; a negative weight leaves the weighted mean range.
+  for (int weight : {10, 90000, 8000000, -10}) {
     auto running = std::make_unique<veltrum::MergeRunning>();
     veltrum::StartMerge(*running, reference);
     FeatureBlock merged;
