@@ -68,8 +68,13 @@ void PackCellCodes(std::uint32_t* blockCodes, std::uint32_t* sampleCodes,
   CodeStream all{blockCodes};
   for (int cell = 0; cell < kGridCells; ++cell) AppendCellCode(all, cell, work);
   FinishCodeStream(all);
+  // The sample codes are the block's: copied from its stream rather than computed again.
   CodeStream samples{sampleCodes};
-  for (int k = 0; k < 98; ++k) AppendCellCode(samples, SampleCellB(k).index(), work);
+  for (int k = 0; k < 98; ++k) {
+    const int start = SampleCellB(k).index() * kCodeBits;
+    for (int i = 0; i < 3; ++i) PushCodeBits(samples, StreamBits32(blockCodes, start + 32 * i), 32);
+    PushCodeBits(samples, StreamBits32(blockCodes, start + 96) >> 24, 8);
+  }
   FinishCodeStream(samples);
 }
 

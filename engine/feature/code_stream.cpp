@@ -18,18 +18,13 @@ int ExpandCodeRows(std::uint32_t* codeArea, int rows) {
   std::memcpy(packed.get(), codeArea, static_cast<std::size_t>(words) * 4);
   packed[words] = 0;
   std::memset(codeArea, 0, static_cast<std::size_t>(rows) * 16);
-  // The 32 stream bits from bit `pos` on, the first in bit 31.
-  auto bits32 = [&](int pos) {
-    const int w = pos >> 5, o = pos & 31;
-    return o == 0 ? packed[w] : (packed[w] << o) | (packed[w + 1] >> (32 - o));
-  };
   for (int r = 0; r < rows; ++r) {
     std::uint32_t* row = codeArea + r * 4;
     const int start = r * kCodeBits;
-    row[0] = bits32(start);
-    row[1] = bits32(start + 32);
-    row[2] = bits32(start + 64);
-    row[3] = bits32(start + 96) >> 24;
+    row[0] = StreamBits32(packed.get(), start);
+    row[1] = StreamBits32(packed.get(), start + 32);
+    row[2] = StreamBits32(packed.get(), start + 64);
+    row[3] = StreamBits32(packed.get(), start + 96) >> 24;
   }
   return 0;
 }

@@ -40,6 +40,13 @@ inline void PushCodeBits(CodeStream& s, std::uint32_t value, int n) {
   }
 }
 
+// The 32 stream bits from bit `pos` on, the first in bit 31. Reads the word after the one that
+// holds bit `pos` unless `pos` starts a word.
+inline std::uint32_t StreamBits32(const std::uint32_t* stream, int pos) {
+  const int w = pos >> 5, o = pos & 31;
+  return o == 0 ? stream[w] : (stream[w] << o) | (stream[w + 1] >> (32 - o));
+}
+
 // Moves the last partial word's bits up to bit 31.
 void FinishCodeStream(CodeStream& stream);
 
