@@ -21,7 +21,8 @@ int SearchModels(const unsigned char* models, std::size_t count, const VeinFeatu
   auto scores = AllocArray<std::int16_t>(count);
   auto coarseHistogram = AllocZeroedArray<std::int32_t>(kCoarseLevels);
   auto rawHistogram = AllocZeroedArray<std::int32_t>(kRawLevels);
-  if (!scores || !coarseHistogram || !rawHistogram) return kFailed;
+  auto blocks = AllocArray<PreparedBlock>(3);
+  if (!scores || !coarseHistogram || !rawHistogram || !blocks) return kFailed;
 
   std::int8_t coarse[kCoarseEntries];
   for (int k = 0; k < kCoarseEntries; ++k) coarse[k] = probe.blocks[0].coarse[k];
@@ -33,11 +34,14 @@ int SearchModels(const unsigned char* models, std::size_t count, const VeinFeatu
   }
   const int t1 = KeepThreshold(coarseHistogram.get(), kCoarseLevels, KeepCount(count, kFirstKeep));
 
+  PreparedModel model;
+  PrepareBlock(probe.blocks[0], blocks[0]);
   for (std::size_t i = 0; i < count; ++i) {
     int s = 0;
     if (scores[i] >= t1) {
       std::int8_t shiftRow = kShiftSearchFull, shiftCol = 0;
-      s = MatchBlockToModel(shiftRow, shiftCol, LoadModel(ModelAt(models, i)), probe.blocks[0]);
+      PrepareModel(ModelAt(models, i), model);
+      s = MatchBlockToModel(shiftRow, shiftCol, model, blocks[0]);
     }
     scores[i] = static_cast<std::int16_t>(s);
     ++rawHistogram[s];
@@ -46,10 +50,13 @@ int SearchModels(const unsigned char* models, std::size_t count, const VeinFeatu
 
   *raw = 0;
   *position = 0;
+  PrepareBlock(probe.blocks[1], blocks[1]);
+  PrepareBlock(probe.blocks[2], blocks[2]);
   for (std::size_t i = 0; i < count; ++i) {
     if (scores[i] < t2) continue;
     std::int8_t shiftRow = kShiftSearchFull, shiftCol = 0;
-    const int best = MatchFeatureToModel(shiftRow, shiftCol, LoadModel(ModelAt(models, i)), probe);
+    PrepareModel(ModelAt(models, i), model);
+    const int best = MatchBlocksToModel(shiftRow, shiftCol, model, blocks.get()).raw;
     if (best > *raw) {
       *raw = best;
       *position = static_cast<int>(i);
