@@ -4,6 +4,7 @@
 #include "core/status.h"
 #include "match/match_block_to_model.h"
 #include "match/shift_search.h"
+#include "model/possible_content.h"
 #include "model/vein_model.h"
 #include "search/search_stages.h"
 
@@ -14,24 +15,37 @@ const unsigned char* ModelAt(const unsigned char* models, std::size_t i) {
   return models + i * sizeof(VeinModel);
 }
 
+bool AllPossible(const unsigned char* models, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!ModelBytesPossible(ModelAt(models, i))) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int SearchModels(const unsigned char* models, std::size_t count, const VeinFeature& probe,
-                 int* position, int* raw) {
+                 int* position, int* raw, SearchChecks checks) {
   auto scores = AllocArray<std::int16_t>(count);
   auto coarseHistogram = AllocZeroedArray<std::int32_t>(kCoarseLevels);
   auto rawHistogram = AllocZeroedArray<std::int32_t>(kRawLevels);
   auto blocks = AllocArray<PreparedBlock>(3);
-  if (!scores || !coarseHistogram || !rawHistogram || !blocks) return kFailed;
+  if (!scores || !coarseHistogram || !rawHistogram || !blocks) {
+    if (checks.templates && !AllPossible(models, count)) return kImpossibleTemplate;
+    return checks.featurePossible ? kFailed : kImpossibleFeature;
+  }
 
+  // Each template is checked just before its coarse vector is read, while it is in the cache.
   std::int8_t coarse[kCoarseEntries];
   for (int k = 0; k < kCoarseEntries; ++k) coarse[k] = probe.blocks[0].coarse[k];
   for (std::size_t i = 0; i < count; ++i) {
+    if (checks.templates && !ModelBytesPossible(ModelAt(models, i))) return kImpossibleTemplate;
     const auto* modelCoarse =
         reinterpret_cast<const std::int8_t*>(ModelAt(models, i) + offsetof(VeinModel, coarse));
     scores[i] = CoarseScreenValue(coarse, modelCoarse);
     ++coarseHistogram[scores[i]];
   }
+  if (!checks.featurePossible) return kImpossibleFeature;
   const int t1 = KeepThreshold(coarseHistogram.get(), kCoarseLevels, KeepCount(count, kFirstKeep));
 
   PreparedModel model;

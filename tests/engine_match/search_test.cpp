@@ -145,4 +145,54 @@ TEST_F(Search, FailuresLeaveThePositionAndSimilarity) {
   EXPECT_EQ(similarity, 0.5f);
 }
 
+// The search checks every template and the feature as it reads the list; the codes keep the
+// order of the checks: an impossible template (wherever it lies) before an impossible feature,
+// both before an allocation failure, and nothing is written on any of them.
+TEST_F(Search, ChecksAnswerInTheirOrderWhateverElseFails) {
+  const VeinModel& genuine = matchtest::FingerModel(700);
+  VeinModel forged = matchtest::FingerModel(701);
+  forged.codeRows[40][3] = 0x100;
+  veltrum::VeinFeature badFeature = matchtest::FingerFeature(700, 3);
+  badFeature.blocks[1].coarse[0] = 1;
+  const auto* bad = reinterpret_cast<const unsigned char*>(&badFeature);
+  struct Case {
+    const char* what;
+    std::vector<const VeinModel*> list;
+    bool featureBad;
+    int failAllocation;
+    int status;
+  };
+  const std::vector<const VeinModel*> fine(150, &genuine);
+  auto forgedAt = [&](std::size_t at) {
+    auto list = fine;
+    list[at] = &forged;
+    return list;
+  };
+  const Case cases[] = {
+      {"first template", forgedAt(0), false, 0, 4002},
+      {"last template", forgedAt(149), false, 0, 4002},
+      {"template and feature", forgedAt(149), true, 0, 4002},
+      {"template, memory short", forgedAt(75), false, 1, 4002},
+      {"template and feature, memory short", forgedAt(75), true, 4, 4002},
+      {"feature", fine, true, 0, 4003},
+      {"feature, memory short", fine, true, 2, 4003},
+      {"feature without templates", {}, true, 0, 4003},
+      {"memory short", fine, false, 3, -1},
+      {"none", fine, false, 0, 0},
+  };
+  for (const Case& c : cases) {
+    const auto bytes = ModelList(c.list.empty() ? fine : c.list);
+    int count = static_cast<int>(c.list.size()), position = -7;
+    float similarity = 0.5f;
+    veltrum::FailNthAllocation(c.failAllocation);
+    const int status = VLT_FV_IndexFeature(bytes.data(), &count, c.featureBad ? bad : probeFeature,
+                                           &position, &similarity);
+    veltrum::FailNthAllocation(0);
+    EXPECT_EQ(status, c.status) << c.what;
+    if (c.status == 0) continue;
+    EXPECT_EQ(position, -7) << c.what;
+    EXPECT_EQ(similarity, 0.5f) << c.what;
+  }
+}
+
 }  // namespace
