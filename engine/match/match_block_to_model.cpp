@@ -44,8 +44,16 @@ int MatchBlockToModel(std::int8_t& shiftRow, std::int8_t& shiftCol, const VeinMo
 
 BlockMatch MatchBlocksToModel(std::int8_t& shiftRow, std::int8_t& shiftCol,
                               const PreparedModel& model, const PreparedBlock* blocks) {
+  const int first = MatchBlockToModel(shiftRow, shiftCol, model, blocks[0]);
+  return MatchLaterBlocksToModel(shiftRow, shiftCol, model, blocks, first);
+}
+
+BlockMatch MatchLaterBlocksToModel(std::int8_t& shiftRow, std::int8_t& shiftCol,
+                                   const PreparedModel& model, const PreparedBlock* blocks,
+                                   int firstRaw) {
   BlockMatch best{0, 0};
-  for (int b = 0; b < 3; ++b) {
+  if (firstRaw > best.raw) best = {firstRaw, 0};
+  for (int b = 1; b < 3; ++b) {
     const int r = MatchBlockToModel(shiftRow, shiftCol, model, blocks[b]);
     if (r > best.raw) best = {r, b};
   }

@@ -33,6 +33,10 @@ struct BlockMatch {
 };
 BlockMatch MatchBlocksToModel(std::int8_t& shiftRow, std::int8_t& shiftCol,
                               const PreparedModel& model, const PreparedBlock* blocks);
+// The same once block 0 has been matched: its raw score given, the shift bytes where it ended.
+BlockMatch MatchLaterBlocksToModel(std::int8_t& shiftRow, std::int8_t& shiftCol,
+                                   const PreparedModel& model, const PreparedBlock* blocks,
+                                   int firstRaw);
 BlockMatch MatchBlocksToModel(std::int8_t& shiftRow, std::int8_t& shiftCol, const VeinModel& model,
                               const VeinFeature& feature);
 inline int MatchFeatureToModel(std::int8_t& shiftRow, std::int8_t& shiftCol,

@@ -15,6 +15,12 @@ const unsigned char* ModelAt(const unsigned char* models, std::size_t i) {
   return models + i * sizeof(VeinModel);
 }
 
+// Where a model's one-block match of stage 2 ended; stage 3 goes on from there.
+struct BlockZeroEnd {
+  bool matched = false;
+  std::int8_t shiftRow = 0, shiftCol = 0;
+};
+
 bool AllPossible(const unsigned char* models, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     if (!ModelBytesPossible(ModelAt(models, i))) return false;
@@ -30,7 +36,8 @@ int SearchModels(const unsigned char* models, std::size_t count, const VeinFeatu
   auto coarseHistogram = AllocZeroedArray<std::int32_t>(kCoarseLevels);
   auto rawHistogram = AllocZeroedArray<std::int32_t>(kRawLevels);
   auto blocks = AllocArray<PreparedBlock>(3);
-  if (!scores || !coarseHistogram || !rawHistogram || !blocks) {
+  auto ends = AllocArray<BlockZeroEnd>(count);
+  if (!scores || !coarseHistogram || !rawHistogram || !blocks || !ends) {
     if (checks.templates && !AllPossible(models, count)) return kImpossibleTemplate;
     return checks.featurePossible ? kFailed : kImpossibleFeature;
   }
@@ -52,10 +59,12 @@ int SearchModels(const unsigned char* models, std::size_t count, const VeinFeatu
   PrepareBlock(probe.blocks[0], blocks[0]);
   for (std::size_t i = 0; i < count; ++i) {
     int s = 0;
+    ends[i] = BlockZeroEnd{};
     if (scores[i] >= t1) {
       std::int8_t shiftRow = kShiftSearchFull, shiftCol = 0;
       PrepareModel(ModelAt(models, i), model);
       s = MatchBlockToModel(shiftRow, shiftCol, model, blocks[0]);
+      ends[i] = {true, shiftRow, shiftCol};
     }
     scores[i] = static_cast<std::int16_t>(s);
     ++rawHistogram[s];
@@ -68,9 +77,16 @@ int SearchModels(const unsigned char* models, std::size_t count, const VeinFeatu
   PrepareBlock(probe.blocks[2], blocks[2]);
   for (std::size_t i = 0; i < count; ++i) {
     if (scores[i] < t2) continue;
-    std::int8_t shiftRow = kShiftSearchFull, shiftCol = 0;
     PrepareModel(ModelAt(models, i), model);
-    const int best = MatchBlocksToModel(shiftRow, shiftCol, model, blocks.get()).raw;
+    std::int8_t shiftRow = kShiftSearchFull, shiftCol = 0;
+    int best = 0;
+    if (ends[i].matched) {  // block 0 from zero again would end where stage 2 left it
+      shiftRow = ends[i].shiftRow;
+      shiftCol = ends[i].shiftCol;
+      best = MatchLaterBlocksToModel(shiftRow, shiftCol, model, blocks.get(), scores[i]).raw;
+    } else {
+      best = MatchBlocksToModel(shiftRow, shiftCol, model, blocks.get()).raw;
+    }
     if (best > *raw) {
       *raw = best;
       *position = static_cast<int>(i);
