@@ -1,5 +1,7 @@
 #include "search/search_models.h"
 
+#include <hwy/cache_control.h>
+
 #include "core/alloc.h"
 #include "core/status.h"
 #include "match/match_block_to_model.h"
@@ -13,6 +15,13 @@ namespace {
 
 const unsigned char* ModelAt(const unsigned char* models, std::size_t i) {
   return models + i * sizeof(VeinModel);
+}
+
+// The processor's own prefetching does not run far enough ahead through a list of 3352-byte
+// templates; asking for the lines of the template four places ahead keeps stage 1 streaming.
+constexpr std::size_t kPrefetchAhead = 4;
+void PrefetchModel(const unsigned char* model, std::size_t from) {
+  for (std::size_t offset = from; offset < sizeof(VeinModel); offset += 64) hwy::Prefetch(model + offset);
 }
 
 // Where a model's one-block match of stage 2 ended; stage 3 goes on from there.
@@ -45,7 +54,9 @@ int SearchModels(const unsigned char* models, std::size_t count, const VeinFeatu
   // Each template is checked just before its coarse vector is read, while it is in the cache.
   std::int8_t coarse[kCoarseEntries];
   for (int k = 0; k < kCoarseEntries; ++k) coarse[k] = probe.blocks[0].coarse[k];
+  const std::size_t readFrom = checks.templates ? 0 : offsetof(VeinModel, coarse);
   for (std::size_t i = 0; i < count; ++i) {
+    if (i + kPrefetchAhead < count) PrefetchModel(ModelAt(models, i + kPrefetchAhead), readFrom);
     if (checks.templates && !ModelBytesPossible(ModelAt(models, i))) return kImpossibleTemplate;
     const auto* modelCoarse =
         reinterpret_cast<const std::int8_t*>(ModelAt(models, i) + offsetof(VeinModel, coarse));
