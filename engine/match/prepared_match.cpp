@@ -30,6 +30,21 @@ void PrepareBlock(const FeatureBlock& block, PreparedBlock& out) {
   }
 }
 
+void PrepareCells(const FeatureBlock& block, PreparedCells& out) {
+  std::memset(&out, 0, sizeof out);
+  for (int row = 0; row < kGridRows; ++row) {
+    for (int col = 0; col < kGridCols; ++col) {
+      const int cell = row * kGridCols + col, lane = kAProbeColumn0 + col;
+      out.coverage15[row][lane] = block.coverage15[cell];
+      for (int t = 0; t < kCellValues; ++t) {
+        out.values[row][t][lane] = static_cast<std::uint8_t>(CellNibble(block.cellVectors[cell], t));
+      }
+      for (int w = 0; w < kCellCodeWords; ++w) out.codes[row][w][lane] = block.codeRows[cell][w];
+      out.codes[row][4][lane] = block.coverage27[cell];
+    }
+  }
+}
+
 void PrepareModel(const unsigned char* model, PreparedModel& out) {
   std::memset(&out, 0, sizeof out);
   const unsigned char* vectors = model + offsetof(VeinModel, cellVectors);

@@ -39,7 +39,17 @@ struct PreparedModel {
   std::uint8_t values[8][kCellValues][kAModelLanes];
 };
 
+// Every cell of a block, for the enrolment's match of two blocks: lane L of a row holds column
+// L - 8 (as the probe's A lanes above), so that the reference is read from lane 8 and the other
+// block from lane 8 + cs; 32 lanes cover the 22 columns.
+struct PreparedCells {
+  std::uint8_t coverage15[kGridRows][kAProbeLanes];
+  std::uint8_t values[kGridRows][kCellValues][kAProbeLanes];
+  std::uint32_t codes[kGridRows][kBPlanes][kAProbeLanes];  // words 0-3, then radius-27 coverage
+};
+
 void PrepareBlock(const FeatureBlock& block, PreparedBlock& out);
+void PrepareCells(const FeatureBlock& block, PreparedCells& out);
 // From a stored template where it lies (no alignment needed).
 void PrepareModel(const unsigned char* model, PreparedModel& out);
 inline void PrepareModel(const VeinModel& model, PreparedModel& out) {

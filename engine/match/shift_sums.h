@@ -23,4 +23,9 @@ ShiftSums SampleShiftSums(const VeinModel& model, const FeatureBlock& block, int
 ShiftSums PreparedShiftSums(const PreparedModel& model, const PreparedBlock& block, int rs, int cs,
                             bool products);
 
+// The enrolment's sums between two blocks: every cell of `reference` against the cell (rs, cs)
+// away in `other`; the agreement weight is the smaller coverage itself, not its square.
+ShiftSums EnrolShiftSums(const PreparedCells& reference, const PreparedCells& other, int rs,
+                         int cs);
+
 }  // namespace veltrum
