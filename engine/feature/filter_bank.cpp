@@ -85,9 +85,9 @@ const Derived& DerivedTables() {
 struct Work {
   WorkArray<std::int32_t> planes;  // 9 x (even, odd) x 6 phase rows, zero outside the image columns
   WorkArray<std::int32_t> boxes;   // 7 scales' box columns, in the planes' layout
-  WorkArray<std::int32_t> even;  // [pair][phase-ordered column]
+  WorkArray<std::int32_t> even;    // [pair][phase-ordered column]
   WorkArray<std::int32_t> odd;
-  WorkArray<std::uint8_t> image;  // in phase order: where an integral image would serve
+  WorkArray<std::uint8_t> image;   // the image in phase order
 };
 
 bool Allocate(Work& w) {
@@ -133,8 +133,8 @@ void HorizontalPass(const Derived& tables, int s, int r, const int* offsets, Wor
   alignas(64) std::int32_t out[kRowWeights];
   const ScaleTaps& taps = tables.taps[s];
   const int first = (r * kScales + s) * kRowWeights;
-  CellMagnitudesSimd(w.planes.get(), w.boxes.get() + s * kPlaneHalf, taps.a.data(),
-                     taps.b.data(), ScaleHalfSizes[s], offsets, tables.weightsA.data() + first,
+  CellMagnitudesSimd(w.planes.get(), w.boxes.get() + s * kPlaneHalf, taps.a.data(), taps.b.data(),
+                     ScaleHalfSizes[s], offsets, tables.weightsA.data() + first,
                      tables.weightsB.data() + first, out);
   for (int c = 0; c < kGridCols; ++c) {
     std::int32_t* cell = responses + ResponseIndex(r * kGridCols + c, s, 0);
