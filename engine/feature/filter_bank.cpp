@@ -1,7 +1,6 @@
 #include "feature/filter_bank.h"
 
 #include <array>
-#include <vector>
 
 #include "core/alloc.h"
 #include "feature/filter_bank_simd.h"
@@ -44,19 +43,12 @@ ScaleTaps MakeTaps(const ScaleKernels& kt) {
   return t;
 }
 
-std::array<ScaleTaps, kScales> MakeAllTaps() {
-  std::array<ScaleTaps, kScales> t{};
-  for (int s = 0; s < kScales; ++s) t[s] = MakeTaps(FilterKernelTables[s]);
-  return t;
-}
-
 // The mean-removal weights of each grid row and scale in the order the magnitudes come out,
 // [((row * 7 + scale) * 16 + orientation) * 24 + column], 0 past the 22 columns.
 constexpr int kRowWeights = kOrientations * kCellLanes;
-using RowWeights = std::vector<std::int32_t>;
+using RowWeights = std::array<std::int32_t, kGridRows * kScales * kRowWeights>;
 
-RowWeights MakeRowWeights(const std::array<std::int32_t, kResponseEntries>& table) {
-  RowWeights w(kGridRows * kScales * kRowWeights, 0);
+void OrderRowWeights(const std::array<std::int32_t, kResponseEntries>& table, RowWeights& w) {
   for (int r = 0; r < kGridRows; ++r) {
     for (int s = 0; s < kScales; ++s) {
       std::int32_t* row = w.data() + (r * kScales + s) * kRowWeights;
@@ -67,19 +59,24 @@ RowWeights MakeRowWeights(const std::array<std::int32_t, kResponseEntries>& tabl
       }
     }
   }
-  return w;
 }
 
-// Built once: the kernel and weight tables are constant.
 struct Derived {
-  std::array<ScaleTaps, kScales> taps = MakeAllTaps();
-  RowWeights weightsA = MakeRowWeights(CellWeightTableA);
-  RowWeights weightsB = MakeRowWeights(CellWeightTableB);
+  std::array<ScaleTaps, kScales> taps;
+  RowWeights weightsA, weightsB;
 };
 
+// Built once, in static storage (no heap, no stack copy): the kernel and weight tables are
+// constant.
 const Derived& DerivedTables() {
-  static const Derived derived;
-  return derived;
+  static const Derived* derived = [] {
+    static Derived d;  // zeroed before the first call
+    for (int s = 0; s < kScales; ++s) d.taps[s] = MakeTaps(FilterKernelTables[s]);
+    OrderRowWeights(CellWeightTableA, d.weightsA);
+    OrderRowWeights(CellWeightTableB, d.weightsB);
+    return &d;
+  }();
+  return *derived;
 }
 
 struct Work {
@@ -87,7 +84,7 @@ struct Work {
   WorkArray<std::int32_t> boxes;   // 7 scales' box columns, in the planes' layout
   WorkArray<std::int32_t> even;    // [pair][phase-ordered column]
   WorkArray<std::int32_t> odd;
-  WorkArray<std::uint8_t> image;   // the image in phase order
+  WorkArray<std::uint8_t> image;  // the image in phase order
 };
 
 bool Allocate(Work& w) {
