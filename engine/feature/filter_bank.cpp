@@ -1,7 +1,6 @@
 #include "feature/filter_bank.h"
 
 #include <array>
-#include <vector>
 
 #include "core/alloc.h"
 #include "feature/filter_bank_simd.h"
@@ -44,19 +43,12 @@ ScaleTaps MakeTaps(const ScaleKernels& kt) {
   return t;
 }
 
-std::array<ScaleTaps, kScales> MakeAllTaps() {
-  std::array<ScaleTaps, kScales> t{};
-  for (int s = 0; s < kScales; ++s) t[s] = MakeTaps(FilterKernelTables[s]);
-  return t;
-}
-
 // The mean-removal weights of each grid row and scale in the order the magnitudes come out,
 // [((row * 7 + scale) * 16 + orientation) * 24 + column], 0 past the 22 columns.
 constexpr int kRowWeights = kOrientations * kCellLanes;
-using RowWeights = std::vector<std::int32_t>;
+using RowWeights = std::array<std::int32_t, kGridRows * kScales * kRowWeights>;
 
-RowWeights MakeRowWeights(const std::array<std::int32_t, kResponseEntries>& table) {
-  RowWeights w(kGridRows * kScales * kRowWeights, 0);
+void OrderRowWeights(const std::array<std::int32_t, kResponseEntries>& table, RowWeights& w) {
   for (int r = 0; r < kGridRows; ++r) {
     for (int s = 0; s < kScales; ++s) {
       std::int32_t* row = w.data() + (r * kScales + s) * kRowWeights;
@@ -67,27 +59,32 @@ RowWeights MakeRowWeights(const std::array<std::int32_t, kResponseEntries>& tabl
       }
     }
   }
-  return w;
 }
 
-// Built once: the kernel and weight tables are constant.
 struct Derived {
-  std::array<ScaleTaps, kScales> taps = MakeAllTaps();
-  RowWeights weightsA = MakeRowWeights(CellWeightTableA);
-  RowWeights weightsB = MakeRowWeights(CellWeightTableB);
+  std::array<ScaleTaps, kScales> taps;
+  RowWeights weightsA, weightsB;
 };
 
+// Built once, in static storage (no heap, no stack copy): the kernel and weight tables are
+// constant.
 const Derived& DerivedTables() {
-  static const Derived derived;
-  return derived;
+  static const Derived* derived = [] {
+    static Derived d;  // zeroed before the first call
+    for (int s = 0; s < kScales; ++s) d.taps[s] = MakeTaps(FilterKernelTables[s]);
+    OrderRowWeights(CellWeightTableA, d.weightsA);
+    OrderRowWeights(CellWeightTableB, d.weightsB);
+    return &d;
+  }();
+  return *derived;
 }
 
 struct Work {
   WorkArray<std::int32_t> planes;  // 9 x (even, odd) x 6 phase rows, zero outside the image columns
   WorkArray<std::int32_t> boxes;   // 7 scales' box columns, in the planes' layout
-  WorkArray<std::int32_t> even;  // [pair][phase-ordered column]
+  WorkArray<std::int32_t> even;    // [pair][phase-ordered column]
   WorkArray<std::int32_t> odd;
-  WorkArray<std::uint8_t> image;  // in phase order: where an integral image would serve
+  WorkArray<std::uint8_t> image;  // the image in phase order
 };
 
 bool Allocate(Work& w) {
@@ -133,8 +130,8 @@ void HorizontalPass(const Derived& tables, int s, int r, const int* offsets, Wor
   alignas(64) std::int32_t out[kRowWeights];
   const ScaleTaps& taps = tables.taps[s];
   const int first = (r * kScales + s) * kRowWeights;
-  CellMagnitudesSimd(w.planes.get(), w.boxes.get() + s * kPlaneHalf, taps.a.data(),
-                     taps.b.data(), ScaleHalfSizes[s], offsets, tables.weightsA.data() + first,
+  CellMagnitudesSimd(w.planes.get(), w.boxes.get() + s * kPlaneHalf, taps.a.data(), taps.b.data(),
+                     ScaleHalfSizes[s], offsets, tables.weightsA.data() + first,
                      tables.weightsB.data() + first, out);
   for (int c = 0; c < kGridCols; ++c) {
     std::int32_t* cell = responses + ResponseIndex(r * kGridCols + c, s, 0);

@@ -18,7 +18,7 @@ constexpr int ResponseIndex(int cell, int scale, int orientation) {
 }
 
 // Fills the 36960-entry response table from the 140 x 120 enhanced image; 0 or -1 when
-// working memory is short.
+// working memory is short. The grid's columns lie 6 apart from a first column of 0 to 13.
 int FilterBankResponses(const ImageRef& image, std::int32_t* responses, const GridParams& grid);
 // The same without vectors of the processor's width: the reference the vectors are tested
 // against.

@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 #include "core/alloc.h"
-#include "feature/filter_bank.h"
 #include "core/integral_image.h"
+#include "feature/filter_bank.h"
 #include "model/sample_cells.h"
 #include "tables/cell_weight_tables.h"
 #include "tables/filter_kernel_tables.h"

@@ -1,8 +1,8 @@
 // The filter bank's passes in vectors of whatever width the processor offers, chosen at run
-// time. Each gives exactly the values of the plain filter bank: the vertical sums are 32-bit
-// integers (16-bit products added in pairs), the horizontal ones integers held exactly in
+// time. Each gives exactly the values of the plain filter bank: the vertical and box sums are
+// 32-bit integers (16-bit products added in pairs), the horizontal ones integers held exactly in
 // doubles (below 2^35, so any order and fused multiply-adds give the same), and the magnitudes
-// take the same single-precision steps one lane per cell.
+// take the same single-precision steps, one lane per response.
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "feature/filter_bank_simd.cpp"
@@ -37,7 +37,6 @@ void StoreRun(D d, hn::Vec<D> v, std::int32_t* plane, int i) {
   hn::StoreU(v, d, plane + Padded(i));
 }
 
-
 void PhaseColumnSums(const std::uint8_t* const* above, const std::uint8_t* const* below,
                      std::int32_t* evenPairs, std::int32_t* oddPairs, std::int32_t* boxColumns) {
   const hn::ScalableTag<std::int32_t> d32;
@@ -52,7 +51,8 @@ void PhaseColumnSums(const std::uint8_t* const* above, const std::uint8_t* const
     int s = 0;
     auto addToBox = [&](decltype(box) e, int d) {
       box = hn::Add(box, e);
-      if (s < kFilterScales && d == ScaleHalfSizes[s]) StoreRun(d32, box, boxColumns + s++ * kPlaneHalf, i);
+      if (s < kFilterScales && d == ScaleHalfSizes[s])
+        StoreRun(d32, box, boxColumns + s++ * kPlaneHalf, i);
     };
     for (int p = 0; p < kTapPairs; ++p) {
       const auto u1 = up(2 * p + 1), w1 = down(2 * p + 1);
@@ -152,7 +152,7 @@ void PlaneCellSums(const std::int32_t* ve, const std::int32_t* vo, const double*
     hn::Vec<decltype(d)> e[V], o[V], unused[V];
     pairs(ve, centre[0], centre[0], e, unused);  // twice the centre column
     pairs(vo, centre[0], centre[0], o, unused);
-    const auto a0 = hn::Set(d, aj[0] / 2);       // a power of two off: exact
+    const auto a0 = hn::Set(d, aj[0] / 2);  // a power of two off: exact
     for (int v = 0; v < V; ++v) {
       es[v] = hn::Mul(a0, e[v]);
       os[v] = hn::Mul(a0, o[v]);
@@ -265,16 +265,15 @@ void PhaseColumnSumsSimd(const std::uint8_t* const* above, const std::uint8_t* c
 void VerticalPlanesSimd(const std::int32_t* evenPairs, const std::int32_t* oddPairs,
                         const std::int32_t* evenTaps, const std::int32_t* oddTaps, int evenCount,
                         int oddCount, std::int32_t* planes) {
-  HWY_DYNAMIC_DISPATCH(VerticalPlanes)(evenPairs, oddPairs, evenTaps, oddTaps, evenCount,
-                                       oddCount, planes);
+  HWY_DYNAMIC_DISPATCH(VerticalPlanes)
+  (evenPairs, oddPairs, evenTaps, oddTaps, evenCount, oddCount, planes);
 }
 
-void CellMagnitudesSimd(const std::int32_t* planes, const std::int32_t* boxColumns,
-                        const double* a,
+void CellMagnitudesSimd(const std::int32_t* planes, const std::int32_t* boxColumns, const double* a,
                         const double* b, int h, const int* offsets, const std::int32_t* weightsA,
                         const std::int32_t* weightsB, std::int32_t* out) {
-  HWY_DYNAMIC_DISPATCH(CellMagnitudes)(planes, boxColumns, a, b, h, offsets, weightsA, weightsB,
-                                       out);
+  HWY_DYNAMIC_DISPATCH(CellMagnitudes)
+  (planes, boxColumns, a, b, h, offsets, weightsA, weightsB, out);
 }
 
 }  // namespace veltrum

@@ -11,18 +11,18 @@
 
 namespace veltrum {
 
-inline constexpr int kPhases = 6;             // the column step of the grid
-inline constexpr int kPhaseColumns = 24;      // 144 columns (140 and 4 of zeros) per phase
+inline constexpr int kPhases = 6;         // the column step of the grid
+inline constexpr int kPhaseColumns = 24;  // 144 columns (140 and 4 of zeros) per phase
 inline constexpr int kPhaseRow = kPhases * kPhaseColumns;  // 144: one row in phase order
-inline constexpr int kMaxHalf = 27;           // half size of the largest scale
-inline constexpr int kTapRow = kMaxHalf + 1;  // horizontal taps d = 0..27 of one plane
-inline constexpr int kTapPairs = 14;          // taps 0..27 (even) and 1..28 (odd) in pairs
+inline constexpr int kMaxHalf = 27;                        // half size of the largest scale
+inline constexpr int kTapRow = kMaxHalf + 1;               // horizontal taps d = 0..27 of one plane
+inline constexpr int kTapPairs = 14;  // taps 0..27 (even) and 1..28 (odd) in pairs
 // A plane's phase rows: 5 zero slots (30 columns), the 24 columns, 7 zero slots, so that taps
 // up to 27 columns either side of any cell read zeros beyond the image.
 inline constexpr int kPhaseLead = 5;
 inline constexpr int kPhaseStride = 36;
 inline constexpr int kPlaneHalf = kPhases * kPhaseStride;  // even or odd values of one plane
-inline constexpr int kCellLanes = 24;         // 22 cells of a grid row rounded up to vectors
+inline constexpr int kCellLanes = 24;  // 22 cells of a grid row rounded up to vectors
 
 // Column sums of one grid row in phase order, two distances packed in each 32-bit entry (low
 // half first): evenPairs[p] = (E[2p], E[2p + 1]), oddPairs[p] = (O[2p + 1], O[2p + 2]) for
@@ -30,8 +30,7 @@ inline constexpr int kCellLanes = 24;         // 22 cells of a grid row rounded 
 // O[d] = above[d] - below[d] (rows of kPhaseRow bytes). Also the box columns of every scale,
 // E[0] + ... + E[h], at boxColumns[s * kPlaneHalf] in the planes' layout.
 void PhaseColumnSumsSimd(const std::uint8_t* const* above, const std::uint8_t* const* below,
-                         std::int32_t* evenPairs, std::int32_t* oddPairs,
-                         std::int32_t* boxColumns);
+                         std::int32_t* evenPairs, std::int32_t* oddPairs, std::int32_t* boxColumns);
 
 // The nine vertical planes of one scale: per plane k, the even sum over the first `evenCount`
 // tap pairs and the odd sum over the first `oddCount` (taps packed like the sums, at
@@ -46,8 +45,7 @@ void VerticalPlanesSimd(const std::int32_t* evenPairs, const std::int32_t* oddPa
 // b[j * kTapRow + d] (d = 0..h) and the column offset `offsets[t + kMaxHalf]` of the first
 // cell's tap t within a plane; then the magnitudes of orientations j and 16 - j, weights and
 // results at [orientation * kCellLanes + cell].
-void CellMagnitudesSimd(const std::int32_t* planes, const std::int32_t* boxColumns,
-                        const double* a,
+void CellMagnitudesSimd(const std::int32_t* planes, const std::int32_t* boxColumns, const double* a,
                         const double* b, int h, const int* offsets, const std::int32_t* weightsA,
                         const std::int32_t* weightsB, std::int32_t* out);
 
