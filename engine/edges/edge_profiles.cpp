@@ -27,6 +27,17 @@ void BuildGradientPlanePlain(const std::uint8_t* image, std::uint8_t* mapped,
   }
 }
 
+void RowDifferenceProfilePlain(const std::uint8_t* image, int c0, int c1, std::int32_t* profile) {
+  profile[0] = profile[kEdgeRows - 1] = 0;
+  for (int r = 1; r < kEdgeRows - 1; ++r) {
+    std::int32_t sum = 0;
+    for (int c = c0; c <= c1; ++c) {
+      sum += std::abs(image[(r + 1) * kFrameWidth + c] - image[(r - 1) * kFrameWidth + c]);
+    }
+    profile[r] = sum;
+  }
+}
+
 void SumColumns(const std::uint8_t* plane, int c0, int c1, std::int32_t* profile) {
   for (int r = 0; r < kEdgeRows; ++r) {
     const std::uint8_t* row = plane + r * kFrameWidth;

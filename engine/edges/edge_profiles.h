@@ -16,6 +16,11 @@ void BuildGradientPlane(const std::uint8_t* image, std::uint8_t* mapped, std::ui
 void BuildGradientPlanePlain(const std::uint8_t* image, std::uint8_t* mapped,
                              std::uint8_t* gradient);
 
+// profile[r] = sum of |image(r + 1, c) - image(r - 1, c)| over columns c0..c1 for rows 1..238;
+// rows 0 and 239 get 0. In vectors; the Plain form is its reference.
+void RowDifferenceProfile(const std::uint8_t* image, int c0, int c1, std::int32_t* profile);
+void RowDifferenceProfilePlain(const std::uint8_t* image, int c0, int c1, std::int32_t* profile);
+
 // profile[r] = sum of plane(r, c) over columns c0..c1, rows 0..239.
 void SumColumns(const std::uint8_t* plane, int c0, int c1, std::int32_t* profile);
 

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 
 #include "core/alloc.h"
 #include "core/image_ref.h"
@@ -18,14 +17,7 @@ constexpr int kStrips = 32;
 
 // P(r) = sum over columns c0..c1 of |I(r+1, c) - I(r-1, c)|, smoothed on rows 3..236.
 void RawEdgeProfile(const std::uint8_t* image, int c0, int c1, std::int32_t* profile) {
-  profile[0] = profile[kEdgeRows - 1] = 0;
-  for (int r = 1; r < kEdgeRows - 1; ++r) {
-    std::int32_t sum = 0;
-    for (int c = c0; c <= c1; ++c) {
-      sum += std::abs(image[(r + 1) * kFrameWidth + c] - image[(r - 1) * kFrameWidth + c]);
-    }
-    profile[r] = sum;
-  }
+  RowDifferenceProfile(image, c0, c1, profile);
   Smooth121(profile, 3, kEdgeRows - 4, 0);
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/image_ref.h"
+#include "edges/edge_profiles.h"
 #include "preprocess/preprocess_steps.h"
 
 namespace veltrum {
@@ -17,7 +18,7 @@ constexpr int kStrips = 32;
 constexpr int kStripWidth = 10;
 constexpr int kGlare = 250;
 
-using Profile = std::array<int, kH>;
+using Profile = std::array<std::int32_t, kH>;
 
 struct Jump {
   int strip, direction;
@@ -32,14 +33,7 @@ struct JumpList {
 };
 
 void EdgeProfile(const std::uint8_t* image, int strip, Profile& e) {
-  e.fill(0);
-  for (int y = 1; y < kH - 1; ++y) {
-    int sum = 0;
-    for (int x = strip * kStripWidth; x < (strip + 1) * kStripWidth; ++x) {
-      sum += std::abs(image[(y + 1) * kW + x] - image[(y - 1) * kW + x]);
-    }
-    e[y] = sum;
-  }
+  RowDifferenceProfile(image, strip * kStripWidth, (strip + 1) * kStripWidth - 1, e.data());
 }
 
 int StrongestRow(const Profile& e, int from, int to) {

@@ -1,10 +1,11 @@
-// The gradient plane in the processor's vectors against its plain loops: the same mapped and
-// gradient planes on noise and on full-contrast stripes (the largest differences), for every
-// vector width this processor can run.
+// The edge search's vector loops against their plain loops: the same mapped and gradient planes
+// and the same row-difference profiles on noise and on full-contrast stripes (the largest
+// differences), for every vector width this processor can run.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -24,7 +25,7 @@ int FirstDifference(const std::vector<std::uint8_t>& a, const std::vector<std::u
   return at == a.end() ? -1 : static_cast<int>(at - a.begin());
 }
 
-TEST(GradientVectors, GiveThePlainPlanes) {
+TEST(EdgeVectors, GiveThePlainPlanesAndProfiles) {
   veltrum::BuildLookupTables();
   std::mt19937 rng(20261211);
   std::vector<std::vector<std::uint8_t>> images;
@@ -52,6 +53,17 @@ TEST(GradientVectors, GiveThePlainPlanes) {
       ASSERT_EQ(FirstDifference(mapped, plainMapped), -1) << hwy::TargetName(target) << " mapped";
       ASSERT_EQ(FirstDifference(gradient, plainGradient), -1) << hwy::TargetName(target)
                                                               << " gradient";
+      // Windows of every width from 1 to 20 columns, at both sides of the frame and between.
+      for (int width = 1; width <= 20; ++width) {
+        for (const int c0 : {0, 37, 320 - width}) {
+          std::array<std::int32_t, 240> profile{}, plain{};
+          profile.fill(-1);
+          veltrum::RowDifferenceProfile(image.data(), c0, c0 + width - 1, profile.data());
+          veltrum::RowDifferenceProfilePlain(image.data(), c0, c0 + width - 1, plain.data());
+          ASSERT_EQ(profile, plain) << hwy::TargetName(target) << ", columns " << c0 << " to "
+                                    << c0 + width - 1;
+        }
+      }
     }
   }
 }
