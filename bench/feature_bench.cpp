@@ -1,15 +1,25 @@
 // Cost of the feature steps after preprocessing: one block (filter bank, nibbles, codes), the
-// filter bank alone and one tilt of the region, on a preprocessed synthetic finger.
+// filter bank alone, one tilt of the region, and each step after the filter bank (edge pairs,
+// nibbles, codes, coverage, coarse vector, unpacking, enrolment merge), on a preprocessed
+// synthetic finger.
 
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <memory>
 #include <vector>
 
+#include "enrol/merge_enroll_features.h"
+#include "feature/cell_codes.h"
+#include "feature/cell_nibbles.h"
 #include "feature/compute_feature_block.h"
+#include "feature/coverage.h"
+#include "feature/edge_pairs.h"
 #include "feature/feature_block.h"
 #include "feature/filter_bank.h"
+#include "feature/refine_feature.h"
 #include "feature/rotate_region.h"
+#include "feature/unpack_feature_block.h"
 #include "preprocess/preprocess_image.h"
 #include "sim_finger/finger_generator.h"
 #include "veltrum.h"
@@ -66,6 +76,102 @@ void BM_RotateRegion(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_RotateRegion)->Unit(benchmark::kMicrosecond);
+
+// Block 0 of the preprocessed finger with its responses and work table, before unpacking.
+struct ComputedBlock {
+  Preprocessed p;
+  veltrum::FeatureBlock block{}, sample{};
+  std::vector<std::int32_t> work = std::vector<std::int32_t>(veltrum::kResponseEntries);
+  std::vector<std::int32_t> responses = std::vector<std::int32_t>(veltrum::kResponseEntries);
+  bool ok = p.ok && veltrum::ComputeFeatureBlock(p.Enhanced(), block, sample, p.mask.data(),
+                                                 work.data(), responses.data()) == 0;
+  veltrum::GridParams Grid() const { return veltrum::ComputeGridOrigin(&block.edgePairs[0][0]); }
+};
+
+void BM_FindEdgePairs(benchmark::State& state) {
+  Preprocessed p;
+  if (!p.ok) return state.SkipWithError("preprocessing failed");
+  std::uint8_t pairs[140];
+  for (auto _ : state) {
+    veltrum::FindEdgePairs(pairs, p.mask.data());
+    benchmark::DoNotOptimize(pairs);
+  }
+}
+BENCHMARK(BM_FindEdgePairs)->Unit(benchmark::kMicrosecond);
+
+void BM_ComputeCellNibbles(benchmark::State& state) {
+  ComputedBlock b;
+  if (!b.ok) return state.SkipWithError("block failed");
+  for (auto _ : state) {
+    veltrum::ComputeCellNibbles(b.block, b.sample, b.responses.data());
+    benchmark::DoNotOptimize(b.block.cellVectors);
+  }
+}
+BENCHMARK(BM_ComputeCellNibbles)->Unit(benchmark::kMicrosecond);
+
+void BM_PackCellCodes(benchmark::State& state) {
+  ComputedBlock b;
+  if (!b.ok) return state.SkipWithError("block failed");
+  for (auto _ : state) {
+    veltrum::PackCellCodes(&b.block.codeRows[0][0], &b.sample.codeRows[0][0], b.responses.data(),
+                           b.work.data());
+    benchmark::DoNotOptimize(b.block.codeRows);
+  }
+}
+BENCHMARK(BM_PackCellCodes)->Unit(benchmark::kMicrosecond);
+
+// Both radii, as every unpacking rebuilds them.
+void BM_CoverageGrid(benchmark::State& state) {
+  ComputedBlock b;
+  if (!b.ok) return state.SkipWithError("block failed");
+  const veltrum::GridParams grid = b.Grid();
+  for (auto _ : state) {
+    veltrum::ComputeCoverageGrid(b.block.coverage15, &b.block.edgePairs[0][0], 15, grid);
+    veltrum::ComputeCoverageGrid(b.block.coverage27, &b.block.edgePairs[0][0], 27, grid);
+    benchmark::DoNotOptimize(b.block.coverage15);
+  }
+}
+BENCHMARK(BM_CoverageGrid)->Unit(benchmark::kMicrosecond);
+
+void BM_RefineFeature(benchmark::State& state) {
+  ComputedBlock b;
+  if (!b.ok) return state.SkipWithError("block failed");
+  for (auto _ : state) {
+    veltrum::RefineFeature(b.block, b.block.coverage27, b.work.data(), false);
+    benchmark::DoNotOptimize(b.block.coarse);
+  }
+}
+BENCHMARK(BM_RefineFeature)->Unit(benchmark::kMicrosecond);
+
+// Code expansion and both maps, from a packed block copied in each time.
+void BM_UnpackFeatureBlock(benchmark::State& state) {
+  ComputedBlock b;
+  if (!b.ok) return state.SkipWithError("block failed");
+  veltrum::FeatureBlock block;
+  for (auto _ : state) {
+    block = b.block;
+    benchmark::DoNotOptimize(veltrum::UnpackFeatureBlock(block, veltrum::kGridCells, true));
+  }
+}
+BENCHMARK(BM_UnpackFeatureBlock)->Unit(benchmark::kMicrosecond);
+
+// The block merged with itself shifted by (1, -2), as enrolment's first merge.
+void BM_MergeEnrollFeatures(benchmark::State& state) {
+  ComputedBlock b;
+  if (!b.ok || veltrum::UnpackFeatureBlock(b.block, veltrum::kGridCells, true) != 0) {
+    return state.SkipWithError("block failed");
+  }
+  veltrum::FeatureBlock result;
+  std::vector<std::int32_t> table(veltrum::kResponseEntries);
+  auto running = std::make_unique<veltrum::MergeRunning>();
+  for (auto _ : state) {
+    veltrum::StartMerge(*running, b.block);
+    veltrum::MergeEnrollFeatures(result, b.block, b.block, b.work.data(), b.work.data(), *running,
+                                 1, -2, 10, table.data());
+    benchmark::DoNotOptimize(result.codeRows);
+  }
+}
+BENCHMARK(BM_MergeEnrollFeatures)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

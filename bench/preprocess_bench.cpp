@@ -56,12 +56,37 @@ void RunOnCopies(benchmark::State& state, Step step) {
   }
 }
 
+void BM_MedianInMask(benchmark::State& state) {
+  RunOnCopies(state, [](Planes& p, std::uint8_t* image) {
+    return veltrum::MedianInMask(image, p.mask.data(), 60, 179);
+  });
+}
+BENCHMARK(BM_MedianInMask)->Unit(benchmark::kMillisecond);
+
 void BM_ValleyResponse(benchmark::State& state) {
   RunOnCopies(state, [](Planes& p, std::uint8_t* valley) {
     return veltrum::ValleyResponse(valley, p.mask.data(), p.inner.data(), 60, 179);
   });
 }
 BENCHMARK(BM_ValleyResponse)->Unit(benchmark::kMillisecond);
+
+// One pass; the pipeline runs two.
+void BM_SmoothInMask(benchmark::State& state) {
+  RunOnCopies(state, [](Planes& p, std::uint8_t* valley) {
+    return veltrum::SmoothInMask(p.mask.data(), valley, 60, 179);
+  });
+}
+BENCHMARK(BM_SmoothInMask)->Unit(benchmark::kMillisecond);
+
+void BM_CombineValleyImage(benchmark::State& state) {
+  Planes p;
+  for (auto _ : state) {
+    auto image = p.image;
+    veltrum::CombineValleyImage(image.data(), p.inner.data());
+    benchmark::DoNotOptimize(image.data());
+  }
+}
+BENCHMARK(BM_CombineValleyImage)->Unit(benchmark::kMillisecond);
 
 void BM_EqualiseLocalHistogram(benchmark::State& state) {
   RunOnCopies(state, [](Planes& p, std::uint8_t* image) {

@@ -126,10 +126,9 @@ int VLT_FV_IndexFeature(const unsigned char* models, int* count, const unsigned 
   if (!EngineInitialised()) return kNotInitialised;
   if (models == nullptr || feature == nullptr) return kNoTemplates;
   if (count == nullptr || position == nullptr || similarity == nullptr) return kNullArgument;
-  if (const int status = CheckTemplates(models, *count); status != kOk) return status;
-  if (const int status = CheckFeature(feature); status != kOk) return status;
+  // The templates and the feature are checked inside, as each template is read.
   return MatchAndConvert(similarity, [&](int* raw) {
-    return SearchModelsByFeature(models, count, feature, position, raw);
+    return SearchCheckedModelsByFeature(models, count, feature, position, raw);
   });
 }
 

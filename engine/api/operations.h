@@ -18,5 +18,8 @@ int SearchModelsByImage(const unsigned char* models, const int* count, const uns
                         int* position, int* raw);
 int SearchModelsByFeature(const unsigned char* models, const int* count,
                           const unsigned char* feature, int* position, int* raw);
+// The same after the export's checks of every template and of the feature, made on the way.
+int SearchCheckedModelsByFeature(const unsigned char* models, const int* count,
+                                 const unsigned char* feature, int* position, int* raw);
 
 }  // namespace veltrum

@@ -19,9 +19,37 @@ bool InGrid(int row, int col) {
   return row >= 0 && row < kGridRows && col >= 0 && col < kGridCols;
 }
 
+// With 32-bit values and non-negative weights summing below 2^21, every product and sum stays a
+// whole number below 2^53, which doubles hold exactly; the correctly rounded quotient then
+// truncates to the integer quotient (a fraction lies at least 1/w from the next integer, further
+// than its rounding), and as a weighted mean it lies within the 32-bit range. Other weights take
+// 64-bit integers.
+constexpr std::int64_t kExactWeights = std::int64_t{1} << 21;
+
+// out[k] = (a[k] x wa + b[k] x wb + w / 2) / w for k < n, in 64-bit integers truncating, w >= 1.
+template <class Out>
+void WeightedMeans(const std::int32_t* a, const std::int32_t* b, std::int64_t wa, std::int64_t wb,
+                   std::int64_t w, int n, Out* out) {
+  if (wa >= 0 && wb >= 0 && wa + wb < kExactWeights) {
+    const double da = static_cast<double>(wa), db = static_cast<double>(wb);
+    const double half = static_cast<double>(w / 2), dw = static_cast<double>(w);
+    for (int k = 0; k < n; ++k) {
+      out[k] = static_cast<Out>(
+          (static_cast<double>(a[k]) * da + static_cast<double>(b[k]) * db + half) / dw);
+    }
+    return;
+  }
+  for (int k = 0; k < n; ++k) {
+    out[k] = static_cast<Out>((std::int64_t{a[k]} * wa + std::int64_t{b[k]} * wb + w / 2) / w);
+  }
+}
+
 std::uint8_t NormalisedNibble(std::int64_t m, std::int64_t n) {
   return static_cast<std::uint8_t>(std::min<std::int64_t>(15, (m * 65536 / 3) / n));
 }
+
+// Values of a cell off the grid, which enters with weight 0.
+constexpr std::int32_t kNoValues[kCellResponses] = {};
 
 }  // namespace
 
@@ -54,13 +82,11 @@ void MergeEnrollFeatures(FeatureBlock& result, const FeatureBlock& reference,
       const std::int64_t wr = refIn ? running.weight15[ref] : 0;
       const std::int64_t wo = othIn ? other.coverage15[oth] * weight / 10 : 0;
       const std::int64_t w = std::max<std::int64_t>(1, wr + wo);
+      std::int32_t otherValues[16];
+      for (int t = 0; t < 16; ++t) otherValues[t] = othIn ? CellNibble(other.cellVectors[oth], t) : 0;
       std::int64_t m[16], squares = 0;
-      for (int t = 0; t < 16; ++t) {
-        const std::int64_t rv = refIn ? running.values[ref][t] : 0;
-        const std::int64_t ov = othIn ? CellNibble(other.cellVectors[oth], t) : 0;
-        m[t] = (rv * wr + ov * wo + w / 2) / w;
-        squares += m[t] * m[t];
-      }
+      WeightedMeans(refIn ? running.values[ref] : kNoValues, otherValues, wr, wo, w, 16, m);
+      for (int t = 0; t < 16; ++t) squares += m[t] * m[t];
       std::int64_t n = static_cast<std::int64_t>(TableRoot(static_cast<std::uint64_t>(squares)));
       if (n == 0) n = 1;
       for (int j = 0; j < 8; ++j) {
@@ -73,12 +99,9 @@ void MergeEnrollFeatures(FeatureBlock& result, const FeatureBlock& reference,
       const std::int64_t wr27 = refIn ? running.weight27[ref] : 0;
       const std::int64_t wo27 = othIn ? other.coverage27[oth] * weight / 10 : 0;
       const std::int64_t w27 = std::max<std::int64_t>(1, wr27 + wo27);
-      std::int32_t* out = resultTable + cell * kCellResponses;
-      for (int k = 0; k < kCellResponses; ++k) {
-        const std::int64_t rv = refIn ? referenceTable[ref * kCellResponses + k] : 0;
-        const std::int64_t ov = othIn ? otherTable[oth * kCellResponses + k] : 0;
-        out[k] = static_cast<std::int32_t>((rv * wr27 + ov * wo27 + w27 / 2) / w27);
-      }
+      WeightedMeans(refIn ? referenceTable + ref * kCellResponses : kNoValues,
+                    othIn ? otherTable + oth * kCellResponses : kNoValues, wr27, wo27, w27,
+                    kCellResponses, resultTable + cell * kCellResponses);
       result.coverage27[cell] = std::max(refIn ? reference.coverage27[ref] : std::uint8_t{0},
                                          othIn ? other.coverage27[oth] : std::uint8_t{0});
       AppendCellCode(codes, cell, resultTable);

@@ -14,20 +14,26 @@ std::uint64_t TableRoot(std::uint64_t s) {
 }
 
 void CellNibbles(const std::int32_t* cellResponses, std::uint8_t* out) {
-  std::int64_t x[16];
+  std::int32_t x[16];
   std::uint64_t sum = 0;
   for (int n = 0; n < 16; ++n) {
     const int scale = n / 8, orientation = 2 * (n % 8) + 1;
     x[n] = cellResponses[scale * kOrientations + orientation] >> 5;
-    sum += static_cast<std::uint64_t>(x[n] * x[n]);
+    sum += static_cast<std::uint64_t>(std::int64_t{x[n]} * x[n]);
   }
   std::int64_t norm = static_cast<std::int64_t>(TableRoot(sum) >> 10);
   if (norm == 0) norm = 1;
-  std::uint8_t nibble[16];
+  // |x| < 2^26, so 64 x lies below 2^32 and 64 x / 3 within 32 bits: doubles hold every numerator
+  // exactly, and a correctly rounded quotient of whole numbers below 2^53 truncates to the integer
+  // quotient. The quotients then convert straight to 32 bits, which keeps the loop in vectors.
+  const double divisor = static_cast<double>(norm);
+  std::int32_t q[16];
   for (int n = 0; n < 16; ++n) {
-    const std::int64_t q = (64 * x[n] / 3) / norm;
-    nibble[n] = static_cast<std::uint8_t>(q > 15 ? 15 : q);
+    const auto third = static_cast<std::int32_t>(64.0 * static_cast<double>(x[n]) / 3.0);
+    q[n] = static_cast<std::int32_t>(static_cast<double>(third) / divisor);
   }
+  std::uint8_t nibble[16];
+  for (int n = 0; n < 16; ++n) nibble[n] = static_cast<std::uint8_t>(q[n] > 15 ? 15 : q[n]);
   for (int j = 0; j < 8; ++j) out[j] = static_cast<std::uint8_t>(nibble[2 * j] * 16 + nibble[2 * j + 1]);
 }
 

@@ -20,21 +20,28 @@ Band ColumnBand(const std::uint8_t* pairs, int j) {
   return {(pairs[2 * a] + pairs[2 * b]) / 2 + 4, (pairs[2 * a + 1] + pairs[2 * b + 1]) / 2 - 4};
 }
 
-// Coverage bytes of all 330 cells into `cells`; false when memory is short.
+// Coverage bytes of all 330 cells into `cells`; false when memory is short. The bands are taken
+// once, and per grid row a running sum of the clipped band lengths gives each cell's window as one
+// difference, which counts the same integers as adding the window's columns one by one.
 bool CoverageCells(std::uint8_t* cells, const std::uint8_t* pairs, int radius,
                    const GridParams& grid) {
   auto counts = AllocZeroedArray<std::int32_t>(kGridCells);
   if (!counts) return false;
+  Band bands[kOutWidth];
+  for (int j = 0; j < kOutWidth; ++j) bands[j] = ColumnBand(pairs, j);
+  std::int32_t below[kOutWidth + 1];  // below[j]: finger rows of the window in columns 0..j-1
+  below[0] = 0;
   for (int r = 0; r < kGridRows; ++r) {
     const int y = grid.origin + grid.rowStep * r;
+    for (int j = 0; j < kOutWidth; ++j) {
+      const int top = std::max(bands[j].top, y - radius);
+      const int bottom = std::min(bands[j].bottom, y + radius);
+      below[j + 1] = below[j] + std::max(bottom - top + 1, 0);
+    }
     for (int c = 0; c < kGridCols; ++c) {
       const int x = grid.firstCol + grid.colStep * c;
-      std::int32_t& n = counts[r * kGridCols + c];
-      for (int j = std::max(x - radius, 0); j <= std::min(x + radius, kOutWidth - 1); ++j) {
-        const Band band = ColumnBand(pairs, j);
-        const int top = std::max(band.top, y - radius), bottom = std::min(band.bottom, y + radius);
-        if (bottom >= top) n += bottom - top + 1;
-      }
+      const int first = std::max(x - radius, 0), last = std::min(x + radius, kOutWidth - 1);
+      if (last >= first) counts[r * kGridCols + c] = below[last + 1] - below[first];
     }
   }
   const int window = (2 * radius + 1) * (2 * radius + 1);

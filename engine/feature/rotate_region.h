@@ -15,5 +15,7 @@ RotationCoefficients RotationFor(float tilt);
 // Bilinear resampling; targets whose source falls off the plane become 0. Tilt 0 touches
 // nothing. 0 or kOutOfMemory.
 int RotateRegion(std::uint8_t* image, std::uint8_t* mask, float tilt);
+// The same without vectors: the reference the vectors are tested against.
+int RotateRegionPlain(std::uint8_t* image, std::uint8_t* mask, float tilt);
 
 }  // namespace veltrum

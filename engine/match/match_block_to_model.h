@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "feature/feature_block.h"
+#include "match/prepared_match.h"
 #include "match/shift_search.h"
 #include "model/vein_model.h"
 
@@ -13,9 +14,14 @@ namespace veltrum {
 // overlap penalty; undefined where no weighted sample overlaps the grid.
 ShiftScore ScoreBlockShift(const VeinModel& model, const FeatureBlock& block, int rs, int cs,
                            int pass);
+// The same score from the prepared layouts.
+ShiftScore ScorePreparedShift(const PreparedModel& model, const PreparedBlock& block, int rs, int cs,
+                              int pass);
 
 // shiftRow 20 asks for the full search from zero; any other centre runs passes 3 and 4 only.
 // The shift bytes end at the alignment where the search stopped. Returns the raw score 0..999.
+int MatchBlockToModel(std::int8_t& shiftRow, std::int8_t& shiftCol, const PreparedModel& model,
+                      const PreparedBlock& block);
 int MatchBlockToModel(std::int8_t& shiftRow, std::int8_t& shiftCol, const VeinModel& model,
                       const FeatureBlock& block);
 
@@ -25,6 +31,12 @@ struct BlockMatch {
   int raw;
   int block;
 };
+BlockMatch MatchBlocksToModel(std::int8_t& shiftRow, std::int8_t& shiftCol,
+                              const PreparedModel& model, const PreparedBlock* blocks);
+// The same once block 0 has been matched: its raw score given, the shift bytes where it ended.
+BlockMatch MatchLaterBlocksToModel(std::int8_t& shiftRow, std::int8_t& shiftCol,
+                                   const PreparedModel& model, const PreparedBlock* blocks,
+                                   int firstRaw);
 BlockMatch MatchBlocksToModel(std::int8_t& shiftRow, std::int8_t& shiftCol, const VeinModel& model,
                               const VeinFeature& feature);
 inline int MatchFeatureToModel(std::int8_t& shiftRow, std::int8_t& shiftCol,

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "feature/grid_origin.h"
-#include "model/cell_squares_simd.h"
+#include "model/possible_content_simd.h"
 #include "model/cell_vector.h"
 
 namespace veltrum {
@@ -90,19 +90,23 @@ bool CoarseVectorPossible(const std::int8_t* coarse) {
   return true;
 }
 
-bool ModelBytesPossible(const unsigned char* bytes) {
-  // In the order the fields lie, so that the reads stream through a list of templates.
-  if (!CellVectorsPossibleSimd(bytes + offsetof(VeinModel, cellVectors), kASamples)) return false;
+bool GridWordsPossible(const unsigned char* bytes, const GridParams& grid) {
+  std::int32_t origin, step;
+  std::memcpy(&origin, bytes + offsetof(VeinModel, gridOrigin), sizeof origin);
+  std::memcpy(&step, bytes + offsetof(VeinModel, gridStep), sizeof step);
+  return GridWordIs(origin, grid.origin) && GridWordIs(step, grid.firstCol);
+}
+
+bool ModelBytesPossiblePlain(const unsigned char* bytes) {
+  const std::uint8_t* vectors = bytes + offsetof(VeinModel, cellVectors);
+  for (int k = 0; k < kASamples; ++k) {
+    if (!CellVectorPossible(vectors + 8 * k)) return false;
+  }
   std::uint32_t rows[kBSamples][4];
   std::memcpy(rows, bytes + offsetof(VeinModel, codeRows), sizeof rows);
   if (!CodeRowsPossible(rows)) return false;
   const std::uint8_t* pairs = bytes + offsetof(VeinModel, edgePairs);
-  if (!EdgePairsPossible(pairs)) return false;
-  const GridParams grid = ComputeGridOrigin(pairs);
-  std::int32_t origin, step;
-  std::memcpy(&origin, bytes + offsetof(VeinModel, gridOrigin), sizeof origin);
-  std::memcpy(&step, bytes + offsetof(VeinModel, gridStep), sizeof step);
-  if (!GridWordIs(origin, grid.origin) || !GridWordIs(step, grid.firstCol)) return false;
+  if (!EdgePairsPossible(pairs) || !GridWordsPossible(bytes, ComputeGridOrigin(pairs))) return false;
   // Weights are bytes, so every value is one a coverage can take.
   return CoarseVectorPossible(reinterpret_cast<const std::int8_t*>(bytes + offsetof(VeinModel, coarse)));
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "feature/feature_block.h"
+#include "feature/grid_origin.h"
 #include "model/vein_model.h"
 
 namespace veltrum {
@@ -30,8 +31,12 @@ bool CoarseVectorPossible(const std::int8_t* coarse);
 
 bool ModelPossible(const VeinModel& model);
 // The same check of a stored template read where it lies (no alignment needed), as a search
-// checks every template of its list.
+// checks every template of its list: in vectors (possible_content_simd.cpp), and field by field
+// with the checks above, its tested reference.
 bool ModelBytesPossible(const unsigned char* bytes);
+bool ModelBytesPossiblePlain(const unsigned char* bytes);
+// The grid words of a template against the grid its edge pairs give.
+bool GridWordsPossible(const unsigned char* bytes, const GridParams& grid);
 bool FeaturePossible(const VeinFeature& feature);
 
 }  // namespace veltrum

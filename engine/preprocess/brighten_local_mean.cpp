@@ -6,58 +6,64 @@
 
 #include "core/alloc.h"
 #include "core/image_ref.h"
-#include "core/integral_image.h"
 #include "core/status.h"
-#include "preprocess/preprocess_image.h"
+#include "preprocess/brighten_row.h"
 #include "preprocess/preprocess_steps.h"
-#include "tables/lookup_tables.h"
 
 namespace veltrum {
 
 namespace {
 
-constexpr std::size_t kEntries = IntegralImage::Entries(kFrameWidth, kFrameHeight);
-static_assert(4 * kEntries == kIntegralScratchBytes);
+constexpr int kW = kFrameWidth;
+constexpr int kReach = kBrightenReach;
+
+// Per column, over the window's rows: finger pixels, their values and their squared values.
+struct ColumnSums {
+  std::int32_t count[kBrightenColumns];
+  std::int32_t value[kBrightenColumns];
+  std::int32_t square[kBrightenColumns];
+};
+
+// Adds (kAdd) or removes the finger pixels of one row.
+template <bool kAdd>
+void AddRow(ColumnSums& c, const std::uint8_t* maskRow, const std::uint8_t* valueRow) {
+  for (int x = 0; x < kW; ++x) {
+    const std::int32_t in = maskRow[x] != 0 ? 1 : 0;
+    const std::int32_t v = in * valueRow[x];
+    // A byte's square fits 16 bits.
+    const std::int32_t square = static_cast<std::uint16_t>(v * v);
+    if constexpr (kAdd) {
+      c.count[x + kReach] += in, c.value[x + kReach] += v, c.square[x + kReach] += square;
+    } else {
+      c.count[x + kReach] -= in, c.value[x + kReach] -= v, c.square[x + kReach] -= square;
+    }
+  }
+}
 
 }  // namespace
 
-int BrightenLocalMean(std::uint8_t* image, const std::uint8_t* mask, std::uint8_t* scratch, int top,
-                      int bottom) {
-  constexpr int kW = kFrameWidth;
-  auto countSums = AllocArray<std::uint32_t>(kEntries);
-  auto valueSums = AllocArray<std::uint32_t>(kEntries);
-  if (!countSums || !valueSums) return kFailed;
-  IntegralImage count(countSums.get(), kW, kFrameHeight);
-  IntegralImage value(valueSums.get(), kW, kFrameHeight);
-  IntegralImage square(scratch, kW, kFrameHeight);
-  const auto in = [&](int r, int c) { return mask[r * kW + c] != 0; };
-  count.Build(top, bottom, [&](int r, int c) { return in(r, c) ? 1u : 0u; });
-  value.Build(top, bottom, [&](int r, int c) { return in(r, c) ? image[r * kW + c] : 0u; });
-  square.Build(top, bottom, [&](int r, int c) {
-    const std::uint32_t v = image[r * kW + c];
-    return in(r, c) ? v * v : 0u;
-  });
-
+int BrightenLocalMean(std::uint8_t* image, const std::uint8_t* mask,
+                      [[maybe_unused]] std::uint8_t* scratch, int top, int bottom) {
+  // The window sums roll down the rows over a copy of the image, so the caller's scratch area
+  // is not needed.
+  auto copy = AllocArray<std::uint8_t>(kFramePixels);
+  auto sums = AllocZeroedArray<ColumnSums>(1);
+  if (!copy || !sums) return kFailed;
+  std::memcpy(copy.get(), image, kFramePixels);
   std::memset(image, 255, kFramePixels);
-  const LookupTables& t = Tables();
-  for (int y = std::max(top, 0); y <= std::min(bottom, kFrameHeight - 1); ++y) {
-    const RowWindow rows = t.WindowRows3[y];
-    for (int x = 0; x < kW; ++x) {
-      if (mask[y * kW + x] == 0) continue;
-      const RowWindow cols = t.WindowCols3[x];
-      const std::uint32_t n = count.ClampedWindowSum(rows.low, rows.high, cols.low, cols.high);
-      const float reciprocal = t.ReciprocalTable[n];
-      const float sum =
-          static_cast<float>(value.ClampedWindowSum(rows.low, rows.high, cols.low, cols.high));
-      const float squares =
-          static_cast<float>(square.ClampedWindowSum(rows.low, rows.high, cols.low, cols.high));
-      const float mean = sum * reciprocal;
-      const float variance = squares * reciprocal - mean * mean;
-      if (0.02f * variance < 100.0f) {
-        const double brightened = std::min(255.0, static_cast<int>(mean) * 2.1);
-        image[y * kW + x] = static_cast<std::uint8_t>(brightened);
-      }
+  ColumnSums& c = sums[0];
+  // Only rows top..bottom count, as the frame's rows.
+  const int first = std::max(top, 0), last = std::min(bottom, kFrameHeight - 1);
+  for (int r = first; r <= std::min(first + kReach - 1, last); ++r) {
+    AddRow<true>(c, mask + r * kW, copy.get() + r * kW);
+  }
+  for (int y = first; y <= last; ++y) {
+    if (y + kReach <= last)
+      AddRow<true>(c, mask + (y + kReach) * kW, copy.get() + (y + kReach) * kW);
+    if (y - kReach - 1 >= first) {
+      AddRow<false>(c, mask + (y - kReach - 1) * kW, copy.get() + (y - kReach - 1) * kW);
     }
+    BrightenRowSimd(c.count, c.value, c.square, mask + y * kW, 0, kW, image + y * kW);
   }
   return kOk;
 }

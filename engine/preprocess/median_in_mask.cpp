@@ -1,7 +1,6 @@
 // 3 x 3 median over the first run of finger rows in each column, against speckle.
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 #include "core/alloc.h"
@@ -14,29 +13,30 @@ namespace {
 
 constexpr int kW = kFrameWidth;
 
-// Median of nine by a fixed exchange network: the same value as a full sort, without branches.
-std::uint8_t Median9(std::array<std::uint8_t, 9> p) {
-  auto order = [&](int a, int b) {
-    const std::uint8_t lo = std::min(p[a], p[b]), hi = std::max(p[a], p[b]);
-    p[a] = lo;
-    p[b] = hi;
-  };
-  order(1, 2), order(4, 5), order(7, 8), order(0, 1), order(3, 4), order(6, 7);
-  order(1, 2), order(4, 5), order(7, 8), order(0, 3), order(5, 8), order(4, 7);
-  order(3, 6), order(1, 4), order(2, 5), order(4, 7), order(4, 2), order(6, 4);
-  order(4, 2);
-  return p[4];
+std::uint8_t Median3(std::uint8_t a, std::uint8_t b, std::uint8_t c) {
+  return std::max(std::min(a, b), std::min(std::max(a, b), c));
 }
 
-// The 3 x 3 medians of columns 1..318 of row y, the network run across the row so that the
-// compiler keeps many columns in one register.
+// The 3 x 3 medians of columns 1..318 of row y. Each column's three pixels are sorted once; the
+// median of a window is then the median of the largest of its three smallest, the median of its
+// three middles and the smallest of its three largest. Being made of minima and maxima only, it
+// equals the sorted middle of every window when it does of every 0/1 window.
 void RowMedians(const std::uint8_t* plane, int y, std::uint8_t* out) {
   const std::uint8_t* above = plane + (y - 1) * kW;
   const std::uint8_t* here = above + kW;
   const std::uint8_t* below = here + kW;
+  std::uint8_t low[kW], middle[kW], high[kW];
+  for (int x = 0; x < kW; ++x) {
+    const std::uint8_t a = std::min(above[x], here[x]), b = std::max(above[x], here[x]);
+    const std::uint8_t c = std::min(b, below[x]);
+    low[x] = std::min(a, c);
+    middle[x] = std::max(a, c);
+    high[x] = std::max(b, below[x]);
+  }
   for (int x = 1; x < kW - 1; ++x) {
-    out[x] = Median9({above[x - 1], above[x], above[x + 1], here[x - 1], here[x], here[x + 1],
-                      below[x - 1], below[x], below[x + 1]});
+    const std::uint8_t lows = std::max({low[x - 1], low[x], low[x + 1]});
+    const std::uint8_t highs = std::min({high[x - 1], high[x], high[x + 1]});
+    out[x] = Median3(lows, Median3(middle[x - 1], middle[x], middle[x + 1]), highs);
   }
 }
 
@@ -51,28 +51,30 @@ int MedianInMaskRows(std::uint8_t* image, int height, const std::uint8_t* mask, 
   const std::size_t pixels = static_cast<std::size_t>(kW) * height;
   auto copy = AllocArray<std::uint8_t>(pixels);
   if (!copy) return kFailed;
-  std::memcpy(copy.get(), image, pixels);
   // The 3 x 3 window must stay in the frame whatever bounds the caller gives.
   top = std::max(top, 1);
   bottom = std::min(bottom, height - 2);
-  // Each column's first run: rows first[x]..last[x] (none when last < first).
-  std::array<int, kW> first{}, last{};
-  int from = height, to = 0;
-  for (int x = 1; x < kW - 1; ++x) {
-    int y = top;
-    while (y <= height - 2 && mask[y * kW + x] != 1) ++y;
-    first[x] = y;
-    while (y <= bottom && mask[y * kW + x] == 1) ++y;
-    last[x] = y - 1;
-    if (first[x] <= last[x]) from = std::min(from, first[x]), to = std::max(to, last[x]);
-  }
-  std::array<std::uint8_t, kW> medians{};
-  for (int y = from; y <= to; ++y) {
-    RowMedians(copy.get(), y, medians.data());
-    std::uint8_t* row = image + y * kW;
+  if (top > bottom) return kOk;
+  // Only the rows that the windows read.
+  const std::size_t from = static_cast<std::size_t>(top - 1) * kW;
+  std::memcpy(copy.get() + from, image + from, static_cast<std::size_t>(bottom - top + 3) * kW);
+  // Walking down the rows: whether each column's first run has begun, and whether this row is
+  // in it. Columns 0 and 319 are never filtered.
+  std::uint8_t begun[kW] = {}, inRun[kW] = {};
+  std::uint8_t medians[kW];
+  for (int y = top; y <= bottom; ++y) {
+    const std::uint8_t* maskRow = mask + y * kW;
+    std::uint8_t any = 0;
     for (int x = 1; x < kW - 1; ++x) {
-      if (first[x] <= y && y <= last[x]) row[x] = medians[x];
+      const std::uint8_t in = maskRow[x] == 1;
+      inRun[x] = in & (inRun[x] | !begun[x]);
+      begun[x] |= in;
+      any |= inRun[x];
     }
+    if (!any) continue;
+    RowMedians(copy.get(), y, medians);
+    std::uint8_t* row = image + y * kW;
+    for (int x = 1; x < kW - 1; ++x) row[x] = inRun[x] ? medians[x] : row[x];
   }
   return kOk;
 }

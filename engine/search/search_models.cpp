@@ -1,9 +1,12 @@
 #include "search/search_models.h"
 
+#include <hwy/cache_control.h>
+
 #include "core/alloc.h"
 #include "core/status.h"
 #include "match/match_block_to_model.h"
 #include "match/shift_search.h"
+#include "model/possible_content.h"
 #include "model/vein_model.h"
 #include "search/search_stages.h"
 
@@ -14,30 +17,65 @@ const unsigned char* ModelAt(const unsigned char* models, std::size_t i) {
   return models + i * sizeof(VeinModel);
 }
 
+// The processor's own prefetching does not run far enough ahead through a list of 3352-byte
+// templates; asking for the lines of the template four places ahead keeps stage 1 streaming.
+constexpr std::size_t kPrefetchAhead = 4;
+void PrefetchModel(const unsigned char* model, std::size_t from) {
+  for (std::size_t offset = from; offset < sizeof(VeinModel); offset += 64) hwy::Prefetch(model + offset);
+}
+
+// Where a model's one-block match of stage 2 ended; stage 3 goes on from there.
+struct BlockZeroEnd {
+  bool matched = false;
+  std::int8_t shiftRow = 0, shiftCol = 0;
+};
+
+bool AllPossible(const unsigned char* models, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!ModelBytesPossible(ModelAt(models, i))) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int SearchModels(const unsigned char* models, std::size_t count, const VeinFeature& probe,
-                 int* position, int* raw) {
+                 int* position, int* raw, SearchChecks checks) {
   auto scores = AllocArray<std::int16_t>(count);
   auto coarseHistogram = AllocZeroedArray<std::int32_t>(kCoarseLevels);
   auto rawHistogram = AllocZeroedArray<std::int32_t>(kRawLevels);
-  if (!scores || !coarseHistogram || !rawHistogram) return kFailed;
+  auto blocks = AllocArray<PreparedBlock>(3);
+  auto ends = AllocArray<BlockZeroEnd>(count);
+  if (!scores || !coarseHistogram || !rawHistogram || !blocks || !ends) {
+    if (checks.templates && !AllPossible(models, count)) return kImpossibleTemplate;
+    return checks.featurePossible ? kFailed : kImpossibleFeature;
+  }
 
+  // Each template is checked just before its coarse vector is read, while it is in the cache.
   std::int8_t coarse[kCoarseEntries];
   for (int k = 0; k < kCoarseEntries; ++k) coarse[k] = probe.blocks[0].coarse[k];
+  const std::size_t readFrom = checks.templates ? 0 : offsetof(VeinModel, coarse);
   for (std::size_t i = 0; i < count; ++i) {
+    if (i + kPrefetchAhead < count) PrefetchModel(ModelAt(models, i + kPrefetchAhead), readFrom);
+    if (checks.templates && !ModelBytesPossible(ModelAt(models, i))) return kImpossibleTemplate;
     const auto* modelCoarse =
         reinterpret_cast<const std::int8_t*>(ModelAt(models, i) + offsetof(VeinModel, coarse));
     scores[i] = CoarseScreenValue(coarse, modelCoarse);
     ++coarseHistogram[scores[i]];
   }
+  if (!checks.featurePossible) return kImpossibleFeature;
   const int t1 = KeepThreshold(coarseHistogram.get(), kCoarseLevels, KeepCount(count, kFirstKeep));
 
+  PreparedModel model;
+  PrepareBlock(probe.blocks[0], blocks[0]);
   for (std::size_t i = 0; i < count; ++i) {
     int s = 0;
+    ends[i] = BlockZeroEnd{};
     if (scores[i] >= t1) {
       std::int8_t shiftRow = kShiftSearchFull, shiftCol = 0;
-      s = MatchBlockToModel(shiftRow, shiftCol, LoadModel(ModelAt(models, i)), probe.blocks[0]);
+      PrepareModel(ModelAt(models, i), model);
+      s = MatchBlockToModel(shiftRow, shiftCol, model, blocks[0]);
+      ends[i] = {true, shiftRow, shiftCol};
     }
     scores[i] = static_cast<std::int16_t>(s);
     ++rawHistogram[s];
@@ -46,10 +84,20 @@ int SearchModels(const unsigned char* models, std::size_t count, const VeinFeatu
 
   *raw = 0;
   *position = 0;
+  PrepareBlock(probe.blocks[1], blocks[1]);
+  PrepareBlock(probe.blocks[2], blocks[2]);
   for (std::size_t i = 0; i < count; ++i) {
     if (scores[i] < t2) continue;
+    PrepareModel(ModelAt(models, i), model);
     std::int8_t shiftRow = kShiftSearchFull, shiftCol = 0;
-    const int best = MatchFeatureToModel(shiftRow, shiftCol, LoadModel(ModelAt(models, i)), probe);
+    int best = 0;
+    if (ends[i].matched) {  // block 0 from zero again would end where stage 2 left it
+      shiftRow = ends[i].shiftRow;
+      shiftCol = ends[i].shiftCol;
+      best = MatchLaterBlocksToModel(shiftRow, shiftCol, model, blocks.get(), scores[i]).raw;
+    } else {
+      best = MatchBlocksToModel(shiftRow, shiftCol, model, blocks.get()).raw;
+    }
     if (best > *raw) {
       *raw = best;
       *position = static_cast<int>(i);

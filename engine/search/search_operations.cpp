@@ -2,6 +2,7 @@
 
 #include "api/operations.h"
 #include "core/status.h"
+#include "model/possible_content.h"
 #include "search/search_models.h"
 
 namespace veltrum {
@@ -35,6 +36,20 @@ int SearchModelsByFeature(const unsigned char* models, const int* count,
   if (models == nullptr || feature == nullptr) return kNoTemplates;
   if (EmptyList(count, position, raw)) return kOk;
   return SearchModels(models, static_cast<std::size_t>(*count), LoadFeature(feature), position, raw);
+}
+
+int SearchCheckedModelsByFeature(const unsigned char* models, const int* count,
+                                 const unsigned char* feature, int* position, int* raw) {
+  if (models == nullptr || feature == nullptr) return kNoTemplates;
+  const VeinFeature probe = LoadFeature(feature);
+  const bool featurePossible = FeaturePossible(probe);
+  if (*count <= 0) {  // no template to check
+    if (!featurePossible) return kImpossibleFeature;
+    EmptyList(count, position, raw);
+    return kOk;
+  }
+  return SearchModels(models, static_cast<std::size_t>(*count), probe, position, raw,
+                      {true, featurePossible});
 }
 
 }  // namespace veltrum

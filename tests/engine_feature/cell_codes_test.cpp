@@ -109,6 +109,23 @@ TEST(CodeStream, RoundTripOfEveryRowCount) {
   }
 }
 
+TEST(CodeStream, SeveralBitsAtOnceWriteWhatSingleBitsWrite) {
+  simfinger::Random random(91);
+  // Stale words ahead of the stream, as in a reused area; every width at many offsets.
+  std::vector<std::uint32_t> single(256, 0xDEADBEEFu), several(256, 0xDEADBEEFu);
+  CodeStream one{single.data()}, many{several.data()};
+  for (int i = 0; i < 200; ++i) {
+    const int n = i < 32 ? i + 1 : random.UniformInt(1, 32);
+    const auto value = static_cast<std::uint32_t>(random.UniformInt(0, 0xFFFF)) << 16 |
+                       static_cast<std::uint32_t>(random.UniformInt(0, 0xFFFF));
+    for (int b = n - 1; b >= 0; --b) PushCodeBit(one, (value >> b) & 1u);
+    PushCodeBits(many, value, n);
+    ASSERT_EQ(many.bits, one.bits) << i;
+    ASSERT_EQ(many.word - several.data(), one.word - single.data()) << i;
+    ASSERT_EQ(several, single) << "push " << i << " of " << n << " bits";
+  }
+}
+
 TEST(CodeStream, ExpansionFailsWithoutMemory) {
   std::vector<std::uint32_t> area(kGridCells * 4, 0x12345678u);
   FailNthAllocation(1);

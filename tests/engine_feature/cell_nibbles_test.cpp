@@ -54,6 +54,45 @@ TEST(CellNibbles, NormalisedMagnitudes) {
   }
 }
 
+// The rule in 64-bit integers: q = trunc(trunc(64 x / 3) / norm), nibble min(q, 15) as a byte,
+// byte j = nibble 2j x 16 + nibble 2j + 1.
+std::array<std::uint8_t, 8> IntegerNibbles(const std::vector<std::int32_t>& responses) {
+  std::int64_t x[16];
+  std::uint64_t squares = 0;
+  for (int n = 0; n < 16; ++n) {
+    x[n] = responses[(n / 8) * 16 + 2 * (n % 8) + 1] >> 5;
+    squares += static_cast<std::uint64_t>(x[n] * x[n]);
+  }
+  std::int64_t norm = static_cast<std::int64_t>(TableRoot(squares) >> 10);
+  if (norm == 0) norm = 1;
+  std::uint8_t nibble[16];
+  for (int n = 0; n < 16; ++n) {
+    const std::int64_t q = (64 * x[n] / 3) / norm;
+    nibble[n] = static_cast<std::uint8_t>(q > 15 ? 15 : q);
+  }
+  std::array<std::uint8_t, 8> bytes{};
+  for (int j = 0; j < 8; ++j) bytes[j] = static_cast<std::uint8_t>(nibble[2 * j] * 16 + nibble[2 * j + 1]);
+  return bytes;
+}
+
+TEST(CellNibbles, ExactOverTheWholeRange) {
+  // Inputs of every size and sign, and one large value among small ones, where quotients of
+  // whole numbers fall close to whole numbers.
+  simfinger::Random random(17);
+  for (int i = 0; i < 3000; ++i) {
+    std::array<std::int32_t, 16> x{};
+    const int bits = 6 + i % 25;  // up to 2^30; the seventh cases reach both ends of 32 bits
+    for (auto& v : x) {
+      v = random.UniformInt(0, (1 << bits) - 1) * (i % 3 == 0 ? -1 : 1);
+      if (i % 7 == 0) v = static_cast<std::int32_t>(random.UniformInt(-65536, 65535)) * 32768;
+    }
+    const auto responses = CellWith(x);
+    std::array<std::uint8_t, 8> out{};
+    CellNibbles(responses.data(), out.data());
+    ASSERT_EQ(out, IntegerNibbles(responses)) << "case " << i;
+  }
+}
+
 TEST(CellNibbles, BlockAndSampleSlots) {
   simfinger::Random random(3);
   std::vector<std::int32_t> responses(kResponseEntries);

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <random>
 #include <vector>
 
 #include "api/operations.h"
@@ -13,6 +16,7 @@
 #include "feature/filter_bank.h"
 #include "feature/grid_origin.h"
 #include "match/match_block_to_model.h"
+#include "model/cell_vector.h"
 #include "match_fixtures.h"
 #include "veltrum.h"
 
@@ -151,6 +155,51 @@ TEST(MergeEnrollFeatures, CellsOffTheGridAreLeftOut) {
     EXPECT_EQ(running->weight27[cell],
               c.refCell < 0 && c.otherCell < 0 ? 1 : (c.refCell >= 0) * 255 + (c.otherCell >= 0) * 255)
         << c.what;
+  }
+}
+
+TEST(MergeEnrollFeatures, WeightedMeansAreExactAtAnyWeight) {
+  std::mt19937_64 rng(53);
+  FeatureBlock reference = matchtest::RandomBlock(53), other = matchtest::RandomBlock(54);
+  for (int c = 0; c < veltrum::kGridCells; ++c) {
+    reference.coverage15[c] = static_cast<std::uint8_t>(rng());
+    reference.coverage27[c] = static_cast<std::uint8_t>(rng());
+    other.coverage15[c] = static_cast<std::uint8_t>(rng());
+    other.coverage27[c] = static_cast<std::uint8_t>(rng());
+  }
+  // Values over the whole 32-bit range, where products leave 32 bits and quotients sit close to
+  // whole numbers.
+  std::vector<std::int32_t> refTable(veltrum::kResponseEntries), otherTable(veltrum::kResponseEntries),
+      result(veltrum::kResponseEntries);
+  for (auto* table : {&refTable, &otherTable}) {
+    for (auto& v : *table) v = static_cast<std::int32_t>(static_cast<std::uint32_t>(rng()));
+  }
+  // Weight 10 as enrolment merges; 90000 tenths puts the summed weights past 2^21, 8000000 the
+  // products past 2^53; a negative weight leaves the weighted mean range.
+  for (int weight : {10, 90000, 8000000, -10}) {
+    auto running = std::make_unique<veltrum::MergeRunning>();
+    veltrum::StartMerge(*running, reference);
+    FeatureBlock merged;
+    // Shift (0, 0): every output cell merges the same cell of both blocks.
+    veltrum::MergeEnrollFeatures(merged, reference, other, refTable.data(), otherTable.data(),
+                                 *running, 0, 0, weight, result.data());
+    for (int cell = 0; cell < veltrum::kGridCells; ++cell) {
+      const std::int64_t wr = reference.coverage27[cell], wo = other.coverage27[cell] * weight / 10;
+      const std::int64_t w = std::max<std::int64_t>(1, wr + wo);
+      for (int k = 0; k < veltrum::kCellResponses; ++k) {
+        const int i = cell * veltrum::kCellResponses + k;
+        ASSERT_EQ(result[i], static_cast<std::int32_t>((refTable[i] * wr + otherTable[i] * wo + w / 2) / w))
+            << "weight " << weight << " entry " << i;
+      }
+      const std::int64_t vr = reference.coverage15[cell], vo = other.coverage15[cell] * weight / 10;
+      const std::int64_t v = std::max<std::int64_t>(1, vr + vo);
+      for (int t = 0; t < 16; ++t) {
+        const std::int64_t a = veltrum::CellNibble(reference.cellVectors[cell], t);
+        const std::int64_t b = veltrum::CellNibble(other.cellVectors[cell], t);
+        ASSERT_EQ(running->values[cell][t], (a * vr + b * vo + v / 2) / v)
+            << "weight " << weight << " cell " << cell << " value " << t;
+      }
+    }
   }
 }
 

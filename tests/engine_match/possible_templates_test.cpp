@@ -4,14 +4,16 @@
 #include <random>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include <hwy/targets.h>
 #include <opencv2/imgcodecs.hpp>
 
 #include "feature/cell_nibbles.h"
 #include "feature/filter_bank.h"
 #include "match_fixtures.h"
-#include "model/cell_squares_simd.h"
+#include "model/possible_content_simd.h"
 #include "model/possible_content.h"
 #include "test_paths.h"
 #include "veltrum.h"
@@ -198,6 +200,88 @@ TEST(PossibleContent, FeatureBlocksOneAndTwoCarryNoGridOrCoarse) {
   f = genuine;
   SetVector(f.blocks[2].cellVectors[300], std::vector<int>(16, 15));
   EXPECT_FALSE(veltrum::FeaturePossible(f));
+}
+
+// The whole-template check in vectors against the field-by-field one, in every vector width this
+// processor can run: one field of a genuine template changed at a time, at the first, last and
+// vector-border places of each field, to just inside and just outside its rule; then random
+// changes of one to four bytes anywhere.
+TEST(PossibleContent, VectorTemplateCheckAgreesWithThePlainOne) {
+  const VeinModel genuine = matchtest::FingerModel(11);
+  std::vector<std::pair<std::string, VeinModel>> cases = {{"genuine", genuine}};
+  auto change = [&](const std::string& what, auto&& edit) {
+    VeinModel m = genuine;
+    edit(m);
+    cases.emplace_back(what, m);
+  };
+  for (int k : {0, 7, 8, 63, 64, 143}) {
+    change("cell " + std::to_string(k) + " at 800", [&](VeinModel& m) {
+      SetVector(m.cellVectors[k], {10, 10, 10, 10, 10, 10, 10, 10, 0, 0, 0, 0, 0, 0, 0, 0});
+    });
+    change("cell " + std::to_string(k) + " at 801", [&](VeinModel& m) {
+      SetVector(m.cellVectors[k], {10, 10, 10, 10, 10, 10, 10, 10, 1, 0, 0, 0, 0, 0, 0, 0});
+    });
+  }
+  const std::uint32_t rowEdits[][2] = {{0, 0xFFFF0000u}, {0, 0x0000FFFFu}, {1, 0xFFFF0000u},
+                                       {1, 0x0000FFFFu}, {0, 0xFFFEFFFEu}, {2, 0xFFFFFFFFu},
+                                       {3, 0x100u},      {3, 0x80000000u}, {3, 0xFFu}};
+  for (int k : {0, 1, 3, 4, 47, 93, 94, 95, 97}) {
+    for (const auto& e : rowEdits) {
+      change("row " + std::to_string(k) + " word " + std::to_string(e[0]),
+             [&](VeinModel& m) { m.codeRows[k][e[0]] = e[1]; });
+    }
+  }
+  const int pairEdits[][2] = {{120, 0}, {0, 0}, {5, 0}, {41, 40}, {119, 119}, {0, 120},
+                              {120, 119}, {121, 0}, {200, 250}, {30, 90}};
+  for (int p : {0, 7, 8, 15, 16, 31, 32, 38, 59, 60, 63, 64, 69}) {
+    for (const auto& e : pairEdits) {
+      change("pair " + std::to_string(p) + " = " + std::to_string(e[0]) + "," + std::to_string(e[1]),
+             [&](VeinModel& m) {
+               m.edgePairs[p][0] = static_cast<std::uint8_t>(e[0]);
+               m.edgePairs[p][1] = static_cast<std::uint8_t>(e[1]);
+             });
+    }
+  }
+  change("no pair counts for the origin", [&](VeinModel& m) {
+    for (auto& pair : m.edgePairs) pair[0] = 120, pair[1] = 0;
+  });
+  change("origin one row lower", [&](VeinModel& m) { ++m.gridOrigin; });
+  change("grid step 7", [&](VeinModel& m) { m.gridStep = 7; });
+  for (int v = 0; v < 4; ++v) {
+    for (int j : {0, 3, 4, 7, 8, 15, 16, 27, 28, 31, 32, 43, 44, 47, 48, 59}) {
+      const int at = 60 * v + j;
+      for (int value : {-128, -127, -126, 126, 127}) {
+        change("coarse " + std::to_string(at) + " = " + std::to_string(value),
+               [&](VeinModel& m) { m.coarse[at] = static_cast<std::int8_t>(value); });
+      }
+    }
+    // 60 x 17^2 = 17340 is over the bound, 16867 is on it.
+    change("coarse vector " + std::to_string(v) + " of 17s",
+           [&](VeinModel& m) { std::fill(m.coarse + 60 * v, m.coarse + 60 * v + 60, 17); });
+    change("coarse vector " + std::to_string(v) + " on the bound", [&](VeinModel& m) {
+      std::fill(m.coarse + 60 * v, m.coarse + 60 * v + 60, 0);
+      const int values[] = {126, 31, 5, 2, 1};
+      for (int i = 0; i < 5; ++i) m.coarse[60 * v + 59 - 13 * i] = static_cast<std::int8_t>(-values[i]);
+    });
+  }
+  std::mt19937 random(11);
+  for (int trial = 0; trial < 2000; ++trial) {
+    change("random " + std::to_string(trial), [&](VeinModel& m) {
+      auto* bytes = reinterpret_cast<std::uint8_t*>(&m);
+      for (int n = 0; n <= trial % 4; ++n) bytes[random() % 3350] = static_cast<std::uint8_t>(random());
+    });
+  }
+  int refused = 0;
+  for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+    hwy::SetSupportedTargetsForTest(target);
+    for (const auto& [what, m] : cases) {
+      const bool plain = veltrum::ModelBytesPossiblePlain(Bytes(m));
+      ASSERT_EQ(veltrum::ModelBytesPossible(Bytes(m)), plain) << what << " on " << hwy::TargetName(target);
+      refused += plain ? 0 : 1;
+    }
+  }
+  hwy::SetSupportedTargetsForTest(0);  // back to what the processor offers
+  EXPECT_GT(refused, 0);
 }
 
 class ForgedTemplates : public ::testing::Test {

@@ -97,6 +97,10 @@ TEST_F(Search, FindsTheGenuineTemplateAmongDecoys) {
     EXPECT_EQ(byFeature, c.genuineAt) << c.count;
     EXPECT_GE(simFeature, 0.7f) << c.count;
     EXPECT_EQ(simImage, simFeature);
+    float matched = -1;  // the search's last stage scores as the 1:1 match does
+    ASSERT_EQ(VLT_FV_MatchFeature(reinterpret_cast<const unsigned char*>(&matchtest::FingerModel(700)),
+                                  probeFeature, &matched), 0);
+    EXPECT_EQ(simFeature, matched) << c.count;
     EXPECT_EQ(count, c.count);  // read, never written
   }
 }
@@ -143,6 +147,134 @@ TEST_F(Search, FailuresLeaveThePositionAndSimilarity) {
   veltrum::FailNthAllocation(0);
   EXPECT_EQ(position, -7);
   EXPECT_EQ(similarity, 0.5f);
+}
+
+// The search checks every template and the feature as it reads the list; the codes keep the
+// order of the checks: an impossible template (wherever it lies) before an impossible feature,
+// both before an allocation failure, and nothing is written on any of them.
+TEST_F(Search, ChecksAnswerInTheirOrderWhateverElseFails) {
+  const VeinModel& genuine = matchtest::FingerModel(700);
+  VeinModel forged = matchtest::FingerModel(701);
+  forged.codeRows[40][3] = 0x100;
+  veltrum::VeinFeature badFeature = matchtest::FingerFeature(700, 3);
+  badFeature.blocks[1].coarse[0] = 1;
+  const auto* bad = reinterpret_cast<const unsigned char*>(&badFeature);
+  struct Case {
+    const char* what;
+    std::vector<const VeinModel*> list;
+    bool featureBad;
+    int failAllocation;
+    int status;
+  };
+  const std::vector<const VeinModel*> fine(150, &genuine);
+  auto forgedAt = [&](std::size_t at) {
+    auto list = fine;
+    list[at] = &forged;
+    return list;
+  };
+  const Case cases[] = {
+      {"first template", forgedAt(0), false, 0, 4002},
+      {"last template", forgedAt(149), false, 0, 4002},
+      {"template and feature", forgedAt(149), true, 0, 4002},
+      {"template, memory short", forgedAt(75), false, 1, 4002},
+      {"template and feature, memory short", forgedAt(75), true, 4, 4002},
+      {"feature", fine, true, 0, 4003},
+      {"feature, memory short", fine, true, 2, 4003},
+      {"feature without templates", {}, true, 0, 4003},
+      {"memory short", fine, false, 3, -1},
+      {"none", fine, false, 0, 0},
+  };
+  for (const Case& c : cases) {
+    const auto bytes = ModelList(c.list.empty() ? fine : c.list);
+    int count = static_cast<int>(c.list.size()), position = -7;
+    float similarity = 0.5f;
+    veltrum::FailNthAllocation(c.failAllocation);
+    const int status = VLT_FV_IndexFeature(bytes.data(), &count, c.featureBad ? bad : probeFeature,
+                                           &position, &similarity);
+    veltrum::FailNthAllocation(0);
+    EXPECT_EQ(status, c.status) << c.what;
+    if (c.status == 0) continue;
+    EXPECT_EQ(position, -7) << c.what;
+    EXPECT_EQ(similarity, 0.5f) << c.what;
+  }
+}
+
+// Stage 3 goes on from where each model's stage-2 match ended; a model that stage 1 kept out
+// has no such match and gets the whole three-block match. Here the genuine template's coarse
+// vector points away from the probe, 149 decoys with the probe's coarse vector fill stage 2 and
+// score 0 there (no weights), so every model reaches stage 3 and the genuine one must score as
+// the 1:1 match scores it.
+TEST_F(Search, AModelThatOnlyTheLastStageSeesGetsTheWholeMatch) {
+  VeinModel genuine = matchtest::FingerModel(700);
+  const VeinModel original = genuine;
+  for (auto& v : genuine.coarse) v = static_cast<std::int8_t>(-v);
+  VeinModel decoy = matchtest::FingerModel(701);
+  std::memcpy(decoy.coarse, original.coarse, sizeof decoy.coarse);
+  std::memset(decoy.cellWeights, 0, sizeof decoy.cellWeights);
+  std::memset(decoy.codeWeights, 0, sizeof decoy.codeWeights);
+  std::vector<const VeinModel*> list(150, &decoy);
+  list[97] = &genuine;
+  const auto bytes = ModelList(list);
+  int count = 150, position = -1;
+  float searched = -1, matched = -2;
+  ASSERT_EQ(VLT_FV_IndexFeature(bytes.data(), &count, probeFeature, &position, &searched), 0);
+  ASSERT_EQ(VLT_FV_MatchFeature(reinterpret_cast<const unsigned char*>(&genuine), probeFeature, &matched), 0);
+  EXPECT_EQ(position, 97);
+  EXPECT_EQ(searched, matched);
+  EXPECT_GT(matched, 0.7f);
+}
+
+// With fewer than 50 templates every one reaches the last stage, so the search must give the
+// best 1:1 score (the lowest index on a tie). The probes are made so that blocks 1 and 2 decide:
+// their search goes on from where block 0 ended, so any slip in that alignment shows.
+TEST_F(Search, TheLastStageScoresEveryTemplateAsTheOneToOneMatch) {
+  std::vector<const VeinModel*> list;
+  for (std::uint64_t seed = 700; seed < 711; ++seed) list.push_back(&matchtest::FingerModel(seed));
+  list.push_back(&matchtest::FingerModel(700));
+  const auto bytes = ModelList(list);
+  const veltrum::VeinFeature& own = matchtest::FingerFeature(700, 3);
+  // The probe's cells moved by (dr, dc) on the grid; cells moved in from outside have no weight.
+  auto moved = [](const veltrum::FeatureBlock& b, int dr, int dc) {
+    veltrum::FeatureBlock out = b;
+    for (int r = 0; r < veltrum::kGridRows; ++r) {
+      for (int c = 0; c < veltrum::kGridCols; ++c) {
+        const int to = r * veltrum::kGridCols + c, fr = r - dr, fc = c - dc;
+        const bool inside = fr >= 0 && fr < veltrum::kGridRows && fc >= 0 && fc < veltrum::kGridCols;
+        const int from = inside ? fr * veltrum::kGridCols + fc : 0;
+        std::memcpy(out.cellVectors[to], b.cellVectors[from], 8);
+        std::memcpy(out.codeRows[to], b.codeRows[from], 16);
+        out.coverage15[to] = inside ? b.coverage15[from] : 0;
+        out.coverage27[to] = inside ? b.coverage27[from] : 0;
+      }
+    }
+    return out;
+  };
+  // All blocks moved, block 0 with a third of its code bits spoilt: it still finds the
+  // alignment, and blocks 1 and 2, searched only around it, score higher.
+  std::vector<veltrum::VeinFeature> probes(4, own);
+  for (int b = 0; b < 3; ++b) {
+    probes[1].blocks[b] = moved(own.blocks[b], 3, -4);
+    probes[2].blocks[b] = moved(own.blocks[b], -2, 5);
+  }
+  for (int p : {1, 2}) {
+    for (auto& row : probes[p].blocks[0].codeRows) row[0] = ~row[0];
+  }
+  probes[3].blocks[0] = own.blocks[2];
+  probes[3].blocks[2] = own.blocks[0];
+  for (std::size_t p = 0; p < probes.size(); ++p) {
+    const auto* feature = reinterpret_cast<const unsigned char*>(&probes[p]);
+    int wantRaw = 0, wantPosition = 0;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      std::int8_t shiftRow = 20, shiftCol = 0;
+      int r = 0;
+      veltrum::MatchFeatureToModel(shiftRow, shiftCol, bytes.data() + i * sizeof(VeinModel), feature, &r);
+      if (r > wantRaw) wantRaw = r, wantPosition = static_cast<int>(i);
+    }
+    int count = static_cast<int>(list.size()), position = -1, raw = -1;
+    ASSERT_EQ(veltrum::SearchModelsByFeature(bytes.data(), &count, feature, &position, &raw), 0);
+    EXPECT_EQ(raw, wantRaw) << "probe " << p;
+    EXPECT_EQ(position, wantPosition) << "probe " << p;
+  }
 }
 
 }  // namespace

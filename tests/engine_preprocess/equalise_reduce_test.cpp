@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
+#include <hwy/targets.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "planes.h"
+#include "preprocess/brighten_row.h"
+#include "preprocess/equalise_windows.h"
 #include "preprocess/preprocess_image.h"
 #include "preprocess/preprocess_steps.h"
 #include "tables/lookup_tables.h"
@@ -67,6 +73,82 @@ TEST(EqualiseLocalHistogram, UniformFingerIsWhiteAndRowsOutsideTheLimitsAreClear
   EXPECT_TRUE(image == expected);
 }
 
+// Ranks every step afresh from a histogram of its whole window, as the rule reads.
+Plane RankByCounting(const Plane& image, const Plane& mask, int t, int b) {
+  Plane out;
+  for (int y = t; y <= b; ++y) {
+    for (int x = 2; x <= kW - 3; x += 3) {
+      if (!mask.at(y, x - 1) && !mask.at(y, x) && !mask.at(y, x + 1)) continue;
+      int bins[256] = {};
+      for (int wy = y - 15; wy <= y + 15; ++wy) {
+        for (int wx = std::max(0, x - 15); wx <= std::min(kW - 1, x + 15); ++wx) {
+          if (mask.at(wy, wx)) ++bins[image.at(wy, wx)];
+        }
+      }
+      const auto count = [&](int from, int to) {  // values from..to
+        int s = 0;
+        for (int v = std::max(from, 0); v <= std::min(to, 255); ++v) s += bins[v];
+        return s;
+      };
+      const int c = mask.at(y, x)       ? image.at(y, x)
+                    : mask.at(y, x + 1) ? image.at(y, x + 1)
+                                        : image.at(y, x - 1);
+      const int n = count(0, 255), dark = count(0, 127), near = count(c - 2, c + 2);
+      const bool strict = dark > n / 2 && dark > 750 && 10 * near < 9 * n;
+      const int rankC = count(0, c - 1) + (strict ? 0 : bins[c]);
+      for (int col = x - 1; col <= x + 1; ++col) {
+        if (!mask.at(y, col)) continue;
+        const int v = image.at(y, col);
+        const int rank = v < c ? rankC - count(v, c - 1) : rankC + count(c + 1, v);
+        out.at(y, col) = static_cast<std::uint8_t>((255 * rank + n / 2) / n);
+      }
+    }
+  }
+  return out;
+}
+
+// A dark, noisy left part (strict windows), a bright ramp with noise on the right, and a plateau
+// (inclusive windows with many equal values); the mask is ragged and holed and reaches both
+// sides of the frame.
+struct Scene {
+  Plane image, mask;
+  Scene() {
+    unsigned noise = 12345;
+    for (int y = 0; y < kH; ++y) {
+      for (int x = 0; x < kW; ++x) {
+        noise = noise * 1103515245u + 12345u;
+        const int r = static_cast<int>(noise >> 16);
+        int v = x < 110 ? r % 100 : std::min(255, (x + 2 * y) / 2 + r % 41);
+        if (x >= 200 && x < 240 && y >= 40 && y < 60) v = 77;
+        image.at(y, x) = static_cast<std::uint8_t>(v);
+        mask.at(y, x) = y >= 10 + x % 7 && y <= 200 - x % 5 && r % 13 != 0;
+      }
+    }
+  }
+};
+
+TEST(EqualiseLocalHistogram, AgreesWithCountingEachWindow) {
+  const Scene scene;
+  for (const auto& [top, bottom] : {std::pair{0, 90}, std::pair{180, 239}}) {
+    Plane image = scene.image;
+    ASSERT_EQ(veltrum::EqualiseLocalHistogram(image.data(), scene.mask.data(), top, bottom), 0);
+    EXPECT_TRUE(image ==
+                RankByCounting(scene.image, scene.mask, std::max(top, 16), std::min(bottom, 224)))
+        << top << ".." << bottom;
+  }
+}
+
+TEST(EqualiseLocalHistogram, PlainSumsAgreeWithTheVectors) {
+  const Scene scene;
+  auto work = std::make_unique<veltrum::EqualiseWork>();
+  std::copy(scene.image.px.begin(), scene.image.px.end(), work->copy);
+  Plane plain, vector;
+  veltrum::RankEqualiseRowsPlain(*work, scene.mask.data(), 16, 224, plain.data());
+  veltrum::RankEqualiseRows(*work, scene.mask.data(), 16, 224, vector.data());
+  EXPECT_TRUE(plain == vector);
+  EXPECT_TRUE(plain == RankByCounting(scene.image, scene.mask, 16, 224));
+}
+
 class Brighten : public ::testing::Test {
  protected:
   void SetUp() override { veltrum::BuildLookupTables(); }
@@ -124,6 +206,41 @@ TEST_F(Brighten, SumsOfSquaresWrapWithoutHarm) {
   ASSERT_EQ(veltrum::BrightenLocalMean(image.data(), mask.data(), scratch.data(), 1, 238), 0);
   EXPECT_EQ(image.at(230, 310), 210);
   EXPECT_EQ(image.at(100, 100), 255);
+}
+
+TEST_F(Brighten, VectorRowsMatchThePlainRow) {
+  for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+    hwy::SetSupportedTargetsForTest(target);
+    // Column sums of up to 7 pixels each, of greys near one level (low variance, the brightened
+    // mean) or spread over the whole range (white), with empty columns between.
+    std::uint32_t seed = 7;
+    const auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    for (int row = 0; row < 200; ++row) {
+      std::vector<std::int32_t> count(veltrum::kBrightenColumns, 0), value(count), square(count);
+      const int level = static_cast<int>(next() % 256), spread = row % 2 ? 256 : 12;
+      for (int x = veltrum::kBrightenReach; x < veltrum::kBrightenReach + kW; ++x) {
+        count[x] = static_cast<std::int32_t>(next() % 9) % 8;
+        for (int k = 0; k < count[x]; ++k) {
+          const int grey =
+              std::clamp(level - spread / 2 + static_cast<int>(next() % spread), 0, 255);
+          value[x] += grey;
+          square[x] += grey * grey;
+        }
+      }
+      std::vector<std::uint8_t> maskRow(kW), plain(kW, 1), vector(kW, 2);
+      for (std::uint8_t& m : maskRow) m = next() % 5 != 0;
+      veltrum::BrightenRow(count.data(), value.data(), square.data(), maskRow.data(), 0, kW,
+                           plain.data());
+      veltrum::BrightenRowSimd(count.data(), value.data(), square.data(), maskRow.data(), 0, kW,
+                               vector.data());
+      ASSERT_EQ(vector, plain) << hwy::TargetName(target) << ", row " << row;
+      // A span that ends past the last whole vector.
+      veltrum::BrightenRowSimd(count.data(), value.data(), square.data(), maskRow.data(), 3, 301,
+                               vector.data());
+      ASSERT_EQ(vector, plain) << hwy::TargetName(target) << ", row " << row;
+    }
+  }
+  hwy::SetSupportedTargetsForTest(0);  // back to what the processor offers
 }
 
 TEST(HalveImages, TwoByTwoBlocks) {

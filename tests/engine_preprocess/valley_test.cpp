@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
+#include <hwy/targets.h>
 
+#include <bit>
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "planes.h"
 #include "core/integral_image.h"
 #include "preprocess/preprocess_steps.h"
+#include "preprocess/valley_depth.h"
+#include "preprocess/valley_response_simd.h"
 #include "tables/lookup_tables.h"
 
 namespace {
@@ -89,6 +95,17 @@ TEST_F(Valley, TiltedNeighboursWeighLess) {
   EXPECT_TRUE(valley == expected);
 }
 
+TEST_F(Valley, AHoleInTheFingerKeepsItsWindowOutOfTheInnerMask) {
+  // Every pixel whose 17 x 17 window holds the hole at (120, 160) leaves the inner mask, and
+  // gets no response.
+  Plane valley(100);
+  const Plane mask = Plane().Fill(50, 190, 20, 300, 1).Fill(120, 120, 160, 160, 0);
+  Plane inner;
+  ASSERT_EQ(veltrum::ValleyResponse(valley.data(), mask.data(), inner.data(), 50, 190), 0);
+  EXPECT_TRUE(inner == Plane().Fill(58, 182, 28, 292, 1).Fill(112, 128, 152, 168, 0));
+  EXPECT_TRUE(valley == Plane());
+}
+
 TEST_F(Valley, NarrowFingerHasNoInnerMask) {
   for (const int rows : {16, 12}) {
     Plane valley(100);
@@ -100,6 +117,40 @@ TEST_F(Valley, NarrowFingerHasNoInnerMask) {
     EXPECT_TRUE(inner == Plane()) << rows;
     EXPECT_TRUE(valley == Plane()) << rows;
   }
+}
+
+TEST_F(Valley, VectorRowsMatchThePlainDepth) {
+  // Noise of small and of full amplitude: responses below the cap, and tilts and depths over
+  // their whole range; for every vector width this processor can run.
+  for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+    hwy::SetSupportedTargetsForTest(target);
+    std::uint32_t seed = 1;
+    const auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    for (const int amplitude : {9, 60, 256}) {
+      Plane plane;
+      for (std::uint8_t& p : plane.px)
+        p = static_cast<std::uint8_t>(100 - amplitude / 3 + next() % amplitude);
+      if (amplitude == 256) plane.Fill(100, 140, 0, kW - 1, 0).Fill(120, 120, 0, kW - 1, 255);
+      const veltrum::LookupTables& t = veltrum::Tables();
+      int below = 0;
+      for (int y = 8; y < kH - 8; ++y) {
+        // Whole rows, a span that ends inside a vector, and one shorter than a vector.
+        for (const auto& [x0, x1] : {std::pair{8, kW - 8}, std::pair{11, 250}, std::pair{40, 43}}) {
+          std::vector<float> out(kW, -1.0f);
+          veltrum::ValleyRowSimd(plane.data(), y, x0, x1, out.data());
+          for (int x = x0; x < x1; ++x) {
+            const float plain = veltrum::ValleyDepth(plane.data(), y, x, t);
+            // Bit for bit, not only after truncation.
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(out[x]), std::bit_cast<std::uint32_t>(plain))
+                << hwy::TargetName(target) << ", " << amplitude << " at " << y << ", " << x;
+            below += plain < 255.0f;
+          }
+        }
+      }
+      EXPECT_GT(below, 1000) << amplitude;
+    }
+  }
+  hwy::SetSupportedTargetsForTest(0);  // back to what the processor offers
 }
 
 TEST(SmoothInMask, MeanOfTheFingerPixelsOfEachBlock) {

@@ -1,6 +1,6 @@
 #pragma once
-// The cell-vector check of every template of a search, in the widest vectors the processor has
-// (chosen at run time). It answers exactly as CellVectorPossible applied to each vector.
+// The checks that touch every template of a search, in the widest vectors the processor has
+// (chosen at run time). ModelBytesPossible (possible_content.h) is the whole-template one.
 
 #include <cstdint>
 
