@@ -27,6 +27,24 @@ void BuildGradientPlanePlain(const std::uint8_t* image, std::uint8_t* mapped,
   }
 }
 
+void StripDifferenceProfiles(const std::uint8_t* image, StripProfiles& profiles) {
+  for (auto& p : profiles) p[0] = p[kEdgeRows - 1] = 0;
+  std::array<std::uint8_t, kFrameWidth> difference;
+  for (int r = 1; r < kEdgeRows - 1; ++r) {
+    const std::uint8_t* below = image + (r + 1) * kFrameWidth;
+    const std::uint8_t* above = image + (r - 1) * kFrameWidth;
+    for (int c = 0; c < kFrameWidth; ++c) {
+      difference[c] = static_cast<std::uint8_t>(std::max(below[c], above[c]) -
+                                                std::min(below[c], above[c]));
+    }
+    for (int j = 0; j < kEdgeStrips; ++j) {
+      std::int32_t sum = 0;
+      for (int k = 0; k < 10; ++k) sum += difference[10 * j + k];
+      profiles[j][r] = sum;
+    }
+  }
+}
+
 void SumColumns(const std::uint8_t* plane, int c0, int c1, std::int32_t* profile) {
   for (int r = 0; r < kEdgeRows; ++r) {
     const std::uint8_t* row = plane + r * kFrameWidth;

@@ -2,6 +2,7 @@
 // Building blocks shared by the edge searches: the gradient plane, row profiles over column
 // windows, weighted window searches, outward peak search, and track interpolation.
 
+#include <array>
 #include <cstdint>
 
 namespace veltrum {
@@ -15,6 +16,13 @@ inline constexpr int kTrackEntries = 33;  // entry j stands for column 10 j
 void BuildGradientPlane(const std::uint8_t* image, std::uint8_t* mapped, std::uint8_t* gradient);
 void BuildGradientPlanePlain(const std::uint8_t* image, std::uint8_t* mapped,
                              std::uint8_t* gradient);
+
+// Per 10-column strip j (columns 10 j .. 10 j + 9): profiles[j][r] = sum of
+// |image(r + 1, c) - image(r - 1, c)| over the strip's columns for rows 1..238, 0 in rows 0 and
+// 239. Worked row by row, so the plane is read once in order.
+inline constexpr int kEdgeStrips = 32;
+using StripProfiles = std::array<std::array<std::int32_t, kEdgeRows>, kEdgeStrips>;
+void StripDifferenceProfiles(const std::uint8_t* image, StripProfiles& profiles);
 
 // profile[r] = sum of plane(r, c) over columns c0..c1, rows 0..239.
 void SumColumns(const std::uint8_t* plane, int c0, int c1, std::int32_t* profile);

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 
 #include "core/alloc.h"
 #include "core/image_ref.h"
@@ -14,17 +13,14 @@
 namespace veltrum {
 namespace {
 
-constexpr int kStrips = 32;
+constexpr int kStrips = kEdgeStrips;
 
-// P(r) = sum over columns c0..c1 of |I(r+1, c) - I(r-1, c)|, smoothed on rows 3..236.
-void RawEdgeProfile(const std::uint8_t* image, int c0, int c1, std::int32_t* profile) {
-  profile[0] = profile[kEdgeRows - 1] = 0;
-  for (int r = 1; r < kEdgeRows - 1; ++r) {
-    std::int32_t sum = 0;
-    for (int c = c0; c <= c1; ++c) {
-      sum += std::abs(image[(r + 1) * kFrameWidth + c] - image[(r - 1) * kFrameWidth + c]);
-    }
-    profile[r] = sum;
+// P(r) = sum over the columns of the given strips of |I(r+1, c) - I(r-1, c)|, smoothed on rows
+// 3..236.
+void RawEdgeProfile(const StripProfiles& strips, int j0, int j1, std::int32_t* profile) {
+  std::copy(strips[j0].begin(), strips[j0].end(), profile);
+  for (int j = j0 + 1; j <= j1; ++j) {
+    for (int r = 0; r < kEdgeRows; ++r) profile[r] += strips[j][r];
   }
   Smooth121(profile, 3, kEdgeRows - 4, 0);
 }
@@ -73,9 +69,11 @@ int FindFingerEdgesMode12(const std::uint8_t* image, std::int16_t* upper, std::i
   auto profile = AllocZeroedArray<std::int32_t>(kEdgeRows);
   if (!mapped || !gradient || !profile) return kOutOfMemory;
 
+  StripProfiles raw;
+  StripDifferenceProfiles(image, raw);
   std::array<std::int32_t, kStrips> stripUpper{}, stripLower{};
   for (int j = 0; j < kStrips; ++j) {
-    RawEdgeProfile(image, 10 * j, 10 * j + 9, profile.get());
+    RawEdgeProfile(raw, j, j, profile.get());
     stripUpper[j] = StripUpperRow(profile.get());
     stripLower[j] = StripLowerRow(profile.get());
   }
@@ -96,7 +94,7 @@ int FindFingerEdgesMode12(const std::uint8_t* image, std::int16_t* upper, std::i
   const int meanUpper = sumUpper / (end - first);
   const int meanLower = sumLower / (end - first);
 
-  RawEdgeProfile(image, 150, 169, profile.get());
+  RawEdgeProfile(raw, 15, 16, profile.get());  // columns 150..169
   int anchorUpper = meanUpper, anchorLower = meanLower;
   for (int r = meanUpper - 8; r <= meanUpper + 8; ++r) {
     if (IsCentrePeak(profile.get(), r)) anchorUpper = r;

@@ -10,6 +10,7 @@
 #include "core/status.h"
 #include "edges/finger_edges.h"
 #include "preprocess/preprocess_steps.h"
+#include "preprocess/width_rows.h"
 
 namespace veltrum {
 namespace {
@@ -36,6 +37,11 @@ float WidthScale(const std::int16_t* upper, const std::int16_t* lower) {
 }
 
 }  // namespace
+
+void BlendWidthRowPlain(const std::uint8_t* above, const std::uint8_t* below, float w0, float w1,
+                        std::uint8_t* out) {
+  for (int x = 0; x < kW; ++x) out[x] = static_cast<std::uint8_t>(w0 * above[x] + w1 * below[x]);
+}
 
 int NormaliseFingerWidth(const std::int16_t* upper, const std::int16_t* lower, std::uint8_t* image,
                          std::uint8_t* mask) {
@@ -64,10 +70,8 @@ int NormaliseFingerWidth(const std::int16_t* upper, const std::int16_t* lower, s
     const float w0 = static_cast<float>(r1) - p, w1 = p - f0;
     const std::uint8_t* i0 = imageCopy.get() + r0 * kW;
     const std::uint8_t* m0 = maskCopy.get() + r0 * kW;
-    for (int x = 0; x < kW; ++x) {
-      image[y * kW + x] = static_cast<std::uint8_t>(w0 * i0[x] + w1 * i0[x + kW]);
-      mask[y * kW + x] = static_cast<std::uint8_t>(m0[x] * m0[x + kW]);
-    }
+    BlendWidthRow(i0, i0 + kW, w0, w1, image + y * kW);
+    for (int x = 0; x < kW; ++x) mask[y * kW + x] = static_cast<std::uint8_t>(m0[x] * m0[x + kW]);
   }
   return kOk;
 }

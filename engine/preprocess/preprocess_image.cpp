@@ -134,16 +134,15 @@ struct Pipeline {
     return kOk;
   }
 
-  // Local contrast, worked within the inner mask while the finger mask waits aside.
+  // Local contrast, worked within the inner mask; both steps only read their mask, so the
+  // finger mask stays where it is.
   int EqualiseContrast(std::uint8_t* integralScratch) {
-    std::uint8_t* savedMask = searchPlane.get();
-    std::memcpy(savedMask, mask, kFramePixels);
-    std::memcpy(mask, innerMask.get(), kFramePixels);
-    if (const int s = EqualiseLocalHistogram(image, mask, top, bottom)) return s;
+    if (const int s = EqualiseLocalHistogram(image, innerMask.get(), top, bottom)) return s;
     ObserveStage("equalise", "image", image, kFramePixels);
-    if (const int s = BrightenLocalMean(image, mask, integralScratch, top, bottom)) return s;
+    if (const int s = BrightenLocalMean(image, innerMask.get(), integralScratch, top, bottom)) {
+      return s;
+    }
     ObserveStage("brighten", "image", image, kFramePixels);
-    std::memcpy(mask, savedMask, kFramePixels);
     return kOk;
   }
 };

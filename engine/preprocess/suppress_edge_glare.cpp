@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/image_ref.h"
+#include "edges/edge_profiles.h"
 #include "preprocess/preprocess_steps.h"
 
 namespace veltrum {
@@ -13,11 +14,11 @@ namespace {
 
 constexpr int kW = kFrameWidth;
 constexpr int kH = kFrameHeight;
-constexpr int kStrips = 32;
+constexpr int kStrips = kEdgeStrips;
 constexpr int kStripWidth = 10;
 constexpr int kGlare = 250;
 
-using Profile = std::array<int, kH>;
+using Profile = std::array<std::int32_t, kEdgeRows>;
 
 struct Jump {
   int strip, direction;
@@ -30,17 +31,6 @@ struct JumpList {
   int size = 0;
   void Append(int strip, int direction) { entries[size++] = {strip, direction, true}; }
 };
-
-void EdgeProfile(const std::uint8_t* image, int strip, Profile& e) {
-  e.fill(0);
-  for (int y = 1; y < kH - 1; ++y) {
-    int sum = 0;
-    for (int x = strip * kStripWidth; x < (strip + 1) * kStripWidth; ++x) {
-      sum += std::abs(image[(y + 1) * kW + x] - image[(y - 1) * kW + x]);
-    }
-    e[y] = sum;
-  }
-}
 
 int StrongestRow(const Profile& e, int from, int to) {
   int best = from;
@@ -121,9 +111,10 @@ void ClearGlare(const std::array<bool, kStrips>& marks, int rowBegin, std::uint8
 int SuppressEdgeGlare(const std::uint8_t* image, std::uint8_t* out) {
   std::memcpy(out, image, kFramePixels);
   std::array<int, kStrips> t1{}, t2{}, b1{}, b2{};
-  Profile e;
+  StripProfiles profiles;
+  StripDifferenceProfiles(image, profiles);
   for (int s = 0; s < kStrips; ++s) {
-    EdgeProfile(image, s, e);
+    const Profile& e = profiles[s];
     t1[s] = StrongestRow(e, 9, 109);
     t2[s] = InnerPeak(e, t1[s] + 1, 109, 1, t1[s]);
     b1[s] = StrongestRow(e, 129, 229);

@@ -1,6 +1,6 @@
-// The rotation's vector loop against its plain loop: the same bytes for every row of turned
-// noise planes (binary masks, as the vector loop takes), at every vector width this processor
-// can run.
+// The vector loops of the geometric steps against their plain loops, at every vector width this
+// processor can run: the rotation on turned noise planes (binary masks, as its vector loop takes)
+// and the width normalisation's row blend at the weights its scales give.
 
 #include <gtest/gtest.h>
 
@@ -15,6 +15,7 @@
 #include "planes.h"
 #include "preprocess/preprocess_steps.h"
 #include "preprocess/rotate_resample.h"
+#include "preprocess/width_rows.h"
 
 namespace {
 
@@ -127,6 +128,31 @@ TEST(RotateVectors, WholeRotationMatchesThePixelFormula) {
         const auto at = std::mismatch(planes[i].begin(), planes[i].end(), want[i].begin()).first;
         EXPECT_EQ(at - planes[i].begin(), kW * kH) << "first difference; plane " << i << ", slope " << slope << ", masks below "
                                       << maskValues;
+      }
+    }
+  }
+}
+
+TEST(WidthRowVectors, GiveThePlainBlend) {
+  std::mt19937 rng(11);
+  std::vector<std::uint8_t> above(kW), below(kW), plain(kW), vectors(kW);
+  struct RestoreTargets {
+    ~RestoreTargets() { hwy::SetSupportedTargetsForTest(0); }
+  } restore;
+  for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+    hwy::SetSupportedTargetsForTest(target);
+    for (const float k : {0.65f, 0.9137f, 1.0f, 1.0875f, 1.3f}) {
+      for (int y = 0; y < kH; y += 7) {
+        for (int x = 0; x < kW; ++x) {
+          above[x] = y % 2 ? 255 : static_cast<std::uint8_t>(rng());
+          below[x] = y % 2 ? 255 : static_cast<std::uint8_t>(rng());
+        }
+        const float p = static_cast<float>(y - 120) * k + 120.0f;
+        const float f0 = std::floor(p);
+        const float w0 = (f0 + 1.0f) - p, w1 = p - f0;
+        veltrum::BlendWidthRowPlain(above.data(), below.data(), w0, w1, plain.data());
+        veltrum::BlendWidthRow(above.data(), below.data(), w0, w1, vectors.data());
+        ASSERT_EQ(vectors, plain) << hwy::TargetName(target) << ", k " << k << ", row " << y;
       }
     }
   }
