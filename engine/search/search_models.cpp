@@ -60,7 +60,7 @@ int SearchModels(const unsigned char* models, std::size_t count, const VeinFeatu
     if (checks.templates && !ModelBytesPossible(ModelAt(models, i))) return kImpossibleTemplate;
     const auto* modelCoarse =
         reinterpret_cast<const std::int8_t*>(ModelAt(models, i) + offsetof(VeinModel, coarse));
-    scores[i] = CoarseScreenValue(coarse, modelCoarse);
+    scores[i] = CoarseScreenValueSimd(coarse, modelCoarse);
     ++coarseHistogram[scores[i]];
   }
   if (!checks.featurePossible) return kImpossibleFeature;
