@@ -150,7 +150,7 @@ void BM_IndexImage(benchmark::State& state) { RunIndex(state, true); }
 BENCHMARK(BM_IndexImage)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 
-// The search without the check of every template: what the three stages cost alone.
+// The search without the check of the templates: what the three stages cost alone.
 void BM_SearchStages(benchmark::State& state) {
   const Gallery& g = TheGallery();
   const int count = static_cast<int>(state.range(0));
@@ -165,7 +165,8 @@ void BM_SearchStages(benchmark::State& state) {
 }
 BENCHMARK(BM_SearchStages)->Arg(10000)->Unit(benchmark::kMillisecond);
 
-// The check of every template that a search makes before it scores any.
+// The check of every template, template after template, alone (the search by feature makes it
+// inside its first stage, with the coarse screen).
 void BM_TemplateCheck(benchmark::State& state) {
   const Gallery& g = TheGallery();
   const int count = static_cast<int>(state.range(0));

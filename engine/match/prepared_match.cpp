@@ -3,9 +3,37 @@
 #include <cstddef>
 #include <cstring>
 
-#include "model/cell_vector.h"
 
 namespace veltrum {
+
+namespace {
+
+// The lane of column col in B layout v (-1 where the layout has no place for it): column
+// 3 (n - 3) + v + e sits at lane 2n + e.
+struct BLanes {
+  int lane[kGridCols][3];
+};
+constexpr BLanes kBLanes = [] {
+  BLanes t{};
+  for (int col = 0; col < kGridCols; ++col) {
+    for (int v = 0; v < 3; ++v) {
+      const int from = col - v + 3 * kBProbePair0;
+      t.lane[col][v] = from % 3 > 1 ? -1 : 2 * (from / 3) + from % 3;
+    }
+  }
+  return t;
+}();
+
+// The 16 values of a cell vector into 16 planes `stride` bytes apart (value 2b is the high nibble
+// of byte b).
+void SpreadValues(const std::uint8_t* vector, std::uint8_t* planes, int stride) {
+  for (int b = 0; b < 8; ++b) {
+    planes[2 * b * stride] = vector[b] >> 4;
+    planes[(2 * b + 1) * stride] = vector[b] & 15;
+  }
+}
+
+}  // namespace
 
 void PrepareBlock(const FeatureBlock& block, PreparedBlock& out) {
   std::memset(&out, 0, sizeof out);
@@ -14,15 +42,10 @@ void PrepareBlock(const FeatureBlock& block, PreparedBlock& out) {
       const int cell = row * kGridCols + col;
       const int lane = kAProbeColumn0 + col;
       out.coverage15[row][lane] = block.coverage15[cell];
-      for (int t = 0; t < kCellValues; ++t) {
-        out.values[row][t][lane] = static_cast<std::uint8_t>(CellNibble(block.cellVectors[cell], t));
-      }
-      // Column col = 3 (n - 3) + v + e sits at lane 2n + e of layout v.
+      SpreadValues(block.cellVectors[cell], &out.values[row][0][lane], kAProbeLanes);
       for (int v = 0; v < 3; ++v) {
-        const int from = col - v + 3 * kBProbePair0;
-        const int e = from % 3;
-        if (e > 1) continue;
-        const int bLane = 2 * (from / 3) + e;
+        const int bLane = kBLanes.lane[col][v];
+        if (bLane < 0) continue;
         for (int w = 0; w < kCellCodeWords; ++w) out.codes[row][v][w][bLane] = block.codeRows[cell][w];
         out.codes[row][v][4][bLane] = block.coverage27[cell];
       }
@@ -36,9 +59,7 @@ void PrepareCells(const FeatureBlock& block, PreparedCells& out) {
     for (int col = 0; col < kGridCols; ++col) {
       const int cell = row * kGridCols + col, lane = kAProbeColumn0 + col;
       out.coverage15[row][lane] = block.coverage15[cell];
-      for (int t = 0; t < kCellValues; ++t) {
-        out.values[row][t][lane] = static_cast<std::uint8_t>(CellNibble(block.cellVectors[cell], t));
-      }
+      SpreadValues(block.cellVectors[cell], &out.values[row][0][lane], kAProbeLanes);
       for (int w = 0; w < kCellCodeWords; ++w) out.codes[row][w][lane] = block.codeRows[cell][w];
       out.codes[row][4][lane] = block.coverage27[cell];
     }
@@ -53,11 +74,7 @@ void PrepareModel(const unsigned char* model, PreparedModel& out) {
     for (int j = 0; j < 18; ++j) {
       const int k = i * 18 + j, col = SampleColsA[j];
       out.cellWeights[i][col] = cellWeights[k];
-      for (int b = 0; b < 8; ++b) {
-        const std::uint8_t byte = vectors[8 * k + b];
-        out.values[i][2 * b][col] = byte >> 4;
-        out.values[i][2 * b + 1][col] = byte & 15;
-      }
+      SpreadValues(vectors + 8 * k, &out.values[i][0][col], kAModelLanes);
     }
   }
   const unsigned char* rows = model + offsetof(VeinModel, codeRows);

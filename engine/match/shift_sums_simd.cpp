@@ -16,128 +16,115 @@ namespace veltrum {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// B-samples: per lane, the bits in which the code rows differ (g - 28 = 104 - that count), times
-// w2 = (w x w) >> 8 with w the smaller weight.
-void AgreementSums(const PreparedModel& model, const PreparedBlock& block, int rs, int cs,
-                   ShiftSums& sums) {
-  const hn::CappedTag<std::uint32_t, kBModelLanes> d;
-  const int n = static_cast<int>(hn::Lanes(d));
-  const int variant = BVariant(cs), window = BWindow(cs);
-  auto differing = hn::Zero(d), weights = hn::Zero(d);
-  for (int i = 0; i < 7; ++i) {
-    const int row = SampleRowsB[i] + rs;
-    if (row < 0 || row >= kGridRows) continue;
-    const std::uint32_t* probe = &block.codes[row][variant][0][window];
-    for (int l = 0; l < kBModelLanes; l += n) {
-      auto bits = hn::Zero(d);
+// Lanes of two rows of code words (planes `strideA` and `strideB` words apart, the weight in
+// the fifth plane): per lane the bits in which the rows differ (g - 28 = 104 - that count) times
+// the smaller weight, squared and shifted down by 8 against a template.
+class AgreementRows {
+ public:
+  AgreementRows() : differing_(hn::Zero(d_)), weights_(hn::Zero(d_)) {}
+  void Add(const std::uint32_t* a, int strideA, const std::uint32_t* b, int strideB, int lanes,
+           bool squared) {
+    for (int l = 0; l < lanes; l += static_cast<int>(hn::Lanes(d_))) {
+      auto bits = hn::Zero(d_);
       for (int w = 0; w < kCellCodeWords; ++w) {
-        const auto x = hn::Xor(hn::LoadU(d, &model.codes[i][w][l]),
-                               hn::LoadU(d, probe + w * kBProbeLanes + l));
+        const auto x = hn::Xor(hn::LoadU(d_, a + w * strideA + l), hn::LoadU(d_, b + w * strideB + l));
         bits = hn::Add(bits, hn::PopulationCount(x));
       }
-      const auto w = hn::Min(hn::LoadU(d, &model.codes[i][4][l]),
-                             hn::LoadU(d, probe + 4 * kBProbeLanes + l));
-      const auto w2 = hn::ShiftRight<8>(hn::Mul(w, w));
-      weights = hn::Add(weights, w2);
-      differing = hn::Add(differing, hn::Mul(bits, w2));
+      auto w = hn::Min(hn::LoadU(d_, a + 4 * strideA + l), hn::LoadU(d_, b + 4 * strideB + l));
+      if (squared) w = hn::ShiftRight<8>(hn::Mul(w, w));
+      weights_ = hn::Add(weights_, w);
+      differing_ = hn::Add(differing_, hn::Mul(bits, w));
     }
   }
-  sums.agreementWeight = hn::GetLane(hn::SumOfLanes(d, weights));
-  sums.agreementSum = 104 * sums.agreementWeight -
-                      static_cast<std::int64_t>(hn::GetLane(hn::SumOfLanes(d, differing)));
-}
+  void Into(ShiftSums& sums) const {
+    sums.agreementWeight = hn::GetLane(hn::SumOfLanes(d_, weights_));
+    sums.agreementSum = 104 * sums.agreementWeight -
+                        static_cast<std::int64_t>(hn::GetLane(hn::SumOfLanes(d_, differing_)));
+  }
 
-// A-samples: the smaller weight per lane, and (with `products`) the 16-term dot product of the
-// 4-bit values (at most 3600, so 16 bits hold it) times that weight.
-void DotSums(const PreparedModel& model, const PreparedBlock& block, int rs, int cs, bool products,
-             ShiftSums& sums) {
-  const hn::CappedTag<std::uint16_t, kAModelLanes> d16;
-  const hn::Rebind<std::uint8_t, decltype(d16)> d8;
-  const hn::RebindToSigned<decltype(d16)> di16;
-  const hn::Repartition<std::int32_t, decltype(d16)> d32;
-  const int n = static_cast<int>(hn::Lanes(d16));
-  const int window = AWindow(cs);
-  const auto ones = hn::Set(di16, 1);
-  auto weights = hn::Zero(d32), weights1 = hn::Zero(d32);
-  auto dots = hn::Zero(d32), dots1 = hn::Zero(d32);
-  for (int i = 0; i < 8; ++i) {
-    const int row = SampleRowsA[i] + rs;
-    if (row < 0 || row >= kGridRows) continue;
-    for (int l = 0; l < kAModelLanes; l += n) {
-      const auto w8 = hn::Min(hn::LoadU(d8, &model.cellWeights[i][l]),
-                              hn::LoadU(d8, &block.coverage15[row][window + l]));
-      const auto w = hn::BitCast(di16, hn::PromoteTo(d16, w8));
-      weights = hn::ReorderWidenMulAccumulate(d32, w, ones, weights, weights1);
+ private:
+  hn::CappedTag<std::uint32_t, kAModelLanes> d_;
+  hn::Vec<decltype(d_)> differing_, weights_;
+};
+
+// Lanes of two rows of weights and of 4-bit values (one a byte, planes `strideA` and `strideB`
+// bytes apart): the smaller weight per lane, and (with `products`) the 16-term dot product of the
+// values (at most 3600, so 16 bits hold it) times that weight.
+class DotRows {
+ public:
+  DotRows()
+      : weights_(hn::Zero(d32_)), weights1_(weights_), dots_(weights_), dots1_(weights_) {}
+  void Add(const std::uint8_t* weightsA, const std::uint8_t* weightsB, const std::uint8_t* a,
+           int strideA, const std::uint8_t* b, int strideB, int lanes, bool products) {
+    for (int l = 0; l < lanes; l += static_cast<int>(hn::Lanes(d16_))) {
+      const auto w8 = hn::Min(hn::LoadU(d8_, weightsA + l), hn::LoadU(d8_, weightsB + l));
+      const auto w = hn::BitCast(di16_, hn::PromoteTo(d16_, w8));
+      weights_ = hn::ReorderWidenMulAccumulate(d32_, w, hn::Set(di16_, 1), weights_, weights1_);
       if (!products) continue;
-      auto dot = hn::Zero(d16);
+      auto dot = hn::Zero(d16_);
       for (int t = 0; t < kCellValues; ++t) {
-        const auto a = hn::PromoteTo(d16, hn::LoadU(d8, &model.values[i][t][l]));
-        const auto b = hn::PromoteTo(d16, hn::LoadU(d8, &block.values[row][t][window + l]));
-        dot = hn::Add(dot, hn::Mul(a, b));
+        const auto va = hn::PromoteTo(d16_, hn::LoadU(d8_, a + t * strideA + l));
+        const auto vb = hn::PromoteTo(d16_, hn::LoadU(d8_, b + t * strideB + l));
+        dot = hn::Add(dot, hn::Mul(va, vb));
       }
-      dots = hn::ReorderWidenMulAccumulate(d32, hn::BitCast(di16, dot), w, dots, dots1);
+      dots_ = hn::ReorderWidenMulAccumulate(d32_, hn::BitCast(di16_, dot), w, dots_, dots1_);
     }
   }
-  sums.dotWeight = hn::GetLane(hn::SumOfLanes(d32, hn::Add(weights, weights1)));
-  sums.dotSum = hn::GetLane(hn::SumOfLanes(d32, hn::Add(dots, dots1)));
-}
+  void Into(ShiftSums& sums) const {
+    sums.dotWeight = hn::GetLane(hn::SumOfLanes(d32_, hn::Add(weights_, weights1_)));
+    sums.dotSum = hn::GetLane(hn::SumOfLanes(d32_, hn::Add(dots_, dots1_)));
+  }
+
+ private:
+  hn::CappedTag<std::uint16_t, kAModelLanes> d16_;
+  hn::Rebind<std::uint8_t, decltype(d16_)> d8_;
+  hn::RebindToSigned<decltype(d16_)> di16_;
+  hn::Repartition<std::int32_t, decltype(d16_)> d32_;
+  hn::Vec<decltype(d32_)> weights_, weights1_, dots_, dots1_;
+};
 
 // Every cell of two blocks, rows r and r + rs, the other's lanes cs further on.
 ShiftSums EnrolSums(const PreparedCells& reference, const PreparedCells& other, int rs, int cs) {
-  const hn::CappedTag<std::uint16_t, kAModelLanes> d16;
-  const hn::Rebind<std::uint8_t, decltype(d16)> d8;
-  const hn::RebindToSigned<decltype(d16)> di16;
-  const hn::Repartition<std::int32_t, decltype(d16)> d32;
-  const hn::CappedTag<std::uint32_t, kAModelLanes> du32;
-  const int n16 = static_cast<int>(hn::Lanes(d16)), n32 = static_cast<int>(hn::Lanes(du32));
   const int from = kAProbeColumn0, window = AWindow(cs);
-  const auto ones = hn::Set(di16, 1);
-  auto weights = hn::Zero(d32), weights1 = hn::Zero(d32);
-  auto dots = hn::Zero(d32), dots1 = hn::Zero(d32);
-  auto differing = hn::Zero(du32), codeWeights = hn::Zero(du32);
+  DotRows dots;
+  AgreementRows agreement;
   for (int r = 0; r < kGridRows; ++r) {
     const int ro = r + rs;
     if (ro < 0 || ro >= kGridRows) continue;
-    for (int l = 0; l < kAModelLanes; l += n16) {
-      const auto w8 = hn::Min(hn::LoadU(d8, &reference.coverage15[r][from + l]),
-                              hn::LoadU(d8, &other.coverage15[ro][window + l]));
-      const auto w = hn::BitCast(di16, hn::PromoteTo(d16, w8));
-      weights = hn::ReorderWidenMulAccumulate(d32, w, ones, weights, weights1);
-      auto dot = hn::Zero(d16);
-      for (int t = 0; t < kCellValues; ++t) {
-        const auto a = hn::PromoteTo(d16, hn::LoadU(d8, &reference.values[r][t][from + l]));
-        const auto b = hn::PromoteTo(d16, hn::LoadU(d8, &other.values[ro][t][window + l]));
-        dot = hn::Add(dot, hn::Mul(a, b));
-      }
-      dots = hn::ReorderWidenMulAccumulate(d32, hn::BitCast(di16, dot), w, dots, dots1);
-    }
-    for (int l = 0; l < kAModelLanes; l += n32) {
-      auto bits = hn::Zero(du32);
-      for (int w = 0; w < kCellCodeWords; ++w) {
-        const auto x = hn::Xor(hn::LoadU(du32, &reference.codes[r][w][from + l]),
-                               hn::LoadU(du32, &other.codes[ro][w][window + l]));
-        bits = hn::Add(bits, hn::PopulationCount(x));
-      }
-      const auto w = hn::Min(hn::LoadU(du32, &reference.codes[r][4][from + l]),
-                             hn::LoadU(du32, &other.codes[ro][4][window + l]));
-      codeWeights = hn::Add(codeWeights, w);
-      differing = hn::Add(differing, hn::Mul(bits, w));
-    }
+    dots.Add(&reference.coverage15[r][from], &other.coverage15[ro][window],
+             &reference.values[r][0][from], kAProbeLanes, &other.values[ro][0][window],
+             kAProbeLanes, kAModelLanes, true);
+    agreement.Add(&reference.codes[r][0][from], kAProbeLanes, &other.codes[ro][0][window],
+                  kAProbeLanes, kAModelLanes, false);
   }
   ShiftSums sums;
-  sums.dotWeight = hn::GetLane(hn::SumOfLanes(d32, hn::Add(weights, weights1)));
-  sums.dotSum = hn::GetLane(hn::SumOfLanes(d32, hn::Add(dots, dots1)));
-  sums.agreementWeight = hn::GetLane(hn::SumOfLanes(du32, codeWeights));
-  sums.agreementSum = 104 * sums.agreementWeight -
-                      static_cast<std::int64_t>(hn::GetLane(hn::SumOfLanes(du32, differing)));
+  dots.Into(sums);
+  agreement.Into(sums);
   return sums;
 }
 
+// A template's sample rows against the probe's grid rows they fall on.
 ShiftSums PreparedSums(const PreparedModel& model, const PreparedBlock& block, int rs, int cs,
                        bool products) {
+  DotRows dots;
+  const int aWindow = AWindow(cs);
+  for (int i = 0; i < 8; ++i) {
+    const int row = SampleRowsA[i] + rs;
+    if (row < 0 || row >= kGridRows) continue;
+    dots.Add(model.cellWeights[i], &block.coverage15[row][aWindow], &model.values[i][0][0],
+             kAModelLanes, &block.values[row][0][aWindow], kAProbeLanes, kAModelLanes, products);
+  }
+  AgreementRows agreement;
+  const int variant = BVariant(cs), bWindow = BWindow(cs);
+  for (int i = 0; i < 7; ++i) {
+    const int row = SampleRowsB[i] + rs;
+    if (row < 0 || row >= kGridRows) continue;
+    agreement.Add(&model.codes[i][0][0], kBModelLanes, &block.codes[row][variant][0][bWindow],
+                  kBProbeLanes, kBModelLanes, true);
+  }
   ShiftSums sums;
-  DotSums(model, block, rs, cs, products, sums);
-  AgreementSums(model, block, rs, cs, sums);
+  dots.Into(sums);
+  agreement.Into(sums);
   return sums;
 }
 

@@ -90,28 +90,26 @@ bool EdgePairsAndGridPossible(const std::uint8_t* bytes) {
   const auto byteMask = hn::Set(d, 0xFF), noUpper = hn::Set(d, 120), lastRow = hn::Set(d, 119);
   const auto zero = hn::Zero(d);
   const auto lowerOf = [&](auto v) { return hn::BitCast(d, hn::ShiftRight<8>(hn::BitCast(du, v))); };
-  auto bad = hn::Zero(d);
+  constexpr int kOriginPairs = 60;  // the pairs the grid origin is taken from
+  const auto iota = hn::Iota(d, 0);
+  auto bad = hn::Zero(d), upperSum = hn::Zero(d), lowerSum = hn::Zero(d), counted = hn::Zero(d);
   for (int start = 0; start < kEdgePairs; start += n) {
-    const auto v = hn::LoadU(d, pairs + ChunkStart(start, kEdgePairs, n));
+    const int from = ChunkStart(start, kEdgePairs, n);
+    const auto v = hn::LoadU(d, pairs + from);
     const auto upper = hn::And(v, byteMask), lower = lowerOf(v);
     const auto offFinger = hn::And(hn::Eq(upper, noUpper), hn::Eq(lower, zero));
     const auto wrong = hn::Or(hn::Or(hn::Gt(upper, lastRow), hn::Gt(lower, lastRow)), hn::Gt(upper, lower));
     bad = hn::Or(bad, hn::VecFromMask(d, hn::AndNot(offFinger, wrong)));
-  }
-  if (!hn::AllTrue(d, hn::Eq(bad, zero))) return false;
-
-  constexpr int kOriginPairs = 60;  // the pairs the grid origin is taken from
-  auto upperSum = hn::Zero(d), lowerSum = hn::Zero(d), counted = hn::Zero(d);
-  const auto iota = hn::Iota(d, 0);
-  for (int start = 0; start < kOriginPairs; start += n) {
-    const auto v = hn::LoadU(d, pairs + start);  // stays within the 70 pairs
-    const auto upper = hn::And(v, byteMask), lower = lowerOf(v);
-    const auto inside = hn::Lt(iota, hn::Set(d, static_cast<std::int16_t>(kOriginPairs - start)));
-    const auto use = hn::And(inside, hn::Not(hn::Or(hn::Eq(upper, noUpper), hn::Eq(lower, zero))));
+    // Pairs from `start` (those before it were summed by the previous vector) up to pair 59.
+    const auto fresh = hn::Gt(iota, hn::Set(d, static_cast<std::int16_t>(start - from - 1)));
+    const auto origin = hn::Lt(iota, hn::Set(d, static_cast<std::int16_t>(kOriginPairs - from)));
+    const auto edges = hn::Not(hn::Or(hn::Eq(upper, noUpper), hn::Eq(lower, zero)));
+    const auto use = hn::And(hn::And(fresh, origin), edges);
     upperSum = hn::Add(upperSum, hn::IfThenElseZero(use, upper));
     lowerSum = hn::Add(lowerSum, hn::IfThenElseZero(use, lower));
     counted = hn::Add(counted, hn::IfThenElseZero(use, hn::Set(d, 1)));
   }
+  if (!hn::AllTrue(d, hn::Eq(bad, zero))) return false;
   // The origin from the sums, as ComputeGridOrigin takes it.
   const int count = std::max(1, LaneSum(counted));
   const int u = LaneSum(upperSum) / count, l = LaneSum(lowerSum) / count;

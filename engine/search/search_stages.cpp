@@ -7,6 +7,10 @@ namespace veltrum {
 std::int16_t CoarseScreenValue(const std::int8_t* probeCoarse, const std::int8_t* modelCoarse) {
   std::int32_t d = 0;
   for (int k = 0; k < kCoarseEntries; ++k) d += probeCoarse[k] * modelCoarse[k];
+  return CoarseLevel(d);
+}
+
+std::int16_t CoarseLevel(std::int32_t d) {
   std::int32_t v = d + 65536;
   if (v < 0) v = 0;
   v >>= 2;

@@ -11,8 +11,12 @@ inline constexpr int kRawLevels = 1000;
 inline constexpr int kFirstKeep = 100;   // models past the coarse screen
 inline constexpr int kSecondKeep = 50;   // models past the one-block match
 
-// Stage-1 value of a model: the coarse dot product moved to 0..32767.
+// Stage-1 value of a model: the coarse dot product moved to 0..32767. Term by term, the tested
+// reference of the vector form (coarse_screen_simd.cpp) that the search uses.
 std::int16_t CoarseScreenValue(const std::int8_t* probeCoarse, const std::int8_t* modelCoarse);
+std::int16_t CoarseScreenValueSimd(const std::int8_t* probeCoarse, const std::int8_t* modelCoarse);
+// The move of a dot product d to 0..32767.
+std::int16_t CoarseLevel(std::int32_t d);
 
 // The keep count for `count` models: `keep`, or count when fewer.
 inline std::size_t KeepCount(std::size_t count, std::size_t keep) { return count < keep ? count : keep; }

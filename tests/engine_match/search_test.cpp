@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <random>
+#include <utility>
 #include <vector>
+
+#include <hwy/targets.h>
 
 #include "api/operations.h"
 #include "core/alloc.h"
@@ -40,6 +44,38 @@ TEST(CoarseScreen, DotProductIsMovedIntoFifteenBits) {
     std::copy(c.model.begin(), c.model.end(), model);
     EXPECT_EQ(veltrum::CoarseScreenValue(probe, model), c.value);
   }
+}
+
+// The vector form of the coarse screen against the plain one, in every vector width this
+// processor can run: random vectors over the whole byte range, the extremes, and single terms
+// at every place (also those that two vectors overlap).
+TEST(CoarseScreen, VectorsGiveThePlainValue) {
+  std::vector<std::pair<std::vector<std::int8_t>, std::vector<std::int8_t>>> cases;
+  std::mt19937 random(5);
+  for (int trial = 0; trial < 200; ++trial) {
+    std::vector<std::int8_t> a(240), b(240);
+    for (auto& v : a) v = static_cast<std::int8_t>(random());
+    for (auto& v : b) v = static_cast<std::int8_t>(random() % (1 + trial));
+    cases.emplace_back(a, b);
+  }
+  cases.emplace_back(std::vector<std::int8_t>(240, -128), std::vector<std::int8_t>(240, -128));
+  cases.emplace_back(std::vector<std::int8_t>(240, 127), std::vector<std::int8_t>(240, -128));
+  for (int k = 0; k < 240; ++k) {
+    std::vector<std::int8_t> a(240, 0), b(240, 0);
+    a[k] = 100;
+    b[k] = static_cast<std::int8_t>(k % 2 ? 90 : -90);
+    cases.emplace_back(a, b);
+  }
+  for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+    hwy::SetSupportedTargetsForTest(target);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+      const auto& [a, b] = cases[i];
+      ASSERT_EQ(veltrum::CoarseScreenValueSimd(a.data(), b.data()),
+                veltrum::CoarseScreenValue(a.data(), b.data()))
+          << "case " << i << " on " << hwy::TargetName(target);
+    }
+  }
+  hwy::SetSupportedTargetsForTest(0);
 }
 
 TEST(KeepThreshold, AdmitsTheKeepCountAndEveryTie) {
