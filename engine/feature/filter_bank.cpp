@@ -1,7 +1,6 @@
 #include "feature/filter_bank.h"
 
 #include <array>
-#include <vector>
 
 #include "core/alloc.h"
 #include "feature/filter_bank_simd.h"
@@ -51,12 +50,13 @@ std::array<ScaleTaps, kScales> MakeAllTaps() {
 }
 
 // The mean-removal weights of each grid row and scale in the order the magnitudes come out,
-// [((row * 7 + scale) * 16 + orientation) * 24 + column], 0 past the 22 columns.
+// [((row * 7 + scale) * 16 + orientation) * 24 + column], 0 past the 22 columns. Static storage,
+// not the heap: their first use must not be able to fail.
 constexpr int kRowWeights = kOrientations * kCellLanes;
-using RowWeights = std::vector<std::int32_t>;
+using RowWeights = std::array<std::int32_t, kGridRows * kScales * kRowWeights>;
 
-RowWeights MakeRowWeights(const std::array<std::int32_t, kResponseEntries>& table) {
-  RowWeights w(kGridRows * kScales * kRowWeights, 0);
+void FillRowWeights(const std::array<std::int32_t, kResponseEntries>& table, RowWeights& w) {
+  w.fill(0);
   for (int r = 0; r < kGridRows; ++r) {
     for (int s = 0; s < kScales; ++s) {
       std::int32_t* row = w.data() + (r * kScales + s) * kRowWeights;
@@ -67,14 +67,16 @@ RowWeights MakeRowWeights(const std::array<std::int32_t, kResponseEntries>& tabl
       }
     }
   }
-  return w;
 }
 
 // Built once: the kernel and weight tables are constant.
 struct Derived {
   std::array<ScaleTaps, kScales> taps = MakeAllTaps();
-  RowWeights weightsA = MakeRowWeights(CellWeightTableA);
-  RowWeights weightsB = MakeRowWeights(CellWeightTableB);
+  RowWeights weightsA, weightsB;
+  Derived() {
+    FillRowWeights(CellWeightTableA, weightsA);
+    FillRowWeights(CellWeightTableB, weightsB);
+  }
 };
 
 const Derived& DerivedTables() {
