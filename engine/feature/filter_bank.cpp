@@ -44,7 +44,8 @@ ScaleTaps MakeTaps(const ScaleKernels& kt) {
 }
 
 // The mean-removal weights of each grid row and scale in the order the magnitudes come out,
-// [((row * 7 + scale) * 16 + orientation) * 24 + column], 0 past the 22 columns.
+// [((row * 7 + scale) * 16 + orientation) * 24 + column], 0 past the 22 columns. Static storage,
+// not the heap: their first use must not be able to fail.
 constexpr int kRowWeights = kOrientations * kCellLanes;
 using RowWeights = std::array<std::int32_t, kGridRows * kScales * kRowWeights>;
 

@@ -18,7 +18,8 @@ constexpr int ResponseIndex(int cell, int scale, int orientation) {
 }
 
 // Fills the 36960-entry response table from the 140 x 120 enhanced image; 0 or -1 when
-// working memory is short. The grid's columns lie 6 apart from a first column of 0 to 13.
+// working memory is short. Any origin row; the columns are laid out for the fixed column step 6
+// and a first column from 0 to 13 (the engine's grid has 6).
 int FilterBankResponses(const ImageRef& image, std::int32_t* responses, const GridParams& grid);
 // The same without vectors of the processor's width: the reference the vectors are tested
 // against.

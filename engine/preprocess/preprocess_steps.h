@@ -45,7 +45,8 @@ void CombineValleyImage(std::uint8_t* image, const std::uint8_t* valley);
 // Local equalisation and reduction.
 // 0, or 3012.
 int EqualiseLocalHistogram(std::uint8_t* image, const std::uint8_t* mask, int top, int bottom);
-// 0, or -1. `scratch` is 309444 bytes of any alignment; its content is meaningless afterwards.
+// 0, or -1. `scratch` (309444 bytes, still given by the callers) is not used: the window sums
+// roll down the rows over a copy of the image instead of an integral image.
 int BrightenLocalMean(std::uint8_t* image, const std::uint8_t* mask, std::uint8_t* scratch, int top,
                       int bottom);
 // 0, or 3012. Each plane's first 19200 bytes then hold its 160 x 120 reduction.

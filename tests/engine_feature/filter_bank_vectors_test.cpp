@@ -48,8 +48,9 @@ TEST(FilterBankVectors, GiveThePlainResponses) {
                             Pattern::kDiagonal, Pattern::kChequer}) {
       for (int period = 1; period <= 13; period += 3) {
         auto px = Image(p, period, rng);
-        GridParams grid{static_cast<int>(rng() % 60) - 10};
-        grid.firstCol = static_cast<int>(rng() % 12);
+        // Every origin the edge pairs can give, -34 (no pair counted) to 85.
+        GridParams grid{static_cast<int>(rng() % 120) - 34};
+        grid.firstCol = static_cast<int>(rng() % 14);
         const ImageRef image{W, H, px.data()};
         ASSERT_EQ(FilterBankResponses(image, vectors.data(), grid), 0);
         ASSERT_EQ(FilterBankResponsesPlain(image, plain.data(), grid), 0);
