@@ -12,6 +12,10 @@ GridParams ComputeGridOrigin(const std::uint8_t* edgePairs) {
     lowerSum += lower;
     ++count;
   }
+  return GridFromEdgeSums(upperSum, lowerSum, count);
+}
+
+GridParams GridFromEdgeSums(int upperSum, int lowerSum, int count) {
   if (count == 0) count = 1;
   const int u = upperSum / count, l = lowerSum / count;
   GridParams grid;

@@ -16,5 +16,7 @@ struct GridParams {
 
 // Centres the 70-row grid on the finger band of the first 60 edge pairs (140 bytes).
 GridParams ComputeGridOrigin(const std::uint8_t* edgePairs);
+// The same from the sums of the upper and lower rows of the `count` pairs that have both edges.
+GridParams GridFromEdgeSums(int upperSum, int lowerSum, int count);
 
 }  // namespace veltrum

@@ -8,7 +8,6 @@
 #include <hwy/foreach_target.h>  // must precede highway.h
 #include <hwy/highway.h>
 
-#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -110,12 +109,8 @@ bool EdgePairsAndGridPossible(const std::uint8_t* bytes) {
     counted = hn::Add(counted, hn::IfThenElseZero(use, hn::Set(d, 1)));
   }
   if (!hn::AllTrue(d, hn::Eq(bad, zero))) return false;
-  // The origin from the sums, as ComputeGridOrigin takes it.
-  const int count = std::max(1, LaneSum(counted));
-  const int u = LaneSum(upperSum) / count, l = LaneSum(lowerSum) / count;
-  GridParams grid;
-  grid.origin = u + (l - u - 69) / 2;
-  return GridWordsPossible(bytes, grid);
+  return GridWordsPossible(bytes,
+                           GridFromEdgeSums(LaneSum(upperSum), LaneSum(lowerSum), LaneSum(counted)));
 }
 
 // Four coarse vectors of 60: each value within -126..126, squares within the bound.
