@@ -128,7 +128,7 @@ int VLT_FV_IndexFeature(const unsigned char* models, int* count, const unsigned 
   if (count == nullptr || position == nullptr || similarity == nullptr) return kNullArgument;
   // The templates and the feature are checked inside, as each template is read.
   return MatchAndConvert(similarity, [&](int* raw) {
-    return SearchCheckedModelsByFeature(models, count, feature, position, raw);
+    return SearchModelsByFeature(models, count, feature, position, raw, true);
   });
 }
 

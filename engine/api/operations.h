@@ -16,10 +16,9 @@ int MatchFeatureToModel(std::int8_t& shiftRow, std::int8_t& shiftCol, const unsi
                         const unsigned char* feature, int* raw);
 int SearchModelsByImage(const unsigned char* models, const int* count, const unsigned char* image,
                         int* position, int* raw);
+// `checked`: the export's checks of every template and of the feature, made on the way.
 int SearchModelsByFeature(const unsigned char* models, const int* count,
-                          const unsigned char* feature, int* position, int* raw);
-// The same after the export's checks of every template and of the feature, made on the way.
-int SearchCheckedModelsByFeature(const unsigned char* models, const int* count,
-                                 const unsigned char* feature, int* position, int* raw);
+                          const unsigned char* feature, int* position, int* raw,
+                          bool checked = false);
 
 }  // namespace veltrum

@@ -32,24 +32,17 @@ int SearchModelsByImage(const unsigned char* models, const int* count, const uns
 }
 
 int SearchModelsByFeature(const unsigned char* models, const int* count,
-                          const unsigned char* feature, int* position, int* raw) {
-  if (models == nullptr || feature == nullptr) return kNoTemplates;
-  if (EmptyList(count, position, raw)) return kOk;
-  return SearchModels(models, static_cast<std::size_t>(*count), LoadFeature(feature), position, raw);
-}
-
-int SearchCheckedModelsByFeature(const unsigned char* models, const int* count,
-                                 const unsigned char* feature, int* position, int* raw) {
+                          const unsigned char* feature, int* position, int* raw, bool checked) {
   if (models == nullptr || feature == nullptr) return kNoTemplates;
   const VeinFeature probe = LoadFeature(feature);
-  const bool featurePossible = FeaturePossible(probe);
+  const bool featurePossible = !checked || FeaturePossible(probe);
   if (*count <= 0) {  // no template to check
     if (!featurePossible) return kImpossibleFeature;
     EmptyList(count, position, raw);
     return kOk;
   }
   return SearchModels(models, static_cast<std::size_t>(*count), probe, position, raw,
-                      {true, featurePossible});
+                      {checked, featurePossible});
 }
 
 }  // namespace veltrum
