@@ -45,40 +45,32 @@ void drawText(TextPainter& painter, cv::Mat& canvas, const ControlState& c, cons
   painter.draw(canvas, c.text, left, top, px, colour, box);
 }
 
-}  // namespace
+// A window's client area: its own surface, then its controls in creation order and the child
+// dialogs (such as a property page in its frame) at their places.
+void drawClient(TextPainter& painter, cv::Mat& client_area, HWND window, const DialogPaint& paint);
 
-std::string DialogFontFile() {
-  if (const char* chosen = std::getenv("FV_DIALOG_FONT"); chosen != nullptr && *chosen != '\0') return chosen;
-  for (const char* candidate : {"/usr/share/fonts/truetype/wqy/wqy-microhei.ttc",
-                                "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc",
-                                "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"}) {
-    std::error_code ignored;
-    if (std::filesystem::exists(candidate, ignored)) return candidate;
-  }
-  return {};
+void drawChildDialog(TextPainter& painter, cv::Mat& client_area, HWND child, const DialogPaint& paint) {
+  if (!IsWindowVisible(child)) return;
+  RECT area{};
+  GetClientRect(child, &area);
+  const POINT at = WindowOrigin(child);
+  const cv::Rect place = cv::Rect(at.x, at.y, area.right, area.bottom) & cv::Rect(0, 0, client_area.cols, client_area.rows);
+  if (place.width <= 0 || place.height <= 0 || place.x != at.x || place.y != at.y) return;
+  cv::Mat inside = client_area(place);
+  drawClient(painter, inside, child, paint);
 }
 
-bool WriteDialogPng(HWND dialog, const std::string& path, const DialogPaint& paint) {
-  if (!IsWindow(dialog)) return false;
-  RECT client{};
-  GetClientRect(dialog, &client);
-  cv::Mat canvas(client.bottom + kCaptionBar, client.right, CV_8UC3, cv::Scalar(255, 255, 255));
-  TextPainter painter(DialogFontFile());
-
-  // The caption bar, with the state a person would notice there.
-  cv::rectangle(canvas, cv::Rect(0, 0, canvas.cols, kCaptionBar), cv::Scalar(120, 80, 40), cv::FILLED);
-  ControlState caption;
-  caption.text = WindowText(dialog) + (IsIconic(dialog) ? "  [最小化]" : "") + (IsTopmost(dialog) ? "  [置顶]" : "");
-  caption.font = Font{"", 10};
-  drawText(painter, canvas, caption, cv::Rect(8, 0, canvas.cols - 16, kCaptionBar), cv::Scalar(255, 255, 255));
-
-  cv::Mat client_area = canvas(cv::Rect(0, kCaptionBar, client.right, client.bottom));
-  SurfaceSnapshot own = ReadSurface(dialog);
+void drawClient(TextPainter& painter, cv::Mat& client_area, HWND window, const DialogPaint& paint) {
+  SurfaceSnapshot own = ReadSurface(window);
   blendBgra(client_area, own.bgra, own.width, own.height, cv::Point(0, 0));
 
-  for (HWND control : ChildWindows(dialog)) {
+  for (HWND control : ChildWindows(window)) {
     ControlState c;
-    if (!ReadControl(control, &c) || !c.visible) continue;
+    if (!ReadControl(control, &c)) {
+      drawChildDialog(painter, client_area, control, paint);
+      continue;
+    }
+    if (!c.visible) continue;
     const cv::Rect box(c.rect.left, c.rect.top, c.rect.right - c.rect.left, c.rect.bottom - c.rect.top);
     if (box.width <= 0 || box.height <= 0) continue;
     const cv::Scalar colour = bgrOf(paint.textColour ? paint.textColour(control) : c.textColour);
@@ -120,6 +112,37 @@ bool WriteDialogPng(HWND dialog, const std::string& path, const DialogPaint& pai
       }
     }
   }
+}
+
+}  // namespace
+
+std::string DialogFontFile() {
+  if (const char* chosen = std::getenv("FV_DIALOG_FONT"); chosen != nullptr && *chosen != '\0') return chosen;
+  for (const char* candidate : {"/usr/share/fonts/truetype/wqy/wqy-microhei.ttc",
+                                "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc",
+                                "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"}) {
+    std::error_code ignored;
+    if (std::filesystem::exists(candidate, ignored)) return candidate;
+  }
+  return {};
+}
+
+bool WriteDialogPng(HWND dialog, const std::string& path, const DialogPaint& paint) {
+  if (!IsWindow(dialog)) return false;
+  RECT client{};
+  GetClientRect(dialog, &client);
+  cv::Mat canvas(client.bottom + kCaptionBar, client.right, CV_8UC3, cv::Scalar(255, 255, 255));
+  TextPainter painter(DialogFontFile());
+
+  // The caption bar, with the state a person would notice there.
+  cv::rectangle(canvas, cv::Rect(0, 0, canvas.cols, kCaptionBar), cv::Scalar(120, 80, 40), cv::FILLED);
+  ControlState caption;
+  caption.text = WindowText(dialog) + (IsIconic(dialog) ? "  [最小化]" : "") + (IsTopmost(dialog) ? "  [置顶]" : "");
+  caption.font = Font{"", 10};
+  drawText(painter, canvas, caption, cv::Rect(8, 0, canvas.cols - 16, kCaptionBar), cv::Scalar(255, 255, 255));
+
+  cv::Mat client_area = canvas(cv::Rect(0, kCaptionBar, client.right, client.bottom));
+  drawClient(painter, client_area, dialog, paint);
   try {
     return cv::imwrite(path, canvas);
   } catch (const cv::Exception&) {

@@ -72,6 +72,8 @@ HWND CreatePlatformWindow(const WindowSpec& spec) {
   window->proc = spec.proc != nullptr ? spec.proc : &DefWindowProcA;
   window->caption = spec.caption;
   window->id = spec.id;
+  window->x = spec.x;
+  window->y = spec.y;
   window->visible = spec.visible;
   window->width = std::max(spec.width, 0);
   window->height = std::max(spec.height, 0);
@@ -113,6 +115,12 @@ bool IsTopmost(HWND handle) {
   std::lock_guard<std::mutex> guard(registry().lock);
   std::shared_ptr<Window> window = findLocked(handle);
   return window && window->topmost;
+}
+
+POINT WindowOrigin(HWND handle) {
+  std::lock_guard<std::mutex> guard(registry().lock);
+  std::shared_ptr<Window> window = findLocked(handle);
+  return window ? POINT{window->x, window->y} : POINT{0, 0};
 }
 
 std::vector<HWND> ChildWindows(HWND handle) {

@@ -59,6 +59,8 @@ struct Window {
   LONG_PTR userData = 0;
   std::string caption;
   int id = 0;
+  int x = 0;
+  int y = 0;
   bool visible = true;
   bool minimised = false;
   bool topmost = false;

@@ -3,8 +3,13 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
 
 #include "control_fixture.h"
 #include "fvplatform/com_registry.h"
@@ -37,11 +42,30 @@ struct Entry {
   std::string value;
 };
 
+// Everything registration writes, worked out from the framework calls the control makes: the
+// type library with its two dispatch interfaces, the control class with its ProgID, and the
+// property page class.
 std::vector<Entry> ExpectedEntries() {
   const std::string c = kControl;
   const std::string lib = std::string(kLibrary) + "\\1.0";
   const std::string path = ModulePath();
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  const std::string libid = "{FA47B57B-35E7-4DAF-ADB6-F9B92AF9B82C}";
+  const std::string proxy = "{00020420-0000-0000-C000-000000000046}";
+  const std::string d = kDispatch, e = kEvents, page = kPropPage;
   return {
+      {lib, "", "PellacorLib"},
+      {lib + "\\FLAGS", "", "0"},
+      {lib + "\\HELPDIR", "", folder},
+      {lib + "\\409\\win32", "", path},
+      {d, "", "_DPellacor"},
+      {d + "\\ProxyStubClsid32", "", proxy},
+      {d + "\\TypeLib", "", libid},
+      {d + "\\TypeLib", "Version", "1.0"},
+      {e, "", "_DPellacorEvents"},
+      {e + "\\ProxyStubClsid32", "", proxy},
+      {e + "\\TypeLib", "", libid},
+      {e + "\\TypeLib", "Version", "1.0"},
       {c, "", "Pellacor Control"},
       {c + "\\InprocServer32", "", path},
       {c + "\\InprocServer32", "ThreadingModel", "Apartment"},
@@ -49,38 +73,148 @@ std::vector<Entry> ExpectedEntries() {
       {c + "\\ToolboxBitmap32", "", path + ", 1"},
       {c + "\\MiscStatus", "", "0"},
       {c + "\\MiscStatus\\1", "", "131473"},  // 0x20191
-      {c + "\\TypeLib", "", "{FA47B57B-35E7-4DAF-ADB6-F9B92AF9B82C}"},
+      {c + "\\TypeLib", "", libid},
       {c + "\\Version", "", "1.0"},
       {"PELLACOR.PellacorCtrl.1", "", "Pellacor Control"},
       {"PELLACOR.PellacorCtrl.1\\CLSID", "", "{DC26F2AB-C4EC-441B-BB40-FCC592066E3A}"},
-      {std::string(kPropPage), "", "Pellacor Property Page"},
-      {std::string(kPropPage) + "\\InprocServer32", "", path},
-      {lib, "", "PellacorLib"},
-      {lib + "\\409\\win32", "", path},
-      {std::string(kDispatch), "", "_DPellacor"},
-      {std::string(kDispatch) + "\\TypeLib", "", "{FA47B57B-35E7-4DAF-ADB6-F9B92AF9B82C}"},
-      {std::string(kEvents), "", "_DPellacorEvents"},
+      {page, "", "Pellacor Property Page"},
+      {page + "\\InprocServer32", "", path},
+      {page + "\\InprocServer32", "ThreadingModel", "Apartment"},
   };
 }
 
-TEST_F(RegisteredControl, RegistrationWritesClassProgIdPageAndTypeLibrary) {
+std::vector<std::string> ExpectedKeys() {
+  const std::string c = kControl, lib = std::string(kLibrary) + "\\1.0";
+  const std::string d = kDispatch, e = kEvents, page = kPropPage;
+  std::vector<std::string> keys = {
+      "TypeLib", kLibrary, lib, lib + "\\FLAGS", lib + "\\HELPDIR", lib + "\\409", lib + "\\409\\win32",
+      "Interface", d, d + "\\ProxyStubClsid32", d + "\\TypeLib", e, e + "\\ProxyStubClsid32",
+      e + "\\TypeLib", "CLSID", c, c + "\\InprocServer32", c + "\\ProgID", c + "\\Control",
+      c + "\\ToolboxBitmap32", c + "\\MiscStatus", c + "\\MiscStatus\\1", c + "\\TypeLib",
+      c + "\\Version", "PELLACOR.PellacorCtrl.1", "PELLACOR.PellacorCtrl.1\\CLSID", page,
+      page + "\\InprocServer32"};
+  std::sort(keys.begin(), keys.end());
+  return keys;
+}
+
+std::vector<std::string> SortedKeys() {
+  std::vector<std::string> keys = reg::ListKeys();
+  std::sort(keys.begin(), keys.end());
+  return keys;
+}
+
+std::string RegistryText() {
+  std::ifstream in(reg::RegistryFile(), std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Lines of the registry file that hold a value (every other line names a key).
+std::size_t ValueLines() {
+  std::size_t values = 0;
+  std::stringstream lines(RegistryText());
+  for (std::string line; std::getline(lines, line);) values += !line.empty() && line[0] != '[';
+  return values;
+}
+
+TEST_F(RegisteredControl, RegistrationWritesExactlyTheClassesPageAndTypeLibrary) {
   for (const Entry& entry : ExpectedEntries()) {
     EXPECT_EQ(reg::GetValue(entry.key, entry.name), entry.value) << entry.key << " " << entry.name;
   }
-  EXPECT_TRUE(reg::KeyExists(std::string(kControl) + "\\Control"));
+  EXPECT_EQ(SortedKeys(), ExpectedKeys());
+  EXPECT_EQ(ValueLines(), ExpectedEntries().size());
   // Registering again changes nothing.
-  const auto before = reg::ListKeys();
+  const std::string before = RegistryText();
   ASSERT_EQ(simbrowser::RegisterServer(ControlModule()), S_OK);
-  EXPECT_EQ(reg::ListKeys(), before);
+  EXPECT_EQ(RegistryText(), before);
 }
 
 TEST_F(RegisteredControl, UnregistrationRemovesEveryEntryAndNothingElse) {
   reg::SetValue("CLSID\\{00000000-0000-0000-0000-00000000ABCD}", "", "someone else");
   ASSERT_EQ(simbrowser::UnregisterServer(ControlModule()), S_OK);
-  for (const char* key : {kControl, kPropPage, kLibrary, kDispatch, kEvents, "PELLACOR.PellacorCtrl.1"}) {
-    EXPECT_FALSE(reg::KeyExists(key)) << key;
+  EXPECT_EQ(SortedKeys(), (std::vector<std::string>{"CLSID", "CLSID\\{00000000-0000-0000-0000-00000000ABCD}",
+                                                    "Interface", "TypeLib"}));
+  EXPECT_EQ(ValueLines(), 1u);
+  // Unregistering what is not registered is no failure.
+  EXPECT_EQ(simbrowser::UnregisterServer(ControlModule()), S_OK);
+}
+
+// Another program's lines in the registry file outlive the control's registration and removal,
+// byte for byte.
+TEST(Registration, OtherProgramsLinesSurviveRegistrationAndRemoval) {
+  RegistryScope registry;
+  const std::string foreign =
+      "Windows Registry Editor Version 5.00\n"
+      "; written by hand\n"
+      "[CLSID\\{00000000-0000-0000-0000-00000000ABCD}]\n"
+      "@=\"someone else\"\n"
+      "\"Count\"=dword:00000002\n"
+      "\n";
+  std::ofstream(reg::RegistryFile(), std::ios::binary) << foreign;
+  ASSERT_EQ(simbrowser::RegisterServer(ControlModule()), S_OK);
+  EXPECT_EQ(RegistryText().compare(0, foreign.size(), foreign), 0) << RegistryText();
+  EXPECT_EQ(reg::GetValue(kControl), "Pellacor Control");
+  ASSERT_EQ(simbrowser::UnregisterServer(ControlModule()), S_OK);
+  EXPECT_EQ(RegistryText().compare(0, foreign.size(), foreign), 0) << RegistryText();
+  EXPECT_FALSE(reg::KeyExists(kControl));
+}
+
+// A registry file that may not be changed is left as it is, mode and all, and registration
+// answers the step that could not write: the type library, or (when the library is there
+// already and needs no write) the classes.
+TEST(Registration, AReadOnlyRegistryFileIsNeverReplaced) {
+  RegistryScope registry;
+  const std::string file = reg::RegistryFile();
+  std::ofstream(file, std::ios::binary) << "; nothing yet\n";
+  ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+  EXPECT_EQ(simbrowser::RegisterServer(ControlModule()), SELFREG_E_TYPELIB);
+  EXPECT_EQ(RegistryText(), "; nothing yet\n");
+
+  ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+  ASSERT_EQ(simbrowser::RegisterServer(ControlModule()), S_OK);
+  for (const char* key : {kControl, kPropPage, "PELLACOR.PellacorCtrl.1"}) ASSERT_TRUE(reg::DeleteTree(key));
+  const std::string libraryOnly = RegistryText();
+  ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+  EXPECT_EQ(simbrowser::RegisterServer(ControlModule()), SELFREG_E_CLASS);
+  EXPECT_EQ(RegistryText(), libraryOnly);
+  struct stat info{};
+  ASSERT_EQ(::stat(file.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0444u);
+  EXPECT_FALSE(reg::KeyExists(kControl));
+  ::chmod(file.c_str(), 0644);
+}
+
+// A registry that is a device never ending: bounded reads, and nothing is registered or made.
+TEST(Registration, ARegistryThatNeverEndsIsReadToABoundAndNeverWritten) {
+  RegistryScope registry;
+  ::setenv(reg::kRegistryFileEnv, "/dev/zero", 1);
+  EXPECT_EQ(simbrowser::RegisterServer(ControlModule()), SELFREG_E_TYPELIB);
+  simbrowser::ComContainer page;
+  EXPECT_EQ(page.Create("PELLACOR.PellacorCtrl.1"), CO_E_CLASSSTRING);
+}
+
+// A module whose type library cannot be read registers nothing at all.
+TEST(Registration, AModuleWithADamagedTypeLibraryLeavesTheClassesUnregistered) {
+  RegistryScope registry;
+  std::ifstream in(ControlModule(), std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // The resource begins with "FVTL", its format (1) and the library's id; the debugging
+  // information may hold a copy too. Each gets a format this build does not know.
+  const std::string start = std::string("FVTL\x01\x00\x7B\xB5\x47\xFA", 10);
+  int changed = 0;
+  for (auto at = bytes.find(start); at != std::string::npos; at = bytes.find(start, at + 1)) {
+    bytes[at + 4] = 2;
+    ++changed;
   }
-  EXPECT_TRUE(reg::KeyExists("CLSID\\{00000000-0000-0000-0000-00000000ABCD}"));
+  ASSERT_GE(changed, 1);
+  const std::string copy = fvtest::ScratchPath("damaged") + "-libPellacor.so";
+  std::ofstream(copy, std::ios::binary) << bytes;
+  EXPECT_EQ(simbrowser::RegisterServer(copy), SELFREG_E_TYPELIB);
+  EXPECT_FALSE(reg::KeyExists(kControl));
+  EXPECT_FALSE(reg::KeyExists(kPropPage));
+  EXPECT_FALSE(reg::KeyExists(kLibrary));
+  std::filesystem::remove(copy);
 }
 
 struct FaultCase {
@@ -207,6 +341,39 @@ TEST_F(ModuleExports, FactoryMakesControlsAndTheModuleStaysWhileOneLives) {
   factory->Release();
   EXPECT_EQ(canUnload_(), S_FALSE);
   factory->LockServer(FALSE);
+  EXPECT_EQ(canUnload_(), S_OK);
+}
+
+// Server locks and live objects are counted apart: an unlock without a lock neither takes away
+// a factory reference's hold nor goes below nothing.
+TEST_F(ModuleExports, LocksAndLiveObjectsAreCountedApart) {
+  ASSERT_EQ(canUnload_(), S_OK);
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(getClassObject_(kControlClass, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+  EXPECT_EQ(canUnload_(), S_FALSE) << "the factory reference still lives";
+  factory->LockServer(FALSE);
+  EXPECT_EQ(canUnload_(), S_FALSE);
+  factory->LockServer(TRUE);
+  factory->Release();
+  EXPECT_EQ(canUnload_(), S_FALSE) << "the lock still holds";
+  factory->LockServer(FALSE);
+  EXPECT_EQ(canUnload_(), S_OK);
+
+  // Threads taking and giving references and locks in balance leave the module idle.
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 2000; ++i) {
+        IClassFactory* f = nullptr;
+        getClassObject_(kPropPageClass, IID_IClassFactory, reinterpret_cast<void**>(&f));
+        f->LockServer(TRUE);
+        f->LockServer(FALSE);
+        f->Release();
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(canUnload_(), S_OK);
 }
 

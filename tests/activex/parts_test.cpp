@@ -18,6 +18,7 @@
 #include <cpuid.h>
 #endif
 
+#include "browser_fixtures.h"
 #include "control/orvek_time.h"
 #include "dialogs/finger_dlg.h"
 #include "dialogs/letterbox.h"
@@ -194,6 +195,19 @@ TEST(OrvekTime, APeriodOfFourSecondsTicksAtFourThousandMilliseconds) {
   timer.stopTimer();
 }
 
+// Every kill logs the id it ends, 0 when there is none, with the format's own line feed.
+TEST(OrvekTime, KillingTheTimerLogsItsId) {
+  fvbtest::CapturedLog log;
+  fvplat::ScopedFakeClock fake;
+  CountingTimer timer;
+  const UINT id = timer.setTimer(4000);
+  ASSERT_NE(id, 0u);
+  timer.killTimer();
+  timer.killTimer();
+  EXPECT_TRUE(log.contains("]m_dwTimeId = " + std::to_string(id) + "\n\n")) << log.text();
+  EXPECT_TRUE(log.contains("]m_dwTimeId = 0\n\n")) << log.text();
+}
+
 TEST(MachineCode, TheProcessorsOwnCpuidLeafOne) {
 #if defined(__i386__) || defined(__x86_64__)
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
@@ -237,6 +251,21 @@ TEST(UploadClient, AnAnswerLongerThanTenBytesIsCutAndSilenceEndsOnTheClock) {
   EXPECT_TRUE(outcome.sent);
   EXPECT_EQ(outcome.answerBytes, 0);
   EXPECT_GE(fake.clock().NowMs(), 5000u);
+}
+
+// A service that takes the connection and then reads nothing: the text is given up when the
+// send limit has passed on the platform clock, and nothing waits for an answer.
+TEST(UploadClient, AServiceThatNeverReadsIsGivenUpAtTheSendLimit) {
+  fvplat::ScopedFakeClock fake;
+  pellacortest::UploadListener deaf("1", pellacortest::UploadListener::kDeaf);
+  ASSERT_TRUE(deaf.listening());
+  const std::string text(16u << 20, 'u');
+  const auto outcome = pellacor::SendToUploadService(text, deaf.port(), 5000, 3000);
+  EXPECT_TRUE(outcome.connected);
+  EXPECT_FALSE(outcome.sent);
+  EXPECT_EQ(outcome.answerBytes, 0);
+  EXPECT_GE(fake.clock().NowMs(), 3000u);
+  EXPECT_LT(fake.clock().NowMs(), 5000u);
 }
 
 TEST(UploadClient, NoServiceMeansNoConnectionAndNothingSent) {

@@ -13,6 +13,7 @@
 #endif
 
 #include "control_fixture.h"
+#include "fvplatform/clock.h"
 #include "fvplatform/media_devices.h"
 #include "upload_listener.h"
 
@@ -170,6 +171,19 @@ TEST_F(RecordingPage, FilesGoToTheUploadServiceAndForeignNamesAreRefused) {
   EXPECT_EQ(received[1], std::string("http://up/y,") + '\0');
   ::unsetenv("FV_UPLOAD_PORT");
   ::unsetenv("FV_RECORDING_DIR");
+}
+
+// A page's long address to a service that takes the connection and never reads: the call
+// returns once the send limit has passed, instead of holding the page's thread.
+TEST_F(RecordingPage, AnUploadToAServiceThatNeverReadsReturns) {
+  pellacortest::UploadListener deaf("1", pellacortest::UploadListener::kDeaf);
+  ASSERT_TRUE(deaf.listening());
+  ::setenv("FV_UPLOAD_PORT", std::to_string(deaf.port()).c_str(), 1);
+  fvplat::ScopedFakeClock fake;
+  const std::string url = "http://up/" + std::string(16u << 20, 'x');
+  EXPECT_EQ(page_.Call("UploadVedioFile", {url, std::string("a.mp4")}).hr, S_OK);
+  EXPECT_GE(fake.clock().NowMs(), 5000u);
+  ::unsetenv("FV_UPLOAD_PORT");
 }
 
 }  // namespace

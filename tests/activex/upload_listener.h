@@ -1,6 +1,6 @@
 #pragma once
 // A stand-in for the local upload service: accepts connections on loopback, keeps what each
-// sends (up to its zero byte) and answers a fixed text.
+// sends (up to its zero byte) and answers a fixed text. A deaf one accepts and never reads.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -20,9 +20,11 @@ namespace pellacortest {
 class UploadListener {
  public:
   // On a free port that the system chooses.
-  explicit UploadListener(std::string answer) : answer_(std::move(answer)) {
+  explicit UploadListener(std::string answer, bool reads = true)
+      : answer_(std::move(answer)), reads_(reads) {
     if (Bind(0)) thread_ = std::thread([this] { Serve(); });
   }
+  static constexpr bool kDeaf = false;
   ~UploadListener() {
     stop_ = true;
     if (thread_.joinable()) thread_.join();
@@ -44,6 +46,9 @@ class UploadListener {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const int on = 1;
     ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    // A deaf service's connections take little before the sender has to wait.
+    const int small = 4096;
+    if (!reads_) ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
@@ -65,6 +70,11 @@ class UploadListener {
       if (::poll(&ready, 1, 10) <= 0) continue;
       const int client = ::accept(fd_, nullptr, nullptr);
       if (client < 0) continue;
+      if (!reads_) {
+        while (!stop_) ::poll(nullptr, 0, 10);
+        ::close(client);
+        continue;
+      }
       std::string text;
       char c = 1;
       while (!stop_ && text.find('\0') == std::string::npos) {
@@ -88,6 +98,7 @@ class UploadListener {
   }
 
   std::string answer_;
+  bool reads_;
   int fd_ = -1;
   int port_ = 0;
   std::atomic<bool> stop_{false};

@@ -7,6 +7,7 @@
 #include "fvplatform/connection_point.h"
 #include "fvplatform/dispatch_table.h"
 #include "fvplatform/oleauto.h"
+#include "script_values.h"
 
 namespace {
 
@@ -81,21 +82,8 @@ TEST(Utf, SurrogatePairsAndBadBytes) {
   EXPECT_EQ(fvplat::Utf16ToUtf8(std::u16string(1, u'\xDC00')), "\xEF\xBF\xBD");
 }
 
-VARIANT Int(std::int32_t value) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_I4;
-  v.lVal = value;
-  return v;
-}
-
-VARIANT Text(const char* text) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_BSTR;
-  v.bstrVal = fvplat::BstrFromUtf8(text);
-  return v;
-}
+using fvtest::Int;
+using fvtest::Text;
 
 TEST(Variant, ChangeTypeCoversScriptValues) {
   struct Case {
@@ -168,10 +156,10 @@ struct Calculator {
 };
 
 constexpr fvplat::com::DispEntry<Calculator> kTable[] = {
-    fvplat::com::Member<&Calculator::Add>(1, "Add"),
-    fvplat::com::Member<&Calculator::Join>(2, "Join"),
-    fvplat::com::Member<&Calculator::Half>(3, "Half"),
-    fvplat::com::Member<&Calculator::Keep>(-552, "Keep"),
+    fvplat::com::Member<&Calculator::Add>(1, "Add", {"a", "b"}),
+    fvplat::com::Member<&Calculator::Join>(2, "Join", {"a", "n"}),
+    fvplat::com::Member<&Calculator::Half>(3, "Half", {"n"}),
+    fvplat::com::Member<&Calculator::Keep>(-552, "Keep", {"text"}),
 };
 
 TEST(DispatchTable, TypesComeFromTheMemberFunctions) {

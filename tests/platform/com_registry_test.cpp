@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "fvplatform/com_registration.h"
 #include "fvplatform/com_registry.h"
@@ -35,6 +37,12 @@ class RegistryFile : public ::testing::Test {
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
+  }
+  void WriteText(const std::string& text) const { std::ofstream(path_, std::ios::binary) << text; }
+  unsigned Mode() const {
+    struct stat info{};
+    ::stat(path_.c_str(), &info);
+    return info.st_mode & 07777;
   }
   std::filesystem::path path_;
 };
@@ -71,28 +79,85 @@ TEST_F(RegistryFile, InjectedFaultFailsTheWriteAndKeepsTheFile) {
   EXPECT_EQ(reg::GetValue("Keep"), "1");
 }
 
+// Another program's entries, comments and forms this layer does not read stay as they were,
+// byte for byte and in their places, through every kind of change.
+TEST_F(RegistryFile, LinesItDoesNotUnderstandSurviveEveryChange) {
+  const std::vector<std::string> foreign = {
+      "Windows Registry Editor Version 5.00",
+      "; kept by another program",
+      "\"Count\"=dword:00000010",
+      "",
+      "\"Path\"=hex(2):25,00,53,00,00,00",
+      "\"Flag\"=dword:1\r",
+      "[broken",
+  };
+  std::string text = foreign[0] + "\n" + foreign[1] + "\n[Other\\Key]\n" + foreign[2] + "\n" +
+                     foreign[3] + "\n@=\"theirs\"\n" + foreign[4] + "\n[CLSID\\{A}]\n" + foreign[5] +
+                     "\n" + foreign[6] + "\n";
+  WriteText(text);
+  EXPECT_EQ(reg::GetValue("Other\\Key"), "theirs");
+  ASSERT_TRUE(reg::SetValue("CLSID\\{A}\\InprocServer32", "", "/m/lib.so"));
+  ASSERT_TRUE(reg::SetValue("Other\\Key", "Extra", "1"));
+  ASSERT_TRUE(reg::DeleteTree("CLSID\\{A}"));
+  ASSERT_TRUE(reg::SetValue("Other\\Key", "", "changed"));
+  const std::string after = FileText();
+  std::size_t at = 0;
+  for (const std::string& line : foreign) {
+    const std::size_t found = after.find(line + "\n", at);
+    ASSERT_NE(found, std::string::npos) << line;
+    at = found + line.size();
+  }
+  EXPECT_EQ(reg::GetValue("Other\\Key"), "changed");
+  EXPECT_EQ(reg::GetValue("Other\\Key", "extra"), "1");
+  EXPECT_FALSE(reg::KeyExists("CLSID\\{A}"));
+  EXPECT_EQ(after.find("theirs"), std::string::npos);
+}
+
+TEST_F(RegistryFile, AWriteKeepsTheFilesModeAndAReadOnlyFileRefusesChanges) {
+  ASSERT_TRUE(reg::SetValue("A", "", "1"));
+  ASSERT_EQ(::chmod(path_.c_str(), 0640), 0);
+  ASSERT_TRUE(reg::SetValue("B", "", "2"));
+  EXPECT_EQ(Mode(), 0640u);
+
+  ASSERT_EQ(::chmod(path_.c_str(), 0444), 0);
+  const std::string before = FileText();
+  EXPECT_FALSE(reg::SetValue("C", "", "3"));
+  EXPECT_FALSE(reg::CreateKey("D"));
+  EXPECT_FALSE(reg::DeleteTree("A"));
+  EXPECT_TRUE(reg::SetValue("A", "", "1"));  // changes nothing, so writes nothing
+  EXPECT_EQ(FileText(), before);
+  EXPECT_EQ(Mode(), 0444u);
+  EXPECT_EQ(reg::GetValue("B"), "2");
+  ::chmod(path_.c_str(), 0644);
+}
+
+TEST_F(RegistryFile, ReadsAreBoundedAndWhatCannotBeReadIsNeverWritten) {
+  // A file larger than any registry: not read, and left alone.
+  {
+    std::ofstream out(path_, std::ios::binary);
+    out << "[Big]\n@=\"1\"\n";
+    out << std::string(17u << 20, ';');
+  }
+  const auto size = std::filesystem::file_size(path_);
+  EXPECT_FALSE(reg::GetValue("Big").has_value());
+  EXPECT_FALSE(reg::SetValue("Big", "", "2"));
+  EXPECT_EQ(std::filesystem::file_size(path_), size);
+
+  // A device that never ends: reads stop at the bound, nothing is made beside it.
+  ::setenv(reg::kRegistryFileEnv, "/dev/zero", 1);
+  EXPECT_FALSE(reg::KeyExists("CLSID"));
+  EXPECT_FALSE(reg::GetValue("CLSID").has_value());
+  EXPECT_TRUE(reg::ListKeys().empty());
+  EXPECT_FALSE(reg::SetValue("CLSID\\{A}", "", "x"));
+  EXPECT_FALSE(reg::DeleteTree("CLSID"));
+  CLSID clsid{};
+  EXPECT_EQ(CLSIDFromProgID(u"Demo.Ctrl.1", &clsid), CO_E_CLASSSTRING);
+  EXPECT_FALSE(std::filesystem::exists("/dev/zero.lock"));
+  EXPECT_FALSE(std::filesystem::exists("/dev/zero.tmp"));
+}
+
 const CLSID kClass = {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55}};
 const GUID kLib = {0x66666666, 0x7777, 0x8888, {0x99, 0x99, 0, 0, 0, 0, 0, 1}};
-const IID kIface = {0xAAAAAAAA, 0xBBBB, 0xCCCC, {0xDD, 0xDD, 0, 0, 0, 0, 0, 2}};
-
-TEST_F(RegistryFile, TypeLibraryRegistrationAndRemoval) {
-  fvplat::ole::TypeLibrary lib{kLib, 1, 0, 0x409, "DemoLib", "/opt/m/libDemo.so", {{kIface, "_DDemo"}}};
-  ASSERT_EQ(fvplat::ole::RegisterTypeLib(lib), S_OK);
-  const std::string key = "TypeLib\\" + fvplat::GuidToString(kLib) + "\\1.0";
-  EXPECT_EQ(reg::GetValue(key), "DemoLib");
-  EXPECT_EQ(reg::GetValue(key + "\\409\\win32"), "/opt/m/libDemo.so");
-  EXPECT_EQ(reg::GetValue(key + "\\HELPDIR"), "/opt/m");
-  const std::string iface = "Interface\\" + fvplat::GuidToString(kIface);
-  EXPECT_EQ(reg::GetValue(iface), "_DDemo");
-  EXPECT_EQ(reg::GetValue(iface + "\\ProxyStubClsid32"), "{00020420-0000-0000-C000-000000000046}");
-  EXPECT_EQ(reg::GetValue(iface + "\\TypeLib", "Version"), "1.0");
-  reg::SetValue("Interface\\{OTHER}\\TypeLib", "", "{00000000-0000-0000-0000-000000000000}");
-
-  ASSERT_EQ(fvplat::ole::UnregisterTypeLib(kLib, 1, 0), S_OK);
-  EXPECT_FALSE(reg::KeyExists("TypeLib\\" + fvplat::GuidToString(kLib)));
-  EXPECT_FALSE(reg::KeyExists(iface));
-  EXPECT_TRUE(reg::KeyExists("Interface\\{OTHER}"));
-}
 
 TEST_F(RegistryFile, CreationFailsClearlyForWhatIsNotRegistered) {
   CLSID clsid{};

@@ -1,8 +1,12 @@
 // The control's COM identity: which interfaces it answers, its reference count, dispatch
 // through the method table, and the OLE object calls of its container.
 
+#include <algorithm>
+
 #include "control/pellacor_ctrl.h"
+#include "fvplatform/com_runtime.h"
 #include "module/identities.h"
+#include "module/type_info_cache.h"
 
 HRESULT CPellacorCtrl::QueryInterface(REFIID riid, void** object) {
   if (object == nullptr) return E_POINTER;
@@ -15,6 +19,14 @@ HRESULT CPellacorCtrl::QueryInterface(REFIID riid, void** object) {
     *object = static_cast<IConnectionPointContainer*>(this);
   } else if (riid == IID_IObjectSafety) {
     *object = static_cast<IObjectSafety*>(&m_xObjSafe);
+  } else if (riid == IID_IPersist || riid == IID_IPersistStreamInit) {
+    *object = static_cast<IPersistStreamInit*>(&m_xPersistStreamInit);
+  } else if (riid == IID_IPersistPropertyBag) {
+    *object = static_cast<IPersistPropertyBag*>(&m_xPersistPropertyBag);
+  } else if (riid == IID_IViewObject) {
+    *object = static_cast<IViewObject*>(&m_xViewObject);
+  } else if (riid == IID_ISpecifyPropertyPages) {
+    *object = static_cast<ISpecifyPropertyPages*>(&m_xSpecifyPropertyPages);
   } else {
     return E_NOINTERFACE;
   }
@@ -30,17 +42,17 @@ ULONG CPellacorCtrl::Release() {
   return left;
 }
 
-// The method table is the control's type information; there is no ITypeInfo to hand out.
 HRESULT CPellacorCtrl::GetTypeInfoCount(UINT* count) {
   if (count == nullptr) return E_POINTER;
-  *count = 0;
+  *count = 1;
   return S_OK;
 }
 
-HRESULT CPellacorCtrl::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+HRESULT CPellacorCtrl::GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) {
   if (info == nullptr) return E_POINTER;
   *info = nullptr;
-  return DISP_E_BADINDEX;
+  if (index != 0) return DISP_E_BADINDEX;
+  return pellacor::DispatchTypeInfo(locale, info);
 }
 
 HRESULT CPellacorCtrl::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
@@ -102,14 +114,20 @@ HRESULT CPellacorCtrl::GetUserClassID(CLSID* clsid) {
   return S_OK;
 }
 
+// String 1 in every form.
 HRESULT CPellacorCtrl::GetUserType(DWORD, LPOLESTR* userType) {
   if (userType == nullptr) return E_POINTER;
-  *userType = nullptr;
-  return E_NOTIMPL;
+  const std::u16string name = fvplat::Utf8ToUtf16(pellacor::kControlTypeName);
+  *userType = static_cast<LPOLESTR>(CoTaskMemAlloc((name.size() + 1) * sizeof(OLECHAR)));
+  if (*userType == nullptr) return E_OUTOFMEMORY;
+  std::copy(name.c_str(), name.c_str() + name.size() + 1, *userType);
+  return S_OK;
 }
 
 HRESULT CPellacorCtrl::SetExtent(DWORD, SIZEL* size) {
   if (size == nullptr) return E_POINTER;
+  if (size->cx < 0 || size->cy < 0) return E_INVALIDARG;
+  m_modified = m_modified || size->cx != m_extent.cx || size->cy != m_extent.cy;
   m_extent = *size;
   return S_OK;
 }

@@ -93,6 +93,8 @@ HRESULT CPellacorCtrl::DoVerb(LONG verb, MSG*, IOleClientSite*, LONG, HWND paren
     case OLEIVERB_SHOW:
     case OLEIVERB_INPLACEACTIVATE:
       return CreateControlWindow(parent, position) ? S_OK : E_FAIL;
+    case OLEIVERB_PROPERTIES:
+      return OnProperties(parent != nullptr ? parent : m_hWnd.load());
     default:
       return E_NOTIMPL;
   }

@@ -7,12 +7,6 @@ namespace {
 constexpr DWORD kSafeOptions = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
 }
 
-HRESULT CPellacorCtrl::XObjSafe::QueryInterface(REFIID riid, void** object) {
-  return owner_.ControllingUnknown()->QueryInterface(riid, object);
-}
-ULONG CPellacorCtrl::XObjSafe::AddRef() { return owner_.ControllingUnknown()->AddRef(); }
-ULONG CPellacorCtrl::XObjSafe::Release() { return owner_.ControllingUnknown()->Release(); }
-
 HRESULT CPellacorCtrl::XObjSafe::GetInterfaceSafetyOptions(REFIID riid, DWORD* supported,
                                                           DWORD* enabled) {
   if (supported == nullptr || enabled == nullptr) return E_POINTER;

@@ -1,5 +1,7 @@
 #include "control/orvek_time.h"
 
+#include "log/log_file.h"
+
 COrvekTime::~COrvekTime() { killTimer(); }
 
 void COrvekTime::setTimeoutSeconds(int seconds) {
@@ -28,6 +30,7 @@ void COrvekTime::stopTimer() {
 }
 
 void COrvekTime::killTimer() {
+  fvbrowser::logf("m_dwTimeId = %d\n", static_cast<int>(m_dwTimeId.load()));
   const UINT id = m_dwTimeId.exchange(0);
   if (id != 0) timeKillEvent(id);
 }

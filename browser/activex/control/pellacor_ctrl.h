@@ -1,6 +1,7 @@
 #pragma once
 // The control a page embeds: its COM identity (dispatch interface _DPellacor, events
-// _DPellacorEvents, OLE object, scripting safety) and its 69 script methods.
+// _DPellacorEvents, OLE object, persistence, drawing, property pages, scripting safety) and
+// its 69 script methods.
 
 #include <atomic>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include "dialogs/main_dlg.h"
 #include "fvplatform/connection_point.h"
 #include "fvplatform/dispatch_table.h"
+#include "fvplatform/ole_control.h"
 #include "fvplatform/oleauto.h"
 #include "recording/liveness_prompts.h"
 #include "worker/finger_model.h"
@@ -167,22 +169,96 @@ class CPellacorCtrl final : public IDispatch,
   // Messages of the control's window, on the window's thread.
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
 
- private:
-  // IObjectSafety, an interface part delegating to the control's IUnknown.
-  class XObjSafe final : public IObjectSafety {
-   public:
-    explicit XObjSafe(CPellacorCtrl& owner) : owner_(owner) {}
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
-    HRESULT GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) override;
-    HRESULT SetInterfaceSafetyOptions(REFIID riid, DWORD optionMask, DWORD enabled) override;
+  // The persistent state's version, written first by both persistence interfaces.
+  static constexpr LONG kPersistVersion = 0x10000;
+  // The extent a new control has: its 320 x 240-pixel window in 0.01 mm.
+  static constexpr SIZEL kDefaultExtent{8467, 6350};
 
-   private:
+  // One property exchange: the version, then the base properties (the extent).
+  class PropExchange {
+   public:
+    virtual ~PropExchange() = default;
+    virtual bool loading() const = 0;
+    // Saving writes `value`; loading reads it (`fallback` where a property may be absent).
+    // False when the value cannot be written or read.
+    virtual bool ExchangeLong(const char16_t* name, LONG& value, LONG fallback) = 0;
+  };
+
+ private:
+  // An interface of the control with the control's own identity and reference count.
+  template <class Interface>
+  class Part : public Interface {
+   public:
+    explicit Part(CPellacorCtrl& owner) : owner_(owner) {}
+    HRESULT QueryInterface(REFIID riid, void** object) override {
+      return owner_.ControllingUnknown()->QueryInterface(riid, object);
+    }
+    ULONG AddRef() override { return owner_.ControllingUnknown()->AddRef(); }
+    ULONG Release() override { return owner_.ControllingUnknown()->Release(); }
+
+   protected:
     CPellacorCtrl& owner_;
   };
 
+  class XObjSafe final : public Part<IObjectSafety> {
+   public:
+    using Part::Part;
+    HRESULT GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) override;
+    HRESULT SetInterfaceSafetyOptions(REFIID riid, DWORD optionMask, DWORD enabled) override;
+  };
+
+  class XPersistStreamInit final : public Part<IPersistStreamInit> {
+   public:
+    using Part::Part;
+    HRESULT GetClassID(CLSID* clsid) override;
+    HRESULT IsDirty() override;
+    // A stream of another version, or one that ends early, is refused and changes nothing.
+    HRESULT Load(IStream* stream) override;
+    HRESULT Save(IStream* stream, BOOL clearDirty) override;
+    HRESULT GetSizeMax(ULARGE_INTEGER* size) override;
+    HRESULT InitNew() override;
+  };
+
+  class XPersistPropertyBag final : public Part<IPersistPropertyBag> {
+   public:
+    using Part::Part;
+    HRESULT GetClassID(CLSID* clsid) override;
+    HRESULT InitNew() override;
+    // Absent properties keep their defaults; another version or a value that is no number
+    // is refused and changes nothing.
+    HRESULT Load(IPropertyBag* bag, IErrorLog* log) override;
+    HRESULT Save(IPropertyBag* bag, BOOL clearDirty, BOOL saveAllProperties) override;
+  };
+
+  // Drawing fills the given rectangle white.
+  class XViewObject final : public Part<IViewObject> {
+   public:
+    using Part::Part;
+    HRESULT Draw(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* target,
+                 HDC targetDevice, HDC draw, const RECTL* bounds, const RECTL* metafileBounds,
+                 ContinueDrawing keepGoing, ULONG_PTR keepGoingArgument) override;
+    HRESULT GetColorSet(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* target,
+                        HDC targetDevice, LOGPALETTE** colours) override;
+    HRESULT Freeze(DWORD aspect, LONG index, void* aspectInfo, DWORD* freeze) override;
+    HRESULT Unfreeze(DWORD freeze) override;
+    HRESULT SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) override;
+    HRESULT GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) override;
+  };
+
+  // The one property page, CPellacorPropPage.
+  class XSpecifyPropertyPages final : public Part<ISpecifyPropertyPages> {
+   public:
+    using Part::Part;
+    HRESULT GetPages(CAUUID* pages) override;
+  };
+
   IUnknown* ControllingUnknown() { return static_cast<IDispatch*>(this); }
+  // The version and the base properties; nothing changes unless the whole load succeeds.
+  bool DoPropExchange(PropExchange& exchange);
+  // The base reset: the state of a new control.
+  void ResetState();
+  // The Properties verb: the property frame with the control's pages, modal.
+  HRESULT OnProperties(HWND parent);
   static LRESULT StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   bool CreateControlWindow(HWND parent, const RECT* position);
   void DestroyControlWindow();
@@ -206,10 +282,15 @@ class CPellacorCtrl final : public IDispatch,
 
   std::atomic<ULONG> m_refs{1};
   XObjSafe m_xObjSafe{*this};
+  XPersistStreamInit m_xPersistStreamInit{*this};
+  XPersistPropertyBag m_xPersistPropertyBag{*this};
+  XViewObject m_xViewObject{*this};
+  XSpecifyPropertyPages m_xSpecifyPropertyPages{*this};
   fvplat::com::ConnectionPoint m_events;
   IOleClientSite* m_clientSite = nullptr;
   IWebBrowser2* m_webBrowser = nullptr;
-  SIZEL m_extent{0, 0};
+  SIZEL m_extent = kDefaultExtent;
+  bool m_modified = false;  // the persistent state changed since it was last saved or loaded
 
   std::atomic<HWND> m_hWnd{nullptr};
   CFingerDlg m_fingerDlg;  // the preview window the device library draws into

@@ -1,10 +1,11 @@
 // The face and fingerprint families exist only in the interface, and a few vein-side methods
-// do nothing: each answers its fixed value. Also the version texts.
+// do nothing: each answers its fixed value. Also the version texts and the About box.
 
 #include "control/pellacor_ctrl.h"
+#include "dialogs/about_dlg.h"
 
-// The About box's dialog resource is not part of this build: nothing is shown.
-void CPellacorCtrl::AboutBox() {}
+// Dialog 1, modal, with the control's version.
+void CPellacorCtrl::AboutBox() { CAboutDlg::DoModal(GetVersion()); }
 
 std::int32_t CPellacorCtrl::ORVEK_Init_Face(const std::string&) { return -1; }
 std::int32_t CPellacorCtrl::ORVEK_CloseCameraDev(std::int32_t) { return 0; }

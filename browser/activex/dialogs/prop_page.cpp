@@ -45,10 +45,14 @@ HRESULT CPellacorPropPage::SetPageSite(IPropertyPageSite* site) {
   return S_OK;
 }
 
-HRESULT CPellacorPropPage::Activate(HWND parent, const RECT*, BOOL) {
+HRESULT CPellacorPropPage::Activate(HWND parent, const RECT* rect, BOOL) {
   if (m_hWnd != nullptr) return S_OK;
   fvplat::WindowSpec spec;
   spec.parent = parent;
+  if (rect != nullptr) {
+    spec.x = rect->left;
+    spec.y = rect->top;
+  }
   spec.width = fvplat::DialogUnitsX(kWidthUnits);
   spec.height = fvplat::DialogUnitsY(kHeightUnits);
   HWND window = fvplat::CreatePlatformWindow(spec);

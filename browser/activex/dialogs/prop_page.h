@@ -22,7 +22,8 @@ class CPellacorPropPage final : public IPropertyPage {
   ULONG Release() override;
 
   HRESULT SetPageSite(IPropertyPageSite* site) override;
-  // Makes the page's window (250 x 62 dialog units, a child of `parent`) with its note.
+  // Makes the page's window (250 x 62 dialog units, a child of `parent` at the rectangle's
+  // corner) with its note.
   HRESULT Activate(HWND parent, const RECT* rect, BOOL modal) override;
   HRESULT Deactivate() override;
   HRESULT GetPageInfo(PROPPAGEINFO* info) override;

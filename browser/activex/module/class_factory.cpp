@@ -25,13 +25,14 @@ HRESULT ObjectFactory::QueryInterface(REFIID riid, void** object) {
   return E_NOINTERFACE;
 }
 
+// A factory lives as long as the module; a reference to it counts as a live object.
 ULONG ObjectFactory::AddRef() {
-  ModuleLock(true);
+  ModuleObjectCreated();
   return 2;
 }
 
 ULONG ObjectFactory::Release() {
-  ModuleLock(false);
+  ModuleObjectDestroyed();
   return 1;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The module's object factories: one process-wide object per class, living from load to
-// unload. Their references count as module locks for DllCanUnloadNow.
+// unload. Their references count as live objects for DllCanUnloadNow.
 
 #include <string>
 

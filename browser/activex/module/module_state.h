@@ -1,10 +1,13 @@
 #pragma once
-// Counts of live objects and server locks, for DllCanUnloadNow.
+// What keeps the module loaded, for DllCanUnloadNow: live objects (controls, property pages and
+// references to the factories) and server locks, counted apart, so an unbalanced unlock can
+// never take away an object's count.
 
 namespace pellacor {
 
 void ModuleObjectCreated();
 void ModuleObjectDestroyed();
+// LockServer: an unlock without a lock is ignored.
 void ModuleLock(bool lock);
 bool ModuleIdle();
 

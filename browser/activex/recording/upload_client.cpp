@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -16,7 +17,8 @@ namespace {
 
 class Socket {
  public:
-  Socket() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {}
+  // Non-blocking: every wait on the service is one of ours, on the platform clock.
+  Socket() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)) {}
   ~Socket() {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -28,24 +30,54 @@ class Socket {
   int fd_;
 };
 
-// Up to `size` bytes, waiting on the platform clock (a fake one moves with each sleep).
-int ReceiveWithin(int fd, char* buffer, int size, int limitMs) {
+// Waits until the socket is ready for `events` or the limit passes, on the platform clock (a
+// fake one moves with each sleep).
+bool WaitReady(int fd, short events, std::uint64_t start, int limitMs) {
   fvplat::Clock& clock = fvplat::CurrentClock();
-  const std::uint64_t start = clock.NowMs();
   while (true) {
-    pollfd ready{fd, POLLIN, 0};
-    if (::poll(&ready, 1, 0) > 0) {
-      const ssize_t got = ::recv(fd, buffer, static_cast<std::size_t>(size), MSG_DONTWAIT);
-      return got > 0 ? static_cast<int>(got) : 0;
-    }
-    if (clock.NowMs() - start >= static_cast<std::uint64_t>(limitMs)) return 0;
+    pollfd ready{fd, events, 0};
+    if (::poll(&ready, 1, 0) > 0) return true;
+    if (clock.NowMs() - start >= static_cast<std::uint64_t>(limitMs)) return false;
     Sleep(10);
   }
 }
 
+bool ConnectWithin(int fd, const sockaddr_in& address, int limitMs) {
+  const std::uint64_t start = fvplat::CurrentClock().NowMs();
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return true;
+  if (errno != EINPROGRESS || !WaitReady(fd, POLLOUT, start, limitMs)) return false;
+  int error = 0;
+  socklen_t length = sizeof error;
+  return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+}
+
+// All of `data`, in as many pieces as the service takes, within the limit as a whole.
+bool SendWithin(int fd, const char* data, std::size_t size, int limitMs) {
+  const std::uint64_t start = fvplat::CurrentClock().NowMs();
+  while (size > 0) {
+    const ssize_t put = ::send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (put > 0) {
+      data += put;
+      size -= static_cast<std::size_t>(put);
+      continue;
+    }
+    if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return false;
+    if (!WaitReady(fd, POLLOUT, start, limitMs)) return false;
+  }
+  return true;
+}
+
+// Up to `size` bytes in one receive, once something has come within the limit.
+int ReceiveWithin(int fd, char* buffer, int size, int limitMs) {
+  if (!WaitReady(fd, POLLIN, fvplat::CurrentClock().NowMs(), limitMs)) return 0;
+  const ssize_t got = ::recv(fd, buffer, static_cast<std::size_t>(size), MSG_DONTWAIT);
+  return got > 0 ? static_cast<int>(got) : 0;
+}
+
 }  // namespace
 
-UploadOutcome SendToUploadService(const std::string& text, int port, int answerLimitMs) {
+UploadOutcome SendToUploadService(const std::string& text, int port, int answerLimitMs,
+                                  int sendLimitMs) {
   UploadOutcome outcome;
   Socket socket;
   if (socket.fd() < 0) return outcome;
@@ -53,12 +85,9 @@ UploadOutcome SendToUploadService(const std::string& text, int port, int answerL
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<std::uint16_t>(port));
   ::inet_pton(AF_INET, kUploadHost, &address.sin_addr);
-  if (::connect(socket.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    return outcome;
-  }
+  if (!ConnectWithin(socket.fd(), address, sendLimitMs)) return outcome;
   outcome.connected = true;
-  const ssize_t sent = ::send(socket.fd(), text.c_str(), text.size() + 1, MSG_NOSIGNAL);
-  outcome.sent = sent == static_cast<ssize_t>(text.size() + 1);
+  outcome.sent = SendWithin(socket.fd(), text.c_str(), text.size() + 1, sendLimitMs);
   if (!outcome.sent) return outcome;
   char answer[11] = {};
   outcome.answerBytes = ReceiveWithin(socket.fd(), answer, 10, answerLimitMs);

@@ -9,8 +9,10 @@ namespace pellacor {
 inline constexpr const char* kUploadHost = "127.0.0.1";
 inline constexpr int kUploadPort = 9000;
 inline constexpr const char* kUploadPortEnv = "FV_UPLOAD_PORT";
-// How long the service may take to answer, on the platform clock.
+// How long the service may take to answer, and to take the connection and the whole text, on
+// the platform clock.
 inline constexpr int kUploadAnswerLimitMs = 5000;
+inline constexpr int kUploadSendLimitMs = 5000;
 
 struct UploadOutcome {
   bool connected = false;
@@ -22,10 +24,12 @@ struct UploadOutcome {
 // kUploadPort, unless FV_UPLOAD_PORT names another port (1 to 65535) for the service.
 int UploadServicePort();
 
-// Connects to the service (a refused connect ends it there), sends `text` and its zero in one
-// send and reads the answer until the limit passes.
+// Connects to the service (a refused connect ends it there), sends `text` and its zero and
+// reads the answer. A service that does not take the connection or the text within the send
+// limit, or does not answer within the answer limit, is given up.
 UploadOutcome SendToUploadService(const std::string& text, int port = kUploadPort,
-                                  int answerLimitMs = kUploadAnswerLimitMs);
+                                  int answerLimitMs = kUploadAnswerLimitMs,
+                                  int sendLimitMs = kUploadSendLimitMs);
 
 // A recording's file name as the page may give it: not empty, no folder part ("/" or "\")
 // and no "..", so the path handed on stays inside the recording folder.

@@ -105,8 +105,13 @@ struct IOleObject : IUnknown {
   virtual HRESULT SetColorScheme(LOGPALETTE* palette) = 0;
 };
 
-// A property page as its frame sees it. The frame's site is only held, so it is declared bare.
-struct IPropertyPageSite : IUnknown {};
+// The frame around a property page, as the page sees it.
+struct IPropertyPageSite : IUnknown {
+  virtual HRESULT OnStatusChange(DWORD flags) = 0;
+  virtual HRESULT GetLocaleID(LCID* locale) = 0;
+  virtual HRESULT GetPageContainer(IUnknown** container) = 0;
+  virtual HRESULT TranslateAccelerator(MSG* message) = 0;
+};
 
 struct PROPPAGEINFO {
   ULONG cb;
@@ -155,6 +160,8 @@ inline constexpr GUID SID_STopLevelBrowser = {
 inline constexpr IID IID_IWebBrowserApp = {0x0002DF05, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr IID IID_IWebBrowser2 = {
     0xD30C1661, 0xCDAF, 0x11D0, {0x8A, 0x3E, 0x00, 0xC0, 0x4F, 0xC9, 0xE2, 0x6E}};
+inline constexpr IID IID_IPropertyPageSite = {
+    0xB196B28C, 0xBAB4, 0x101A, {0xB6, 0x9C, 0x00, 0xAA, 0x00, 0x34, 0x1D, 0x07}};
 inline constexpr IID IID_IPropertyPage = {
     0xB196B28D, 0xBAB4, 0x101A, {0xB6, 0x9C, 0x00, 0xAA, 0x00, 0x34, 0x1D, 0x07}};
 // The standard proxy of dispatch-only interfaces, named in their registration.

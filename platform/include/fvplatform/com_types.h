@@ -15,6 +15,7 @@ using ULONG = std::uint32_t;
 using WORD = std::uint16_t;
 using LCID = std::uint32_t;
 using DISPID = std::int32_t;
+using ULONG_PTR = std::uintptr_t;
 using SCODE = std::int32_t;
 using OLECHAR = char16_t;
 using LPOLESTR = OLECHAR*;

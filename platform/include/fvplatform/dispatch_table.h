@@ -1,7 +1,8 @@
 #pragma once
-// IDispatch driven by one table: each entry gives a member's DISPID, name, result type and
-// argument types, and a thunk that calls the member function. The types are read off the
-// member function itself, so table and code cannot disagree:
+// IDispatch driven by one table: each entry gives a member's DISPID, name, result type,
+// argument types and names, and a thunk that calls the member function. The types are read off
+// the member function itself, so table and code cannot disagree (the same table describes the
+// members in the module's type library, type_library_builder.h):
 //   std::int32_t -> VT_I4, float -> VT_R4, std::string -> VT_BSTR (UTF-8 inside),
 //   std::uint8_t* -> VT_UI1 | VT_BYREF, void -> no result.
 
@@ -27,6 +28,16 @@ struct DispEntry {
   std::size_t argumentCount;
   // Arguments in call order, already of the declared types.
   void (*call)(T& object, VARIANT* arguments, VARIANT* result);
+  std::array<std::string_view, kMaxDispArguments> argumentNames{};
+  // The result the type library declares; the call's own unless told otherwise.
+  VARTYPE declaredResult = VT_EMPTY;
+
+  // The library declares no result although the call answers one, which script still sees.
+  constexpr DispEntry DeclaredWithoutResult() const {
+    DispEntry entry = *this;
+    entry.declaredResult = VT_EMPTY;
+    return entry;
+  }
 };
 
 namespace detail {
@@ -86,11 +97,18 @@ struct MemberTraits<M> {
 
 }  // namespace detail
 
-// One table entry for member function M.
+// One table entry for member function M, with the names of its arguments in call order. A
+// count of names other than the member's argument count stops the compile.
 template <auto M>
-constexpr DispEntry<typename detail::MemberTraits<M>::Class> Member(DISPID id, std::string_view name) {
+constexpr DispEntry<typename detail::MemberTraits<M>::Class> Member(
+    DISPID id, std::string_view name,
+    std::array<std::string_view, kMaxDispArguments> argumentNames = {}) {
   using Traits = detail::MemberTraits<M>;
-  return {id, name, Traits::Result(), Traits::Arguments(), Traits::kCount, &Traits::Thunk};
+  std::size_t named = 0;
+  while (named < kMaxDispArguments && !argumentNames[named].empty()) ++named;
+  if (named != Traits::kCount) throw "every argument needs its name";
+  return {id,           name,          Traits::Result(), Traits::Arguments(), Traits::kCount,
+          &Traits::Thunk, argumentNames, Traits::Result()};
 }
 
 // Case-insensitive (ASCII) comparison of a caller's UTF-16 name with a table name.

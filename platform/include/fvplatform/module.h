@@ -1,7 +1,10 @@
 #pragma once
 // Run-time module loading: Windows module and symbol names mapped onto ELF ones.
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "fvplatform/export.h"
 #include "fvplatform/win_types.h"
@@ -17,6 +20,12 @@ FVPLAT_API std::string MapModuleName(const std::string& name);
 FVPLAT_API std::string MapSymbolName(const std::string& name);
 // Folder of the running program, from /proc/self/exe (empty when unknown).
 FVPLAT_API std::string ProgramDirectory();
+
+// The bytes of resource (type, id) in a module file (placed there with FVPLAT_RESOURCE), read
+// without loading the module; none when the file is no module, lacks the resource or holds one
+// larger than `limit`.
+FVPLAT_API std::optional<std::vector<std::uint8_t>> ReadModuleResource(
+    const std::string& path, const std::string& type, int id, std::size_t limit = 1 << 20);
 
 }  // namespace fvplat
 

@@ -45,6 +45,8 @@ struct WindowSpec {
   WNDPROC proc = nullptr;  // null: the default window procedure
   int id = 0;              // control id inside the parent
   bool visible = true;
+  int x = 0;  // place inside the parent, in pixels (drawing a dialog puts child dialogs there)
+  int y = 0;
 };
 
 // A window owned by the calling thread. The procedure receives WM_CREATE before this returns.
@@ -57,6 +59,8 @@ FVPLAT_API bool IsWindowThread(HWND window);
 // The window's caption ("" for an unknown handle).
 FVPLAT_API std::string WindowText(HWND window);
 FVPLAT_API bool IsTopmost(HWND window);
+// Where the window sits inside its parent (0, 0 for an unknown handle).
+FVPLAT_API POINT WindowOrigin(HWND window);
 // The windows whose parent is `window`, in creation order.
 FVPLAT_API std::vector<HWND> ChildWindows(HWND window);
 // The system menu's close item, as a person sees it.

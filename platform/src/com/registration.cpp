@@ -2,8 +2,6 @@
 
 #include <dlfcn.h>
 
-#include <cctype>
-#include <cstdio>
 #include <filesystem>
 
 #include "fvplatform/com_interfaces.h"
@@ -16,17 +14,6 @@ namespace reg = fvplat::registry;
 
 std::string Version(WORD major, WORD minor) {
   return std::to_string(major) + "." + std::to_string(minor);
-}
-
-std::string Lower(std::string text) {
-  for (char& ch : text) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  return text;
-}
-
-std::string Hex(unsigned value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%x", value);
-  return text;
 }
 
 // Runs the writes in order and stops at the first that fails.
@@ -86,53 +73,6 @@ HRESULT UnregisterClass(const CLSID& clsid, const std::string& progId) {
   Writer writer;
   writer.Delete("CLSID\\" + GuidToString(clsid));
   if (!progId.empty()) writer.Delete(progId);
-  return writer.Result();
-}
-
-HRESULT RegisterTypeLib(const TypeLibrary& library) {
-  const std::string libid = GuidToString(library.libid);
-  const std::string version = Version(library.majorVersion, library.minorVersion);
-  const std::string key = "TypeLib\\" + libid + "\\" + version;
-  const std::string folder = std::filesystem::path(library.modulePath).parent_path().string();
-  Writer writer;
-  writer.Set(key, "", library.name)
-      .Set(key + "\\FLAGS", "", "0")
-      .Set(key + "\\HELPDIR", "", folder)
-      .Set(key + "\\" + Hex(library.locale) + "\\win32", "", library.modulePath);
-  for (const auto& [iid, name] : library.dispatchInterfaces) {
-    const std::string interfaceKey = "Interface\\" + GuidToString(iid);
-    writer.Set(interfaceKey, "", name)
-        .Set(interfaceKey + "\\ProxyStubClsid32", "", GuidToString(CLSID_PSDispatch))
-        .Set(interfaceKey + "\\TypeLib", "", libid)
-        .Set(interfaceKey + "\\TypeLib", "Version", version);
-  }
-  return writer.Result();
-}
-
-HRESULT UnregisterTypeLib(const GUID& libid, WORD majorVersion, WORD minorVersion) {
-  const std::string id = GuidToString(libid);
-  const std::string libraryKey = "TypeLib\\" + id;
-  Writer writer;
-  // Interface\{iid}\TypeLib naming this library
-  for (const std::string& key : reg::ListKeys()) {
-    const std::string lower = Lower(key);
-    const std::string tail = "\\typelib";
-    if (lower.rfind("interface\\", 0) != 0 || lower.size() <= tail.size() ||
-        lower.compare(lower.size() - tail.size(), tail.size(), tail) != 0) {
-      continue;
-    }
-    const auto named = reg::GetValue(key);
-    if (named && GuidFromString(*named) == libid) {
-      writer.Delete(key.substr(0, key.size() - tail.size()));
-    }
-  }
-  writer.Delete(libraryKey + "\\" + Version(majorVersion, minorVersion));
-  const std::string below = Lower(libraryKey + "\\");
-  bool versionLeft = false;
-  for (const std::string& key : reg::ListKeys()) {
-    if (Lower(key).rfind(below, 0) == 0) versionLeft = true;
-  }
-  if (!versionLeft) writer.Delete(libraryKey);
   return writer.Result();
 }
 
