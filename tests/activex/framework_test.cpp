@@ -219,7 +219,7 @@ class MemoryStream final : public IStream {
   ULONG Release() override { return 1; }
   HRESULT Read(void* data, ULONG size, ULONG* read) override {
     const ULONG n = std::min<ULONG>({size, chunk_, static_cast<ULONG>(bytes_.size() - at_)});
-    std::memcpy(data, bytes_.data() + at_, n);
+    if (n > 0) std::memcpy(data, bytes_.data() + at_, n);
     at_ += n;
     if (read != nullptr) *read = n;
     return n < size ? S_FALSE : S_OK;
