@@ -187,9 +187,9 @@ class CPellacorCtrl final : public IDispatch,
  private:
   // An interface of the control with the control's own identity and reference count.
   template <class Interface>
-  class Part : public Interface {
+  class InterfacePart : public Interface {
    public:
-    explicit Part(CPellacorCtrl& owner) : owner_(owner) {}
+    explicit InterfacePart(CPellacorCtrl& owner) : owner_(owner) {}
     HRESULT QueryInterface(REFIID riid, void** object) override {
       return owner_.ControllingUnknown()->QueryInterface(riid, object);
     }
@@ -200,16 +200,16 @@ class CPellacorCtrl final : public IDispatch,
     CPellacorCtrl& owner_;
   };
 
-  class XObjSafe final : public Part<IObjectSafety> {
+  class XObjSafe final : public InterfacePart<IObjectSafety> {
    public:
-    using Part::Part;
+    using InterfacePart::InterfacePart;
     HRESULT GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) override;
     HRESULT SetInterfaceSafetyOptions(REFIID riid, DWORD optionMask, DWORD enabled) override;
   };
 
-  class XPersistStreamInit final : public Part<IPersistStreamInit> {
+  class XPersistStreamInit final : public InterfacePart<IPersistStreamInit> {
    public:
-    using Part::Part;
+    using InterfacePart::InterfacePart;
     HRESULT GetClassID(CLSID* clsid) override;
     HRESULT IsDirty() override;
     // A stream of another version, or one that ends early, is refused and changes nothing.
@@ -219,9 +219,9 @@ class CPellacorCtrl final : public IDispatch,
     HRESULT InitNew() override;
   };
 
-  class XPersistPropertyBag final : public Part<IPersistPropertyBag> {
+  class XPersistPropertyBag final : public InterfacePart<IPersistPropertyBag> {
    public:
-    using Part::Part;
+    using InterfacePart::InterfacePart;
     HRESULT GetClassID(CLSID* clsid) override;
     HRESULT InitNew() override;
     // Absent properties keep their defaults; another version or a value that is no number
@@ -231,9 +231,9 @@ class CPellacorCtrl final : public IDispatch,
   };
 
   // Drawing fills the given rectangle white.
-  class XViewObject final : public Part<IViewObject> {
+  class XViewObject final : public InterfacePart<IViewObject> {
    public:
-    using Part::Part;
+    using InterfacePart::InterfacePart;
     HRESULT Draw(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* target,
                  HDC targetDevice, HDC draw, const RECTL* bounds, const RECTL* metafileBounds,
                  ContinueDrawing keepGoing, ULONG_PTR keepGoingArgument) override;
@@ -246,9 +246,9 @@ class CPellacorCtrl final : public IDispatch,
   };
 
   // The one property page, CPellacorPropPage.
-  class XSpecifyPropertyPages final : public Part<ISpecifyPropertyPages> {
+  class XSpecifyPropertyPages final : public InterfacePart<ISpecifyPropertyPages> {
    public:
-    using Part::Part;
+    using InterfacePart::InterfacePart;
     HRESULT GetPages(CAUUID* pages) override;
   };
 
