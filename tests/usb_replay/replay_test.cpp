@@ -34,8 +34,8 @@ class Replay : public ::testing::Test {
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
-  // Before a tool run: one still going after five minutes has hung, and is ended (status 124).
-  static constexpr const char* kTimeLimit = "timeout -k 5 300 ";
+  // Before a tool run: one still going after two minutes has hung, and is ended (status 124).
+  static constexpr const char* kTimeLimit = "timeout -k 5 120 ";
   // Records `variant` on the simulator and replays it; both runs' findings stay in dir_.
   void RecordAndReplay(const std::string& variant) {
     const std::string tool = FV_REPLAY_TOOL;
