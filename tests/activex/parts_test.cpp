@@ -250,6 +250,23 @@ TEST(UploadClient, NoServiceMeansNoConnectionAndNothingSent) {
   EXPECT_FALSE(outcome.sent);
 }
 
+TEST(UploadClient, TheServiceIsOnPort9000UnlessAnotherPortIsNamed) {
+  const struct {
+    const char* setting;  // nullptr: not set
+    int port;
+  } cases[] = {{nullptr, 9000}, {"", 9000},      {"1234", 1234},  {"65535", 65535}, {"0", 9000},
+               {"65536", 9000}, {"-1", 9000},    {"12ab", 9000},  {"abc", 9000}};
+  for (const auto& c : cases) {
+    if (c.setting == nullptr) {
+      ::unsetenv("FV_UPLOAD_PORT");
+    } else {
+      ::setenv("FV_UPLOAD_PORT", c.setting, 1);
+    }
+    EXPECT_EQ(pellacor::UploadServicePort(), c.port) << (c.setting ? c.setting : "(not set)");
+  }
+  ::unsetenv("FV_UPLOAD_PORT");
+}
+
 TEST(UploadClient, FileNamesThatLeaveTheRecordingFolderAreRefused) {
   const struct {
     const char* name;

@@ -143,10 +143,11 @@ TEST_F(RecordingPage, WithoutACaptureGraphTheRecordingMethodsAnswerIdle) {
   std::filesystem::remove_all(folder);
 }
 
-TEST_F(RecordingPage, FilesGoToTheUploadServiceOnPort9000AndForeignNamesAreRefused) {
+TEST_F(RecordingPage, FilesGoToTheUploadServiceAndForeignNamesAreRefused) {
   ::setenv("FV_RECORDING_DIR", "/rec", 1);
-  pellacortest::UploadListener service("1", 9000);
-  ASSERT_TRUE(service.listening());
+  pellacortest::UploadListener service("1");
+  ASSERT_TRUE(service.listening()) << "the upload service could not listen on loopback";
+  ::setenv("FV_UPLOAD_PORT", std::to_string(service.port()).c_str(), 1);
   using V = std::vector<simbrowser::ScriptValue>;
   const V refused[] = {
       {std::string("http://up/x"), std::string("")},
@@ -167,6 +168,7 @@ TEST_F(RecordingPage, FilesGoToTheUploadServiceOnPort9000AndForeignNamesAreRefus
   ASSERT_EQ(received.size(), 2u);
   EXPECT_EQ(received[0], std::string("http://up/x,/rec/20240101.mp4") + '\0');
   EXPECT_EQ(received[1], std::string("http://up/y,") + '\0');
+  ::unsetenv("FV_UPLOAD_PORT");
   ::unsetenv("FV_RECORDING_DIR");
 }
 

@@ -1,6 +1,7 @@
 // A page of ours in headless Chromium, served from another origin on loopback, drives an
-// enrolment through fetch() to port 56189, polls it to its result and reads the sign-in back,
-// as the club's management pages do; on the simulated device and the cloud stand-in.
+// enrolment through fetch() to the desk's local interface, polls it to its result and reads the
+// sign-in back, as the club's management pages do; on the simulated device and the cloud
+// stand-in. The interface listens on a port the system chooses, and the page is written with it.
 
 #include <civetweb.h>
 #include <fcntl.h>
@@ -20,10 +21,11 @@ namespace {
 
 constexpr const char* kChromium = "/usr/bin/chromium";
 
+// The page, with "@PORT@" for the desk's port.
 const char* const kPage = R"(<!doctype html>
 <html><head><meta charset="utf-8"><title>desk</title></head><body>
 <script>
-const api = 'http://127.0.0.1:56189/api/userAction?';
+const api = 'http://127.0.0.1:@PORT@/api/userAction?';
 const sleep = ms => new Promise(done => setTimeout(done, ms));
 async function ask(query, init) { return (await fetch(api + query, init)).json(); }
 // As pages that declare their content type: the browser asks with a preflight first.
@@ -56,7 +58,8 @@ road();
 // The page's own origin: serves the page and takes its report.
 class PageOrigin {
  public:
-  PageOrigin() {
+  explicit PageOrigin(int deskPort) : page_(kPage) {
+    page_.replace(page_.find("@PORT@"), 6, std::to_string(deskPort));
     const char* options[] = {"listening_ports", "127.0.0.1:0", "num_threads", "2", nullptr};
     mg_callbacks callbacks{};
     context_ = mg_start(&callbacks, this, options);
@@ -93,7 +96,7 @@ class PageOrigin {
       mg_printf(connection, "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
       return 200;
     }
-    const std::string page = kPage;
+    const std::string& page = origin->page_;
     mg_printf(connection,
               "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: %zu\r\n"
               "Connection: close\r\n\r\n",
@@ -102,6 +105,7 @@ class PageOrigin {
     return 200;
   }
 
+  std::string page_;
   mg_context* context_ = nullptr;
   int port_ = 0;
   std::mutex lock_;
@@ -147,9 +151,9 @@ class Browser {
 
 TEST_F(Road, APageFromAnotherOriginDrivesTheDeskInHeadlessChromium) {
   if (!std::filesystem::exists(kChromium)) GTEST_SKIP() << "no " << kChromium;
-  serve("56189");
-  PageOrigin origin;
-  ASSERT_NE(origin.port(), 0);
+  ASSERT_NO_FATAL_FAILURE(serve("0"));
+  PageOrigin origin(server->port());
+  ASSERT_NE(origin.port(), 0) << "the page's origin could not listen on loopback";
   const std::filesystem::path profile = folder / "chromium-profile";
   std::filesystem::create_directories(profile);
   Browser browser("http://127.0.0.1:" + std::to_string(origin.port()) + "/page.html", profile);

@@ -69,7 +69,8 @@ class Road : public ::testing::Test {
     settings.port = port;
     settings.webRoot = folder.string();
     server = std::make_unique<HttpServer>(settings);
-    ASSERT_TRUE(runLocalApiServer(*server));
+    ASSERT_TRUE(runLocalApiServer(*server)) << "the local interface could not listen on port " << port;
+    ASSERT_NE(server->port(), 0) << "the local interface has no port";
   }
   // Pumps the dialog's messages (its timers) and moves the finger on and off the sensor until
   // `done` or the limit; false at the limit.

@@ -8,7 +8,7 @@ namespace torvane::testing {
 namespace {
 
 TEST_F(Road, APageEnrolsAFingerPollsItAndReadsTheSignInOfTheSameFinger) {
-  serve("0");
+  ASSERT_NO_FATAL_FAILURE(serve("0"));
   const int port = server->port();
   const std::string api = "/api/userAction?";
   std::atomic<int> stage{0};

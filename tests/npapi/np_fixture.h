@@ -70,6 +70,16 @@ class Folders {
 
 class LoadedPlugin : public ::testing::Test {
  protected:
+  // Ends the browser (every page, so every run's worker is joined) when it goes out of scope.
+  // The plug-in's stop methods return before the worker ends, so a test whose device handlers or
+  // page callbacks use its own locals declares this after them: it goes first, even when an
+  // ASSERT returns early.
+  struct HostEnds {
+    std::unique_ptr<simbrowser::NpHost>& host;
+    ~HostEnds() { host.reset(); }
+  };
+  HostEnds EndHostBeforeLocals() { return HostEnds{host_}; }
+
   void SetUp() override { ASSERT_EQ(host_->Load(PluginModule()), 0); }
   Folders folders_;
   std::unique_ptr<simbrowser::NpHost> host_ = std::make_unique<simbrowser::NpHost>();

@@ -271,6 +271,7 @@ TEST_F(Service, RunRequestsCarryThePageSettingsAndItsTemplates) {
   list["feature"]["1"] = Encode(std::vector<std::uint8_t>(3352, 2));
   list["num"] = 2;
   list["type"]["1"]["fingertype"] = 5;
+  const auto hostEnds = EndHostBeforeLocals();  // the run ends before the locals it uses
   ASSERT_EQ(host_->CallInt(page, "ORVEK_StartRecog_Vein", {Json::FastWriter().write(list)}), 0);
   auto isResult = [](const PageCall& c) { return c.text.find("\"FEATURE\"") != std::string::npos; };
   ASSERT_TRUE(host_->WaitForPageCall(page, isResult, 10s));
@@ -299,6 +300,7 @@ TEST_F(Service, ADeviceThatGoesDuringARunEndsItAsLost) {
     devices = 0;  // unplugged while the page answers
     host_->CallInt(p, "ORVEK_ContinueDo", {0});
   });
+  const auto hostEnds = EndHostBeforeLocals();  // the run ends before the locals it uses
   ASSERT_EQ(host_->CallInt(page, "ORVEK_StartModel_Vein"), 0);
   ASSERT_TRUE(host_->WaitForPageCall(page, [](const PageCall& c) { return c.code == -13; }, 10s));
   host_->OnPageCall({});
@@ -322,6 +324,7 @@ TEST_F(Service, AFailedGrabInARunIsTriedAgainAfter150Ms) {
   host_->OnPageCall([&](int p, const PageCall& call) {
     if (call.code == 40) host_->CallInt(p, "ORVEK_ContinueDo", {0});
   });
+  const auto hostEnds = EndHostBeforeLocals();  // the run ends before the locals it uses
   ASSERT_EQ(host_->CallInt(page, "ORVEK_StartModel_Vein"), 0);
   const auto until = std::chrono::steady_clock::now() + 10s;
   while (std::chrono::steady_clock::now() < until) {
@@ -345,6 +348,7 @@ TEST_F(Service, AStopFromInsideTheCallbackEndsTheRun) {
   host_->OnPageCall([&](int p, const PageCall& call) {
     if (call.code == 40) stopAnswer = host_->CallInt(p, "ORVEK_StopModel_Vein");
   });
+  const auto hostEnds = EndHostBeforeLocals();  // the run ends before the locals it uses
   ASSERT_EQ(host_->CallInt(page, "ORVEK_StartModel_Vein"), 0);
   ASSERT_TRUE(host_->WaitForPageCall(page, [](const PageCall& c) { return c.code == -3; }, 10s));
   EXPECT_EQ(stopAnswer.load(), 0);
@@ -370,6 +374,7 @@ TEST_F(Service, EnrolmentStartedInsideARecognitionPromptStopsItFirst) {
     paused = fvplat::ClockMs() - before;
     host_->CallInt(p, "ORVEK_StopModel_Vein");
   });
+  const auto hostEnds = EndHostBeforeLocals();  // the run ends before the locals it uses
   ASSERT_EQ(host_->CallInt(page, "ORVEK_StartRecog_Vein", {std::string("")}), 0);
   ASSERT_TRUE(host_->WaitForPageCall(page, [](const PageCall& c) { return c.code == -3; }, 10s));
   EXPECT_EQ(started.load(), 0);

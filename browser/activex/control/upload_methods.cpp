@@ -9,7 +9,7 @@ void CPellacorCtrl::uploadToService(const std::string& url, const std::string& p
   // The system and the OEM code page are both UTF-8 here: the texts go as they are.
   const std::string text = url + "," + path;
   fvbrowser::logf("%s", text.c_str());
-  const pellacor::UploadOutcome outcome = pellacor::SendToUploadService(text);
+  const pellacor::UploadOutcome outcome = pellacor::SendToUploadService(text, pellacor::UploadServicePort());
   if (!outcome.connected) fvbrowser::logf("upload service not reachable");
   fvbrowser::logf("upload");
 }

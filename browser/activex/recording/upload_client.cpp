@@ -67,6 +67,14 @@ UploadOutcome SendToUploadService(const std::string& text, int port, int answerL
   return outcome;
 }
 
+int UploadServicePort() {
+  const char* text = std::getenv(kUploadPortEnv);
+  if (text == nullptr || *text == '\0') return kUploadPort;
+  char* end = nullptr;
+  const long port = std::strtol(text, &end, 10);
+  return *end == '\0' && port >= 1 && port <= 65535 ? static_cast<int>(port) : kUploadPort;
+}
+
 bool IsPlainFileName(const std::string& name) {
   return !name.empty() && name.find("..") == std::string::npos &&
          name.find_first_of("/\\") == std::string::npos;

@@ -8,6 +8,7 @@ namespace pellacor {
 
 inline constexpr const char* kUploadHost = "127.0.0.1";
 inline constexpr int kUploadPort = 9000;
+inline constexpr const char* kUploadPortEnv = "FV_UPLOAD_PORT";
 // How long the service may take to answer, on the platform clock.
 inline constexpr int kUploadAnswerLimitMs = 5000;
 
@@ -17,6 +18,9 @@ struct UploadOutcome {
   int answerBytes = 0;  // 0 when nothing came within the limit
   double answer = 0.0;
 };
+
+// kUploadPort, unless FV_UPLOAD_PORT names another port (1 to 65535) for the service.
+int UploadServicePort();
 
 // Connects to the service (a refused connect ends it there), sends `text` and its zero in one
 // send and reads the answer until the limit passes.
