@@ -15,6 +15,7 @@
 #include "fvplatform/debug_output.h"
 #include "fvplatform/message_box.h"
 #include "fvplatform/module.h"
+#include "scope_exit.h"
 
 namespace {
 
@@ -85,6 +86,7 @@ TEST(Binding, FailedBindIsRetriedAndThePluginSaysSo) {
     boxes.push_back(box);
     return 1;
   });
+  const fvtest::ScopeExit restore([&] { fvplat::SetMessageBoxPolicy(std::move(previous)); });
   setenv(fvplat::kModuleDirEnv, LACKING_DIR, 1);
   EXPECT_EQ(fvbrowser::getDeviceLibrary(), nullptr);
   EXPECT_EQ(fvbrowser::getDeviceLibrary(), nullptr);
@@ -99,7 +101,6 @@ TEST(Binding, FailedBindIsRetriedAndThePluginSaysSo) {
   EXPECT_EQ(fvbrowser::getDeviceLibrary(), bound);
   EXPECT_EQ(&fvbrowser::boundDeviceLibrary(), bound);
   EXPECT_EQ(boxes.size(), 2u);
-  fvplat::SetMessageBoxPolicy(std::move(previous));
   unsetenv(fvplat::kModuleDirEnv);
 }
 

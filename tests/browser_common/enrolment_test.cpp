@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 #include "base/flavour_testing.h"
 #include "fvcommon/base64.h"
 #include "settings/finger_settings.h"
@@ -61,11 +58,7 @@ class Enrolment : public fvbtest::WorkerTest {
     waitEnd(worker);
   }
   static void waitEnd(fvbrowser::FingerBusiness& worker) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (worker.isRunning() && std::chrono::steady_clock::now() < until) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ASSERT_FALSE(worker.isRunning());
+    ASSERT_TRUE(fvbtest::RunEnds(worker));
     worker.stopThread();
   }
   int matchCalls() const {

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "base/flavour_testing.h"
+#include "bounded_wait.h"
 #include "worker/finger_model.h"
 #include "worker/finger_recog.h"
 #include "worker_fixtures.h"
@@ -23,19 +24,11 @@ using fvbrowser::ReportStage;
 constexpr const char* kModelRequest = "{\"maxTime\":60, \"userId\":\"1\"}";
 constexpr const char* kRecogRequest = "{\"features\":\"\",\"maxTime\":60,\"userId\":\"1\"}";
 
-void WaitEnd(FingerBusiness& worker) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (worker.isRunning() && std::chrono::steady_clock::now() < until) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-}
+void WaitEnd(FingerBusiness& worker) { fvbtest::RunEnds(worker); }
 
 // Waits (in real time) until the owner holds `n` reports.
 void WaitReports(const fvbtest::ScriptedOwner& owner, std::size_t n) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (owner.reports().size() < n && std::chrono::steady_clock::now() < until) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  fvtest::WaitUntil([&] { return owner.reports().size() >= n; });
 }
 
 // Time that never passes, while sleeps still give way: waits end only by an answer or a stop.

@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 #include "base/flavour_testing.h"
 #include "fvcommon/base64.h"
 #include "fvcommon/json_text.h"
@@ -63,11 +60,7 @@ class Recognition : public fvbtest::WorkerTest {
   }
   void run(FingerRecog& worker, const std::string& request) {
     ASSERT_EQ(worker.startBusiness(request), 0);
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (worker.isRunning() && std::chrono::steady_clock::now() < until) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ASSERT_FALSE(worker.isRunning());
+    ASSERT_TRUE(fvbtest::RunEnds(worker));
     worker.stopThread();
   }
   // The frame the person gives and the probe template built from it.
@@ -123,7 +116,7 @@ TEST_F(Recognition, ScoreEqualToTheThresholdIsNoMatch) {
     person_.indexPosition = 0;
     person_.indexScore = c.score;
     ASSERT_EQ(worker.startBusiness(Request(List(1, {0}))), 0);
-    while (worker.isRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(fvbtest::RunEnds(worker));
     worker.stopThread();
     ASSERT_FALSE(owner.reports().empty());
     EXPECT_EQ(owner.reports().back().code, c.id) << c.score;
@@ -147,7 +140,7 @@ TEST_F(Recognition, NoMatchAndNoProbeInTheControl) {
     person_.indexPosition = 0;
     person_.indexScore = 0.3f;
     ASSERT_EQ(worker.startBusiness(Request(List(1, {0}))), 0);
-    while (worker.isRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(fvbtest::RunEnds(worker));
     worker.stopThread();
     const std::string image =
         Quoted("{\"algtype\":3,\"images\":{\"0\":\"" + frame_ + "\"},\"num\":1}\n");
@@ -190,7 +183,7 @@ TEST_F(Recognition, PluginPutsTheScoreIntoTheDescription) {
     person_.indexPosition = c.position;
     person_.indexScore = c.score;
     ASSERT_EQ(worker.startBusiness(Request(List(1, {0}, R"({"0":{"fingertype":4}})"))), 0);
-    while (worker.isRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(fvbtest::RunEnds(worker));
     worker.stopThread();
     const std::string type = c.typed ? ",\"type\":{\"0\":{\"fingertype\":4}}" : "";
     const std::string image =
@@ -224,7 +217,7 @@ TEST_F(Recognition, OfflineCaptureInBothBuilds) {
         &worker);
     fakedrx::clearCalls();
     ASSERT_EQ(worker.startBusiness(Request(c.features)), 0);
-    while (worker.isRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(fvbtest::RunEnds(worker));
     worker.stopThread();
     EXPECT_TRUE(worker.isOffline());
     const std::string image = Quoted("{\"algtype\":3,\"images\":{\"0\":\"" + frame_ +
@@ -349,7 +342,7 @@ TEST_F(Recognition, DeclineTimeoutStopAndLostDevice) {
     person_.placements = 0;
     c.set(worker, owner);
     ASSERT_EQ(worker.startBusiness(Request(List(1, {0}))), 0);
-    while (worker.isRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(fvbtest::RunEnds(worker));
     worker.stopThread();
     std::vector<Recorded> expected(head_.begin(), head_.begin() + 2);
     expected.insert(expected.end(), c.tail.begin(), c.tail.end());

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "binding/device_library.h"
+#include "bounded_wait.h"
 #include "fvcommon/json_text.h"
 #include "fvplatform/folders.h"
 #include "fvplatform/locale.h"
@@ -112,6 +113,10 @@ fvbrowser::Bytes FrameOf(int finger, int placement) {
           'x',
           'y',
           'z'};
+}
+
+bool RunEnds(const fvbrowser::FingerBusiness& worker) {
+  return fvtest::WaitUntil([&] { return !worker.isRunning(); });
 }
 
 void Person::place(int code) {

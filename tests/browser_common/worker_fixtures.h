@@ -88,6 +88,9 @@ struct Person {
 // Frame of a finger's placement: "F", the finger digit, the placement digit and padding.
 fvbrowser::Bytes FrameOf(int finger, int placement);
 
+// Waits (in real time, bounded) until the worker's run has ended; whether it did.
+bool RunEnds(const fvbrowser::FingerBusiness& worker);
+
 class WorkerTest : public ::testing::Test {
  protected:
   void SetUp() override;

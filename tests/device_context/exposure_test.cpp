@@ -216,7 +216,7 @@ class HookedClock final : public fvplat::Clock {
 
 TEST_F(Exposure, AFailedCalibrationKeepsADeviceNumberSetMeanwhile) {
   HookedClock clock;
-  fvplat::SetClock(&clock);
+  const auto onClock = workersOn(clock);
   {
     auto context = openType(1, 0x8243);
     ASSERT_NE(context, nullptr);
@@ -238,9 +238,6 @@ TEST_F(Exposure, AFailedCalibrationKeepsADeviceNumberSetMeanwhile) {
     EXPECT_EQ(context->params.steps[0], 285.0f) << "the steps are back";
     EXPECT_EQ(context->params.exposure, 680) << "and the exposure";
   }
-  for (FvDevHandle handle : opened_) dravex::closeDeviceContext(handle);
-  opened_.clear();
-  fvplat::SetClock(&clock_.clock());
 }
 
 TEST_F(Exposure, CalibratingAClosedContextStartsNoWorker) {

@@ -10,20 +10,17 @@
 #include <thread>
 #include <vector>
 
+#include "bounded_wait.h"
 #include "context/device_context.h"
 #include "fvplatform/clock.h"
+#include "scope_exit.h"
 #include "sim_device/sim_device.h"
 
 namespace fvtest {
 
 // Waits (in real time, a generous bound) until `done` holds; false when it never did.
 inline bool waitFor(const std::function<bool()>& done, int seconds = 60) {
-  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > until) return false;
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
-  }
-  return true;
+  return WaitUntil(done, std::chrono::seconds(seconds));
 }
 
 // The vendor requests the trace holds, in order.
@@ -64,8 +61,22 @@ class SimDeviceTest : public ::testing::Test {
  protected:
   void SetUp() override { fvsim_reset(); }
   void TearDown() override {
-    for (FvDevHandle handle : opened_) dravex::closeDeviceContext(handle);
+    closeAll();
     fvsim_reset();
+  }
+  void closeAll() {
+    for (FvDevHandle handle : opened_) dravex::closeDeviceContext(handle);
+    opened_.clear();
+  }
+  // Lets the workers sleep on `clock` until the guard ends. The guard closes every context this
+  // test opened before it puts the fixture's clock back, so no worker is left with a clock that
+  // is gone, also after a failed ASSERT: declare it right after the clock.
+  [[nodiscard]] auto workersOn(fvplat::Clock& clock) {
+    fvplat::SetClock(&clock);
+    return ScopeExit([this] {
+      closeAll();
+      fvplat::SetClock(&clock_.clock());
+    });
   }
 
   // Opens device `index` and closes it at the end of the test.

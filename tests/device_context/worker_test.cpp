@@ -163,7 +163,7 @@ class ThrowingClock final : public fvplat::Clock {
 
 TEST_F(Worker, AnExceptionInATurnStaysInTheWorker) {
   ThrowingClock clock;
-  fvplat::SetClock(&clock);
+  const auto onClock = workersOn(clock);
   auto context = openWithFinger();
   fvsim_trace_clear();
   fvsim_set_finger(0, 1);
@@ -177,7 +177,6 @@ TEST_F(Worker, AnExceptionInATurnStaysInTheWorker) {
   context.reset();
   dravex::closeDeviceContext(handle);
   forget(handle);
-  fvplat::SetClock(&clock_.clock());
 }
 
 }  // namespace

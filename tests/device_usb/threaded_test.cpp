@@ -5,7 +5,9 @@
 #include <thread>
 #include <vector>
 
+#include "bounded_wait.h"
 #include "protocol/fvdev_protocol.h"
+#include "scope_exit.h"
 #include "sim_fixture.h"
 
 namespace {
@@ -34,7 +36,11 @@ TEST(DeviceThreads, UnplugCompletesAReadPendingOnAnotherThread) {
     unsigned length = static_cast<unsigned>(frame.size());
     read = FVDEVLib_bulk_read(device.get(), 0, frame.data(), &length);
   });
-  while (!HasPendingRead()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  // The read ends by the unplug or, when the test stops short, by its own time-out.
+  const fvtest::ScopeExit joinReader([&] {
+    if (reader.joinable()) reader.join();
+  });
+  ASSERT_TRUE(fvtest::WaitUntil(HasPendingRead));
   ASSERT_TRUE(fvsim_unplug(0));
   reader.join();
   EXPECT_FALSE(read);
@@ -98,14 +104,19 @@ TEST_F(DeviceThreadsOnFakeClock, PollerReopensWhileTheDeviceComesAndGoes) {
       std::this_thread::yield();
     }
   });
+  const fvtest::ScopeExit stopPoller([&] {
+    stop = true;
+    if (poller.joinable()) poller.join();
+  });
   auto waitForOpens = [&](int n) {
-    while (opened < n) std::this_thread::yield();
+    return fvtest::WaitUntil([&] { return opened >= n; });
   };
-  waitForOpens(1);
+  ASSERT_TRUE(waitForOpens(1));
   for (int round = 1; round <= 5; ++round) {
     fvsim_unplug(0);
     fvsim_plug_type(1);
-    waitForOpens(round + 1);  // the old handle failed; the new device opened by the same index
+    // the old handle failed; the new device opened by the same index
+    ASSERT_TRUE(waitForOpens(round + 1)) << round;
   }
   stop = true;
   poller.join();

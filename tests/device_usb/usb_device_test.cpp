@@ -5,6 +5,7 @@
 
 #include "fvplatform/debug_output.h"
 #include "protocol/fvdev_protocol.h"
+#include "scope_exit.h"
 #include "sim_fixture.h"
 
 namespace {
@@ -186,9 +187,10 @@ TEST_F(UsbDeviceTest, TransferSizeIsRoundedToWholePackets) {
 TEST_F(UsbDeviceTest, CloseFailureIsLoggedAndTheDeviceIsClosedAnyway) {
   fvsim_plug_type(1);
   std::string log;
-  const fvplat::DebugSink previous =
-      fvplat::SetDebugOutputSink([&](std::string_view text) { log += text; });
   {
+    const fvplat::DebugSink previous =
+        fvplat::SetDebugOutputSink([&](std::string_view text) { log += text; });
+    const fvtest::ScopeExit restore([&] { fvplat::SetDebugOutputSink(previous); });
     CUsbDevice device(nullptr, kFvDeviceClass, false);
     ASSERT_TRUE(device.Open(0));
     fvsim_inject(0, FVSIM_FAULT_CLOSE, 1);
@@ -197,7 +199,6 @@ TEST_F(UsbDeviceTest, CloseFailureIsLoggedAndTheDeviceIsClosedAnyway) {
     EXPECT_EQ(device.EndPointCount(), 0);
     EXPECT_TRUE(device.Open(0));
   }
-  fvplat::SetDebugOutputSink(previous);
   EXPECT_EQ(log, "Failed to close handle to driver.\n");
 }
 
@@ -251,6 +252,7 @@ class SilentDriver final : public fvplat::UsbBackend {
 TEST_F(UsbDeviceTest, EveryWaitOnADriverThatNeverAnswersEnds) {
   SilentDriver driver;
   fvplat::SetUsbBackend(&driver);
+  const fvtest::ScopeExit restore([] { fvplat::SetUsbBackend(nullptr); });
   const std::uint64_t start = fvplat::ClockMs();
   {
     CUsbDevice device(nullptr, kFvDeviceClass, false);
@@ -267,7 +269,6 @@ TEST_F(UsbDeviceTest, EveryWaitOnADriverThatNeverAnswersEnds) {
     device.m_handle = fvplat::kInvalidUsbHandle;
   }
   EXPECT_EQ(driver.requests, 4);
-  fvplat::SetUsbBackend(nullptr);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 
 #include "fvplatform/folders.h"
 #include "fvplatform/locale.h"
+#include "scope_exit.h"
 #include "sim_browser/np_host.h"
 #include "test_paths.h"
 
@@ -74,11 +75,9 @@ class LoadedPlugin : public ::testing::Test {
   // The plug-in's stop methods return before the worker ends, so a test whose device handlers or
   // page callbacks use its own locals declares this after them: it goes first, even when an
   // ASSERT returns early.
-  struct HostEnds {
-    std::unique_ptr<simbrowser::NpHost>& host;
-    ~HostEnds() { host.reset(); }
-  };
-  HostEnds EndHostBeforeLocals() { return HostEnds{host_}; }
+  auto EndHostBeforeLocals() {
+    return fvtest::ScopeExit([this] { host_.reset(); });
+  }
 
   void SetUp() override { ASSERT_EQ(host_->Load(PluginModule()), 0); }
   Folders folders_;

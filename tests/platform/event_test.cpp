@@ -5,6 +5,7 @@
 #include "fvplatform/clock.h"
 #include "fvplatform/event.h"
 #include "fvplatform/usb_driver.h"
+#include "scope_exit.h"
 
 namespace {
 
@@ -69,6 +70,7 @@ class OneDevice final : public fvplat::UsbBackend {
 TEST(UsbPort, AnswersAreDoneFailedOrPending) {
   OneDevice backend;
   fvplat::SetUsbBackend(&backend);
+  const fvtest::ScopeExit restore([] { fvplat::SetUsbBackend(nullptr); });
   const fvplat::UsbClassId any = {{0, 0, 0, 0}};
   EXPECT_EQ(fvplat::UsbCount(any), 1);
   const fvplat::UsbHandle handle = fvplat::UsbOpen(any, 0);
@@ -88,7 +90,6 @@ TEST(UsbPort, AnswersAreDoneFailedOrPending) {
   EXPECT_EQ(fvplat::UsbIoctl(fvplat::kInvalidUsbHandle, 0, nullptr, 0, nullptr, 0, failed, &bytes),
             fvplat::UsbIo::kFailed);
   EXPECT_TRUE(fvplat::UsbClose(handle));
-  fvplat::SetUsbBackend(nullptr);
 }
 
 }  // namespace

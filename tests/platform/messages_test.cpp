@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "bounded_wait.h"
 #include "fvplatform/clock.h"
 #include "fvplatform/message_box.h"
 #include "fvplatform/messages.h"
@@ -48,6 +51,19 @@ HWND makeWindow(Seen& seen, const char* caption = "", HWND parent = nullptr) {
   return window;
 }
 
+// Pumps this thread's queue until `done` holds. When it never does, `window` goes: a send from
+// another thread that waits on it then fails, so its thread can always be joined.
+void PumpUntil(const std::function<bool()>& done, HWND window) {
+  const auto pumped = [&] {
+    if (done()) return true;
+    fvplat::PumpPending();
+    return done();
+  };
+  if (fvtest::WaitUntil(pumped, std::chrono::seconds(10))) return;
+  ADD_FAILURE() << "what the other thread sent never ran here";
+  DestroyWindow(window);
+}
+
 TEST(Messages, PostedMessagesRunInOrderOnTheOwnerThreadOnly) {
   Seen seen;
   HWND window = makeWindow(seen);
@@ -80,7 +96,7 @@ TEST(Messages, SendRunsDirectlyOnTheOwnerAndWaitsForTheOwnersPumpElsewhere) {
     returned = true;
   });
   // The send cannot complete until this thread pumps.
-  while (fvplat::PumpPending() == 0) std::this_thread::yield();
+  PumpUntil([&] { return returned.load(); }, window);
   sender.join();
   EXPECT_TRUE(returned);
   EXPECT_EQ(answer, 12);
@@ -93,7 +109,7 @@ TEST(Messages, WaitingSendsFailWhenTheWindowRefusesThemOrIsDestroyed) {
   for (bool destroy : {false, true}) {
     Seen seen;
     HWND window = makeWindow(seen);
-    std::atomic<int> started{0};
+    std::atomic<int> started{0}, finished{0};
     std::vector<std::thread> senders;
     std::vector<int> delivered(3, -1);
     for (int i = 0; i < 3; ++i) {
@@ -101,6 +117,7 @@ TEST(Messages, WaitingSendsFailWhenTheWindowRefusesThemOrIsDestroyed) {
         ++started;
         LRESULT r = 0;
         delivered[i] = fvplat::TrySendMessage(window, kPing, 1, 0, &r) ? 1 : 0;
+        ++finished;
       });
     }
     while (started.load() < 3) std::this_thread::yield();
@@ -109,14 +126,22 @@ TEST(Messages, WaitingSendsFailWhenTheWindowRefusesThemOrIsDestroyed) {
       DestroyWindow(window);
     else
       fvplat::SetSendsRefused(window, true);
-    for (auto& t : senders) t.join();  // would hang if a send stayed queued
+    // A send that stayed queued would hold its sender: after the bound it is run, then joined.
+    EXPECT_TRUE(fvtest::WaitUntil([&] { return finished.load() == 3; }, std::chrono::seconds(10)))
+        << "a send stayed queued";
+    PumpUntil([&] { return finished.load() == 3; }, window);
+    for (auto& t : senders) t.join();
     EXPECT_EQ(delivered, std::vector<int>(3, 0)) << (destroy ? "destroyed" : "refused");
     EXPECT_TRUE(seen.copy().empty());
     if (!destroy) {
       EXPECT_EQ(SendMessageA(window, kPing, 3, 0), 6) << "the owner's own sends still run";
       fvplat::SetSendsRefused(window, false);
-      std::thread again([&] { EXPECT_EQ(SendMessageA(window, kPing, 4, 0), 8); });
-      while (fvplat::PumpPending() == 0) std::this_thread::yield();
+      std::atomic<bool> sentAgain{false};
+      std::thread again([&] {
+        EXPECT_EQ(SendMessageA(window, kPing, 4, 0), 8);
+        sentAgain = true;
+      });
+      PumpUntil([&] { return sentAgain.load(); }, window);
       again.join();
       DestroyWindow(window);
     }
@@ -142,7 +167,7 @@ TEST(Messages, TwoThreadsSendingToEachOtherBothComplete) {
   while (there.load() == nullptr) std::this_thread::yield();
   EXPECT_EQ(SendMessageA(there.load(), kPing, 1, 0), 2);
   // The other thread's send to this thread ran while this one waited, or runs now.
-  while (mine.copy().empty()) fvplat::PumpPending();
+  PumpUntil([&] { return !mine.copy().empty(); }, here);
   done = true;
   other.join();
   EXPECT_FALSE(IsWindow(there.load())) << "a thread's windows end with it";
@@ -210,13 +235,20 @@ TEST(Messages, GetMessageWaitsForAPostAndEndsOnQuit) {
     PostMessageA(window, kPing, 1, 0);
     PostMessageA(window, WM_CLOSE, 0, 0);
   });
+  // A quit that never comes ends the loop at a timer of the system clock instead.
+  const UINT_PTR giveUp = SetTimer(nullptr, 0, 10000, nullptr);
   MSG msg;
   int loops = 0;
   while (GetMessageA(&msg, nullptr, 0, 0)) {
+    if (msg.message == WM_TIMER && msg.wParam == giveUp) {
+      ADD_FAILURE() << "no quit within 10 s";
+      break;
+    }
     DispatchMessageA(&msg);
     if (!IsWindow(window)) PostQuitMessage(3);
     ++loops;
   }
+  KillTimer(nullptr, giveUp);
   poster.join();
   EXPECT_EQ(loops, 2);
   EXPECT_EQ(msg.message, WM_QUIT);

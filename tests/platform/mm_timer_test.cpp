@@ -7,6 +7,7 @@
 
 #include "fvplatform/clock.h"
 #include "fvplatform/mm_timer.h"
+#include "scope_exit.h"
 
 namespace {
 
@@ -53,9 +54,16 @@ TEST(MultimediaTimer, PeriodicTicksFollowThePlatformClock) {
 
 TEST(MultimediaTimer, KillWaitsForARunningTickAndATickMayKillItself) {
   fvplat::ScopedFakeClock fake;
-  Ticks ticks;
+  Ticks ticks, once;
+  UINT self = 0;
   ticks.hold = true;
   const UINT id = timeSetEvent(10, 1, OnTick, reinterpret_cast<DWORD_PTR>(&ticks), TIME_PERIODIC);
+  // The timers tick on `ticks` and `once`: they end before those, also when the test stops short.
+  const fvtest::ScopeExit killTimers([&] {
+    ticks.hold = false;
+    timeKillEvent(id);
+    if (self != 0) timeKillEvent(self);
+  });
   fake.clock().Advance(10);
   ASSERT_TRUE(WaitFor([&] { return ticks.inTick.load(); }));
   std::thread release([&] {
@@ -67,8 +75,7 @@ TEST(MultimediaTimer, KillWaitsForARunningTickAndATickMayKillItself) {
   EXPECT_EQ(ticks.count, 1);
   release.join();
 
-  Ticks once;
-  const UINT self = timeSetEvent(5, 1, OnTick, reinterpret_cast<DWORD_PTR>(&once), TIME_PERIODIC);
+  self = timeSetEvent(5, 1, OnTick, reinterpret_cast<DWORD_PTR>(&once), TIME_PERIODIC);
   once.killFromTick = self;
   fake.clock().Advance(5);
   ASSERT_TRUE(WaitFor([&] { return once.count == 1 && !once.inTick; }));

@@ -48,6 +48,7 @@ TEST(ChildWindow, DrawingFromAnotherThreadWhileTheOwnerDestroysIt) {
   HWND window = fvplat::CreateChildWindow(nullptr, 64, 48);
   std::vector<std::uint8_t> image(64 * 48 * 4, 7);
   std::atomic<int> drawn{0};
+  std::atomic<bool> stopped{false};
   std::thread painter([&] {
     for (int i = 0; i < 2000; ++i) {
       HDC dc = GetDC(window);
@@ -56,8 +57,11 @@ TEST(ChildWindow, DrawingFromAnotherThreadWhileTheOwnerDestroysIt) {
       ReleaseDC(window, dc);
       ++drawn;
     }
+    stopped = true;
   });
-  while (drawn.load() < 10) std::this_thread::yield();
+  // Also a painter that stopped early ends the wait.
+  while (drawn.load() < 10 && !stopped.load()) std::this_thread::yield();
+  EXPECT_GE(drawn.load(), 10) << "the painter drew while the window was there";
   DestroyWindow(window);
   painter.join();
   EXPECT_FALSE(IsWindow(window));

@@ -34,20 +34,22 @@ class Replay : public ::testing::Test {
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
+  // Before a tool run: one still going after two minutes has hung, and is ended (status 124).
+  static constexpr const char* kTimeLimit = "timeout -k 5 120 ";
   // Records `variant` on the simulator and replays it; both runs' findings stay in dir_.
   void RecordAndReplay(const std::string& variant) {
     const std::string tool = FV_REPLAY_TOOL;
     const fs::path rec = dir_ / (variant + ".rec");
-    ASSERT_EQ(Run(tool + " record " + variant + " " + rec.string() + " " + (dir_ / "sim.txt").string() +
-                  " " + (dir_ / "sim.urbs").string()),
+    ASSERT_EQ(Run(kTimeLimit + tool + " record " + variant + " " + rec.string() + " " +
+                  (dir_ / "sim.txt").string() + " " + (dir_ / "sim.urbs").string()),
               0);
     // The backend module and the library load from the tool's folder. Under AddressSanitizer
     // umockdev's preload comes before the sanitizer's runtime, which is sound here.
     const char* asan = std::getenv("ASAN_OPTIONS");
     const std::string env = "ASAN_OPTIONS='" + std::string(asan != nullptr ? asan : "") +
                             ":verify_asan_link_order=0' ";
-    EXPECT_EQ(Run(env + FV_UMOCKDEV_RUN + " -- " + tool + " replay " + rec.string() + " " +
-                  (dir_ / "replay.txt").string() + " " + (dir_ / "replay.urbs").string()),
+    EXPECT_EQ(Run(env + kTimeLimit + FV_UMOCKDEV_RUN + " -- " + tool + " replay " + rec.string() +
+                  " " + (dir_ / "replay.txt").string() + " " + (dir_ / "replay.urbs").string()),
               0)
         << "every URB matched the recording in order, none left over";
     sim_ = Lines(dir_ / "sim.txt");

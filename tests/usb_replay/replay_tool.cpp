@@ -4,6 +4,7 @@
 //
 //   usb_replay_tool record <cold|stall|short|unplug|unplug-mid> <recording> <result> <urbs>
 //   usb_replay_tool replay <recording> <result> <urbs>      (under umockdev-run)
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -51,16 +52,21 @@ int Record(const std::string& variant, const std::string& recording, const std::
   }
   fvsim_trace_clear();
   // Unplugged while the cold device's first frame read waits for an answer that never comes.
+  // A session that ends without such a read ends the wait too; its lines then differ.
+  std::atomic<bool> sessionOver{false};
   std::thread unplugger;
   if (variant == "unplug-mid") {
-    unplugger = std::thread([] {
-      while (fvsim_trace_count() == 0 || !PendingRead()) std::this_thread::yield();
+    unplugger = std::thread([&] {
+      while (!sessionOver && (fvsim_trace_count() == 0 || !PendingRead())) {
+        std::this_thread::yield();
+      }
       fvsim_unplug(0);
     });
   }
   const auto lines = RunScenario([&] {
     if (variant == "unplug") fvsim_unplug(0);
   });
+  sessionOver = true;
   if (unplugger.joinable()) unplugger.join();
   const Recording r = RecordingFromTrace(0xF0F0, static_cast<std::uint16_t>(config.productId));
   std::vector<std::string> described;
