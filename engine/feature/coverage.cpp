@@ -1,6 +1,8 @@
 #include "feature/coverage.h"
 
 #include <algorithm>
+#include <array>
+#include <cstddef>
 
 #include "core/alloc.h"
 #include "core/image_ref.h"
@@ -20,31 +22,58 @@ Band ColumnBand(const std::uint8_t* pairs, int j) {
   return {(pairs[2 * a] + pairs[2 * b]) / 2 + 4, (pairs[2 * a + 1] + pairs[2 * b + 1]) / 2 - 4};
 }
 
-// Coverage bytes of all 330 cells into `cells`, counting in `counts` (330 values). The bands are
-// taken once, and per grid row a running sum of the clipped band lengths gives each cell's window
-// as one difference, which counts the same integers as adding the window's columns one by one.
-void CountCoverage(std::uint8_t* cells, std::int32_t* counts, const std::uint8_t* pairs, int radius,
-                   const GridParams& grid) {
-  std::fill(counts, counts + kGridCells, 0);
-  Band bands[kOutWidth];
-  for (int j = 0; j < kOutWidth; ++j) bands[j] = ColumnBand(pairs, j);
+struct Bands {
+  Band column[kOutWidth];
+  explicit Bands(const std::uint8_t* pairs) {
+    for (int j = 0; j < kOutWidth; ++j) column[j] = ColumnBand(pairs, j);
+  }
+};
+
+// The finger rows of the windows of grid row r's 22 cells into `counts`: a running sum of the
+// clipped band lengths gives each window as one difference, which counts the same integers as
+// adding the window's columns one by one.
+void RowCounts(const Bands& bands, int r, int radius, const GridParams& grid,
+               std::int32_t* counts) {
   std::int32_t below[kOutWidth + 1];  // below[j]: finger rows of the window in columns 0..j-1
   below[0] = 0;
-  for (int r = 0; r < kGridRows; ++r) {
-    const int y = grid.origin + grid.rowStep * r;
-    for (int j = 0; j < kOutWidth; ++j) {
-      const int top = std::max(bands[j].top, y - radius);
-      const int bottom = std::min(bands[j].bottom, y + radius);
-      below[j + 1] = below[j] + std::max(bottom - top + 1, 0);
-    }
-    for (int c = 0; c < kGridCols; ++c) {
-      const int x = grid.firstCol + grid.colStep * c;
-      const int first = std::max(x - radius, 0), last = std::min(x + radius, kOutWidth - 1);
-      if (last >= first) counts[r * kGridCols + c] = below[last + 1] - below[first];
+  const int y = grid.origin + grid.rowStep * r;
+  for (int j = 0; j < kOutWidth; ++j) {
+    const int top = std::max(bands.column[j].top, y - radius);
+    const int bottom = std::min(bands.column[j].bottom, y + radius);
+    below[j + 1] = below[j] + std::max(bottom - top + 1, 0);
+  }
+  for (int c = 0; c < kGridCols; ++c) {
+    const int x = grid.firstCol + grid.colStep * c;
+    const int first = std::max(x - radius, 0), last = std::min(x + radius, kOutWidth - 1);
+    counts[c] = last >= first ? below[last + 1] - below[first] : 0;
+  }
+}
+
+std::uint8_t CoverageByte(std::int32_t count, int radius) {
+  return static_cast<std::uint8_t>(count * 255 / ((2 * radius + 1) * (2 * radius + 1)));
+}
+
+// Coverage bytes of all 330 cells into `cells`, counting in `counts` (330 values).
+void CountCoverage(std::uint8_t* cells, std::int32_t* counts, const std::uint8_t* pairs, int radius,
+                   const GridParams& grid) {
+  const Bands bands(pairs);
+  for (int r = 0; r < kGridRows; ++r) RowCounts(bands, r, radius, grid, counts + r * kGridCols);
+  for (int i = 0; i < kGridCells; ++i) cells[i] = CoverageByte(counts[i], radius);
+}
+
+// Whether the sampled bytes of one radius are those of the edge pairs, row by row of samples.
+template <std::size_t Rows, std::size_t Cols>
+bool SamplesMatch(const Bands& bands, int radius, const GridParams& grid,
+                  const std::array<std::int8_t, Rows>& rows,
+                  const std::array<std::int8_t, Cols>& cols, const std::uint8_t* stored) {
+  std::int32_t counts[kGridCols];
+  for (std::size_t i = 0; i < Rows; ++i) {
+    RowCounts(bands, rows[i], radius, grid, counts);
+    for (std::size_t j = 0; j < Cols; ++j) {
+      if (stored[i * Cols + j] != CoverageByte(counts[cols[j]], radius)) return false;
     }
   }
-  const int window = (2 * radius + 1) * (2 * radius + 1);
-  for (int i = 0; i < kGridCells; ++i) cells[i] = static_cast<std::uint8_t>(counts[i] * 255 / window);
+  return true;
 }
 
 // The same with counters from the heap; false when memory is short.
@@ -62,6 +91,13 @@ void CoverageGridOnStack(std::uint8_t* out, const std::uint8_t* edgePairs, int r
                          const GridParams& grid) {
   std::int32_t counts[kGridCells];
   CountCoverage(out, counts, edgePairs, radius, grid);
+}
+
+bool SampledCoverageMatches(const std::uint8_t* samplesA, const std::uint8_t* samplesB,
+                            const std::uint8_t* edgePairs, const GridParams& grid) {
+  const Bands bands(edgePairs);
+  return SamplesMatch(bands, kCoverageRadiusA, grid, SampleRowsA, SampleColsA, samplesA) &&
+         SamplesMatch(bands, kCoverageRadiusB, grid, SampleRowsB, SampleColsB, samplesB);
 }
 
 int ComputeCoverageGrid(std::uint8_t* out, const std::uint8_t* edgePairs, int radius,

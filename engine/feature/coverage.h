@@ -17,6 +17,10 @@ int ComputeCoverageGrid(std::uint8_t* out, const std::uint8_t* edgePairs, int ra
 // templates and features from outside, which recompute the maps the edge pairs give.
 void CoverageGridOnStack(std::uint8_t* out, const std::uint8_t* edgePairs, int radius,
                          const GridParams& grid);
+// Whether 144 radius-15 bytes (A-samples) and 98 radius-27 bytes (B-samples) are those of the
+// edge pairs; counted on the stack, sample row by sample row, up to the first that differs.
+bool SampledCoverageMatches(const std::uint8_t* samplesA, const std::uint8_t* samplesB,
+                            const std::uint8_t* edgePairs, const GridParams& grid);
 // 144 bytes (A-samples) for radius 15, else 98 (B-samples); 0 or -1.
 int ComputeCoverageSamples(std::uint8_t* out, const std::uint8_t* edgePairs, int radius,
                            const GridParams& grid);

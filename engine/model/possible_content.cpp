@@ -7,7 +7,6 @@
 #include "feature/grid_origin.h"
 #include "model/cell_vector.h"
 #include "model/possible_content_simd.h"
-#include "model/sample_cells.h"
 
 namespace veltrum {
 namespace {
@@ -45,25 +44,6 @@ bool AllPossible(const std::uint8_t (&vectors)[Cells][8], const std::uint32_t (&
   return CodeRowsPossible(rows);
 }
 
-// The sampled maps of a template against those its edge pairs give.
-bool SampledCoverageMatches(const unsigned char* bytes) {
-  std::uint8_t pairs[kEdgePairs * 2];
-  std::memcpy(pairs, bytes + offsetof(VeinModel, edgePairs), sizeof pairs);
-  const GridParams grid = ComputeGridOrigin(pairs);
-  std::uint8_t cells[kGridCells];
-  CoverageGridOnStack(cells, pairs, kCoverageRadiusA, grid);
-  const unsigned char* weights = bytes + offsetof(VeinModel, cellWeights);
-  for (int k = 0; k < kASamples; ++k) {
-    if (weights[k] != cells[SampleCellA(k).index()]) return false;
-  }
-  CoverageGridOnStack(cells, pairs, kCoverageRadiusB, grid);
-  weights = bytes + offsetof(VeinModel, codeWeights);
-  for (int k = 0; k < kBSamples; ++k) {
-    if (weights[k] != cells[SampleCellB(k).index()]) return false;
-  }
-  return true;
-}
-
 bool AllZero(const std::int8_t* values, int count) {
   for (int i = 0; i < count; ++i) {
     if (values[i] != 0) return false;
@@ -89,7 +69,13 @@ bool CellVectorPossible(const std::uint8_t* vector, const CellBounds& bounds) {
 }
 
 CellBounds TemplateCellBounds(const unsigned char* bytes) {
-  return SampledCoverageMatches(bytes) ? kCaptureCells : kMergedCells;
+  std::uint8_t pairs[kEdgePairs * 2];
+  std::memcpy(pairs, bytes + offsetof(VeinModel, edgePairs), sizeof pairs);
+  return SampledCoverageMatches(bytes + offsetof(VeinModel, cellWeights),
+                                bytes + offsetof(VeinModel, codeWeights), pairs,
+                                ComputeGridOrigin(pairs))
+             ? kCaptureCells
+             : kMergedCells;
 }
 
 bool BlockCoveragePossible(const FeatureBlock& block) {
@@ -101,7 +87,9 @@ bool BlockCoveragePossible(const FeatureBlock& block) {
   return std::memcmp(cells, block.coverage27, sizeof cells) == 0;
 }
 
-bool CodeRowPossible(const std::uint32_t* row) { return CodeRowFaults(row) == 0; }
+bool CodeRowPossible(const std::uint32_t* row) {
+  return CodeRowFaults(row) == 0;
+}
 
 bool EdgePairsPossible(const std::uint8_t* pairs) {
   // Without early exits, so that the loop vectorises; the answer is the same.
@@ -147,10 +135,12 @@ bool ModelBytesPossiblePlain(const unsigned char* bytes) {
   std::memcpy(rows, bytes + offsetof(VeinModel, codeRows), sizeof rows);
   if (!CodeRowsPossible(rows)) return false;
   const std::uint8_t* pairs = bytes + offsetof(VeinModel, edgePairs);
-  if (!EdgePairsPossible(pairs) || !GridWordsPossible(bytes, ComputeGridOrigin(pairs))) return false;
+  if (!EdgePairsPossible(pairs) || !GridWordsPossible(bytes, ComputeGridOrigin(pairs)))
+    return false;
   // Weights: a capture's are those of its edge pairs (TemplateCellBounds tells), and a merge's
   // cannot be recomputed.
-  return CoarseVectorPossible(reinterpret_cast<const std::int8_t*>(bytes + offsetof(VeinModel, coarse)));
+  return CoarseVectorPossible(
+      reinterpret_cast<const std::int8_t*>(bytes + offsetof(VeinModel, coarse)));
 }
 
 bool ModelPossible(const VeinModel& model) {
