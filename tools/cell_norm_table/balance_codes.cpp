@@ -38,10 +38,82 @@ constexpr int kOrientationScales[] = {2, 3, 5, 6};
 
 bool Given(int cell, int scale) { return (cell == 0 && scale == 0) || (cell == 165 && scale == 3); }
 
+// Where each bit's side falls, for the candidate cuts of a pair's ratios: the cut that best
+// separates the bits of the same finger's captures (agreeing) from those of different fingers
+// (agreeing by chance, p^2 + (1 - p)^2 for a bit that is 1 with weighted share p).
+class Separation {
+ public:
+  explicit Separation(const std::vector<WeightedImage>& members) {
+    for (std::size_t u = 0; u < members.size(); ++u) {
+      total_ += members[u].weight;
+      for (std::size_t v = u + 1; v < members.size(); ++v) {
+        if (members[u].image->finger == members[v].image->finger) {
+          same_.push_back({u, v});
+          sameWeight_ += members[u].weight;
+        }
+      }
+    }
+  }
+  bool Usable() const { return !same_.empty() && total_ > 0; }
+
+  // ratios[j][u]: bit j of member u is 1 when its ratio lies below the cut. The cut from the
+  // weighted quantiles of the pooled ratios with the most agreement of the same fingers over
+  // that of different ones; `fallback` (the balancing cut) when none beats it.
+  double BestCut(const std::vector<std::vector<double>>& ratios,
+                 const std::vector<WeightedImage>& members, double fallback) const {
+    std::vector<std::pair<double, double>> pooled;
+    for (const auto& r : ratios) {
+      for (std::size_t u = 0; u < r.size(); ++u) pooled.push_back({r[u], members[u].weight});
+    }
+    std::sort(pooled.begin(), pooled.end());
+    double all = 0;
+    for (const auto& [value, weight] : pooled) all += weight;
+    std::vector<double> cuts = {fallback};
+    double below = 0;
+    std::size_t next = 1;
+    constexpr int kCuts = 40;
+    for (const auto& [value, weight] : pooled) {
+      below += weight;
+      while (next < kCuts && below >= all * (0.15 + 0.7 * next / kCuts)) {
+        cuts.push_back(value);
+        ++next;
+      }
+    }
+    double best = fallback, bestGain = Gain(ratios, members, fallback);
+    for (double cut : cuts) {
+      const double gain = Gain(ratios, members, cut);
+      if (gain > bestGain + 1e-9) best = cut, bestGain = gain;
+    }
+    return best;
+  }
+
+ private:
+  double Gain(const std::vector<std::vector<double>>& ratios,
+              const std::vector<WeightedImage>& members, double cut) const {
+    double gain = 0;
+    for (const auto& r : ratios) {
+      double ones = 0, agree = 0;
+      for (std::size_t u = 0; u < r.size(); ++u) ones += r[u] < cut ? members[u].weight : 0.0;
+      for (const auto& [u, v] : same_)
+        agree += ((r[u] < cut) == (r[v] < cut)) ? members[u].weight : 0.0;
+      const double p = ones / total_;
+      gain += agree / sameWeight_ - (p * p + (1 - p) * (1 - p));
+    }
+    return gain;
+  }
+
+  std::vector<std::pair<std::size_t, std::size_t>> same_;
+  double total_ = 0, sameWeight_ = 0;
+};
+
 class CellBalancer {
  public:
-  CellBalancer(int cell, std::vector<double>& d, std::vector<WeightedImage> members)
-      : cell_(cell), d_(d), members_(std::move(members)) {}
+  CellBalancer(int cell, std::vector<double>& d, std::vector<WeightedImage> members, bool separate)
+      : cell_(cell),
+        d_(d),
+        members_(std::move(members)),
+        separation_(members_),
+        separate_(separate && separation_.Usable()) {}
 
   void Orientations(int scale) {
     double levelBefore = 0;
@@ -64,18 +136,23 @@ class CellBalancer {
   void Scales(const Pair& p) {
     const bool perBit = p.child == 0 || p.child == 4;
     std::vector<std::pair<double, double>> pooled;
+    std::vector<std::vector<double>> ratios(8, std::vector<double>(members_.size()));
     for (int j = 0; j < 8; ++j) {
       std::vector<std::pair<double, double>> v;
-      for (const auto& w : members_) {
+      for (std::size_t u = 0; u < members_.size(); ++u) {
+        const auto& w = members_[u];
         const double a = Work(w, p.first, 2 * j) + Work(w, p.first, 2 * j + 1);
         const double b = Work(w, p.second, 2 * j) + Work(w, p.second, 2 * j + 1);
+        // Dividing the child's divisors by f balances the bit at f = the median ratio (the
+        // bit is 1 on one side of f, the same side for every member).
+        ratios[j][u] = p.child == p.second ? b / a : a / b;
         if (a <= 0 || b <= 0) continue;
-        // Dividing the child's divisors by f balances the bit at f = the median ratio.
-        v.push_back({p.child == p.second ? b / a : a / b, w.weight});
+        v.push_back({ratios[j][u], w.weight});
       }
       if (perBit) {
         if (v.empty()) continue;
-        const double f = WeightedMedian(v);
+        double f = WeightedMedian(v);
+        if (separate_) f = separation_.BestCut({ratios[j]}, members_, f);
         D(p.child, 2 * j) *= f;
         D(p.child, 2 * j + 1) *= f;
       } else {
@@ -83,7 +160,8 @@ class CellBalancer {
       }
     }
     if (!perBit && !pooled.empty()) {
-      const double f = WeightedMedian(pooled);
+      double f = WeightedMedian(pooled);
+      if (separate_) f = separation_.BestCut(ratios, members_, f);
       for (int k = 0; k < 16; ++k) D(p.child, k) *= f;
     }
   }
@@ -105,19 +183,21 @@ class CellBalancer {
   int cell_;
   std::vector<double>& d_;
   std::vector<WeightedImage> members_;
+  Separation separation_;
+  bool separate_;
 };
 
 }  // namespace
 
 void BalanceCodeBits(std::vector<double>& divisors, const std::vector<WeightedImage>& images,
-                     int minImages) {
+                     int minImages, bool separate) {
   for (int cell = 0; cell < veltrum::kGridCells; ++cell) {
     std::vector<WeightedImage> members;
     for (const auto& w : images) {
       if (w.image->coverage27[cell] >= training::kCoveredCell) members.push_back(w);
     }
     if (static_cast<int>(members.size()) < minImages) continue;
-    CellBalancer(cell, divisors, std::move(members)).Run();
+    CellBalancer(cell, divisors, std::move(members), separate).Run();
   }
 }
 

@@ -6,7 +6,9 @@
 // - scale-pair bits: walking the pairs as a tree from scale 3 (from the given scale 0 in cell
 //   0), the second scale of each pair takes the factor that balances its eight bits together;
 //   scales 0 and 4, which have no orientation bits, balance each of their eight bits alone.
-// Cells covered in fewer than `minImages` images keep their mean divisors.
+// Cells covered in fewer than `minImages` images keep their mean divisors. With `separate`, each
+// scale-pair factor is instead the cut that best separates the agreement of the same finger's
+// captures at zero shift from that of different fingers.
 
 #include <vector>
 
@@ -21,6 +23,6 @@ struct WeightedImage {
 
 // `divisors` are the unrounded mean-based entries; they are changed in place.
 void BalanceCodeBits(std::vector<double>& divisors, const std::vector<WeightedImage>& images,
-                     int minImages);
+                     int minImages, bool separate = false);
 
 }  // namespace cellnorm
