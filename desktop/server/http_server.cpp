@@ -46,6 +46,16 @@ double formNumber(const std::string& body, const char* name) {
   return std::atof(value);
 }
 
+// The sum's whole decimal text with six places, as "%f" prints it: 1e100 has 101 digits before
+// the point, an infinite sum is "inf" or "-inf".
+std::string sixPlaces(double value) {
+  const int length = std::snprintf(nullptr, 0, "%f", value);
+  if (length <= 0) return "0.000000";
+  std::string text(static_cast<std::size_t>(length), '\0');
+  std::snprintf(text.data(), text.size() + 1, "%f", value);
+  return text;
+}
+
 // civetweb's own lines stay quiet: the server reports what matters itself.
 int quiet(const mg_connection*, const char*) { return 1; }
 
@@ -130,9 +140,7 @@ int HttpServer::handleRequest(mg_connection* connection) {
     sendJsonResult(connection, "welcome to httpserver", -1);
   } else if (path == "/api/sum") {
     const std::string body = readBody(connection);
-    char sum[64];
-    std::snprintf(sum, sizeof sum, "%f", formNumber(body, "n1") + formNumber(body, "n2"));
-    sendJsonResult(connection, sum, -1);
+    sendJsonResult(connection, sixPlaces(formNumber(body, "n1") + formNumber(body, "n2")), -1);
   } else {
     mg_write(connection, kNotImplemented, std::char_traits<char>::length(kNotImplemented));
     return 501;

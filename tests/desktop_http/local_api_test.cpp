@@ -170,6 +170,39 @@ TEST_F(LocalApi, BuiltInAnswersTheFolderAndEverythingElse) {
   EXPECT_EQ(count(index, "Access-Control-Allow-Origin"), 1);
 }
 
+TEST_F(LocalApi, TheSumIsAnsweredWithItsWholeDecimalText) {
+  // Worked out apart from the program: 1e100 as a double is this 101-digit integer (the 1 is
+  // lost in rounding); the largest double has 309 digits; "%f" prints infinities and NaN so.
+  const std::string e100 =
+      "10000000000000000159028911097599180468360808563945281389781327557747838772170381060813469985856815104";
+  const std::string largest =
+      "17976931348623157081452742373170435679807056752584499659891747680315726078002853876058955863276687817154"
+      "04589535143824642343213268894641827684675467035375169860499105765512820762454900903893289440758685084551"
+      "33942304583236903222948165808559332123348274797826204144723168738177180919299881250404026184124858368";
+  ASSERT_EQ(e100.size(), 101u);
+  ASSERT_EQ(largest.size(), 309u);
+  struct Case {
+    std::string body, result;
+  };
+  const Case cases[] = {
+      {"n1=1e100&n2=1", e100 + ".000000"},
+      {"n1=-1.7976931348623157e308&n2=-1", "-" + largest + ".000000"},
+      {"n1=1e308&n2=1e308", "inf"},
+      {"n1=-1e308&n2=-1e308", "-inf"},
+      {"n1=nan&n2=1", "nan"},
+      {"n1=0.0000005&n2=0", "0.000000"},
+      {"n1=0.0000015&n2=0", "0.000002"},
+  };
+  for (const Case& c : cases) {
+    const std::string reply = httpExchange(port, "POST /api/sum HTTP/1.1\r\nHost: x\r\nContent-Length: " +
+                                                     std::to_string(c.body.size()) + "\r\n\r\n" + c.body);
+    const std::string body = "{ \"result\": " + c.result + " }";
+    char size[16];
+    std::snprintf(size, sizeof size, "%zx", body.size());
+    EXPECT_EQ(reply, chunked(size, body)) << c.body;
+  }
+}
+
 TEST_F(LocalApi, ParametersCannotBeInjectedAndUnknownTypesAreAnswered) {
   makeReady();
   // An encoded ampersand stays inside its value.
