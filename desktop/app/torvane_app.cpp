@@ -31,7 +31,7 @@ int CTorvaneApp::InitInstance(DeviceAccess& device, CloudAccess& cloud, const st
   hooks.deviceNumberDialogVisible = [&numberDialog] { return numberDialog.visible(); };
   hooks.showDeviceNumberDialog = [&numberDialog] { numberDialog.show(); };
   hooks.startLocalServer = [&server] { runLocalApiServer(*server); };
-  hooks.checkForUpdate = [&updater] { updater->checkForUpdate(); };
+  hooks.checkForUpdate = [&updater] { updater->checkInBackground(); };
   hooks.outcomeShown = [&picturePath](const CTorvaneDlg& dialog) {
     if (!picturePath.empty()) writeDialogPicture(dialog, picturePath);
   };
@@ -41,7 +41,7 @@ int CTorvaneApp::InitInstance(DeviceAccess& device, CloudAccess& cloud, const st
   // What reaches into the dialog from other threads ends before the dialog does.
   server.reset();
   updater.reset();
-  photo.waitForDownloads();
+  photo.stopDownloads();
   if (!picturePath.empty()) writeDialogPicture(dialog, picturePath);
   return 0;
 }

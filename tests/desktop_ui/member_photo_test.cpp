@@ -36,8 +36,9 @@ TEST_F(Photo, ARelativeAddressIsFetchedFromTheCloudIntoTheCacheNamedByThePerson)
   photo.show(dialog->window(), "photos/a.png", 40, 30, 120, 120, 7);
   photo.waitForDownloads();
   EXPECT_EQ(photo.address(), cloudBaseUrl() + "photos/a.png");
-  EXPECT_EQ(photo.cachePath(), (folder / "image" / "a7.png").string());
-  EXPECT_EQ(fileBytes(folder / "image" / "a7.png"), red);
+  const std::filesystem::path cached = folder / "image" / photoCacheName(cloudBaseUrl() + "photos/a.png", 7);
+  EXPECT_EQ(photo.cachePath(), cached.string());
+  EXPECT_EQ(fileBytes(cached), red);
   ASSERT_EQ(cloud.pathsPosted(), std::vector<std::string>{"photos/a.png"});
 
   // Drawn: the photo inside the ellipse, nothing in the rectangle's corner, a yellow outline.
@@ -61,11 +62,11 @@ TEST_F(Photo, ARelativeAddressIsFetchedFromTheCloudIntoTheCacheNamedByThePerson)
   EXPECT_EQ(cloud.posts().size(), 1u);
   // Another person with a photo of the same name gets a file of its own.
   cloud.script("photos/a.png", "raw:" + solidPng(255, 0, 0));
-  photo.show(dialog->window(), "http://127.0.0.1:" + std::to_string(cloud.server.port()) + "/photos/a.png?v=2",
-             40, 30, 120, 120, 8);
+  const std::string other = "http://127.0.0.1:" + std::to_string(cloud.server.port()) + "/photos/a.png?v=2";
+  photo.show(dialog->window(), other, 40, 30, 120, 120, 8);
   photo.waitForDownloads();
   EXPECT_EQ(cloud.posts().size(), 2u);
-  EXPECT_TRUE(std::filesystem::exists(folder / "image" / "a8.png"));
+  EXPECT_TRUE(std::filesystem::exists(folder / "image" / photoCacheName(other, 8)));
   EXPECT_EQ(pixel(dialog->window(), 100, 90), (std::array<int, 4>{255, 0, 0, 255}));
 }
 
@@ -86,6 +87,7 @@ TEST_F(Photo, AShortAddressDrawsThePlaceholderAndFetchesNothing) {
 
 TEST_F(Photo, AFailedDownloadLeavesNoCacheFileSoTheNextShowAsksAgain) {
   MemberPhoto photo(folder.string());
+  const std::filesystem::path cached = folder / "image" / photoCacheName(cloudBaseUrl() + "photos/b.jpg", 3);
   for (const char* failure : {"status500", "dropped", "raw:"}) {
     SCOPED_TRACE(failure);
     cloud.reset();
@@ -94,16 +96,16 @@ TEST_F(Photo, AFailedDownloadLeavesNoCacheFileSoTheNextShowAsksAgain) {
     photo.waitForDownloads();
     if (std::string(failure) == "raw:") {
       // An empty reply is complete: what came is cached, as the service sent it.
-      EXPECT_TRUE(std::filesystem::exists(folder / "image" / "b3.jpg"));
+      EXPECT_TRUE(std::filesystem::exists(cached));
       continue;
     }
-    EXPECT_FALSE(std::filesystem::exists(folder / "image" / "b3.jpg"));
+    EXPECT_FALSE(std::filesystem::exists(cached));
     cloud.script("photos/b.jpg", "raw:" + solidPng(0, 255, 0));
     photo.show(dialog->window(), "photos/b.jpg", 40, 30, 120, 120, 3);
     photo.waitForDownloads();
     EXPECT_EQ(cloud.posts().size(), 2u);
-    EXPECT_TRUE(std::filesystem::exists(folder / "image" / "b3.jpg"));
-    std::filesystem::remove(folder / "image" / "b3.jpg");
+    EXPECT_TRUE(std::filesystem::exists(cached));
+    std::filesystem::remove(cached);
   }
   for (const auto& entry : std::filesystem::directory_iterator(folder / "image")) {
     EXPECT_NE(entry.path().extension(), ".part") << "no partial file left";
