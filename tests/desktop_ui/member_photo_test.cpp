@@ -2,8 +2,13 @@
 
 #include <fstream>
 
+#include <future>
+
+#include "bounded_wait.h"
+#include "cloud/download_file.h"
 #include "dialog_fixture.h"
 #include "photo/member_photo.h"
+#include "trickle_server.h"
 
 namespace torvane::testing {
 namespace {
@@ -156,6 +161,60 @@ TEST_F(Photo, TheDialogShowsTheEnrolledPersonAndTheSignedInMember) {
   place("s1");
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0], (Shown{dialog->window(), "m/b.png", 40, 30, 120, 120, 77}));
+}
+
+TEST(PhotoCacheName, ADigestOfTheAddressWithTheIdAndAShortExtension) {
+  // The 64-bit FNV-1a digests, worked out apart from the program ("a" and "foobar" are the
+  // published test values).
+  struct Case {
+    std::string address;
+    int id;
+    std::string name;
+  };
+  const Case cases[] = {
+      {"a", 7, "af63dc4c8601ec8c7"},
+      {"foobar", -1, "85944171f73967e84294967295"},
+      {"http://127.0.0.1:8080/photos/a.png", 7, "1886c951c8eb59377.png"},
+      {"http://h/a.png?v=2#top", 3, "1f45653073fd3bde3.png"},
+      {"x/y.abcdefgh", 0, "d2734ddb550152270.abcdefgh"},
+      {"x/y.abcdefghi", 0, "9b3f99b1713eda8a0"},
+      {"x/y.p-g", 0, "e128d26f51ac781d0"},
+      {"http://h/" + std::string(300, 'n') + ".jpg", 12, "98d422ca209cf11312.jpg"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(photoCacheName(c.address, c.id), c.name) << c.address;
+}
+
+TEST_F(Photo, AStalledDownloadEndsWhenItsTimeIsUpOrWhenThePhotoStops) {
+  TrickleServer server;
+  {
+    MemberPhoto photo(folder.string());
+    photo.show(dialog->window(), server.url("/m/slow.png"), 40, 30, 120, 120, 5);
+    ASSERT_TRUE(fvtest::WaitUntil([&] { return server.connections() == 1; }, std::chrono::seconds(10)));
+    // Shown again while it runs: no second fetch of the same photo.
+    photo.show(dialog->window(), server.url("/m/slow.png"), 40, 30, 120, 120, 5);
+    clock.clock().Advance(kPhotoDownloadMs - 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // a progress call or two, still in time
+    EXPECT_EQ(server.connections(), 1);
+    // The whole download's time runs out on the platform clock.
+    clock.clock().Advance(1);
+    std::future<void> ended = std::async(std::launch::async, [&] { photo.waitForDownloads(); });
+    EXPECT_EQ(ended.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    ended.wait();
+    EXPECT_FALSE(std::filesystem::exists(folder / "image" / photoCacheName(server.url("/m/slow.png"), 5)));
+
+    // The next one stalls too; the photo's end stops it at once.
+    photo.show(dialog->window(), server.url("/m/slower.png"), 40, 30, 120, 120, 5);
+    ASSERT_TRUE(fvtest::WaitUntil([&] { return server.connections() == 2; }, std::chrono::seconds(10)));
+    std::future<void> stopped = std::async(std::launch::async, [&] { photo.stopDownloads(); });
+    EXPECT_EQ(stopped.wait_for(std::chrono::seconds(3)), std::future_status::ready);
+    stopped.wait();
+    photo.show(dialog->window(), server.url("/m/later.png"), 40, 30, 120, 120, 5);
+    photo.waitForDownloads();
+    EXPECT_EQ(server.connections(), 2) << "nothing is fetched once stopped";
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(folder / "image")) {
+    EXPECT_EQ(entry.path().filename(), kDefaultPhoto) << "no partial photo left";
+  }
 }
 
 }  // namespace

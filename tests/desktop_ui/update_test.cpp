@@ -6,7 +6,12 @@
 #include <fstream>
 #include <thread>
 
+#include <future>
+
+#include "bounded_wait.h"
+#include "cloud/download_file.h"
 #include "dialog_fixture.h"
+#include "trickle_server.h"
 #include "update/update_check.h"
 
 namespace torvane::testing {
@@ -139,6 +144,38 @@ TEST_F(Update, APackageCutShortIsNeverStarted) {
   EXPECT_TRUE(exits.empty());
   EXPECT_FALSE(std::filesystem::exists(folder / "image" / "setup.exe"));
   EXPECT_TRUE(std::filesystem::is_empty(folder / "image")) << "no partial package left";
+}
+
+TEST_F(Update, AStalledPackageEndsWhenItsTimeIsUpAndStopsWhenTheProgramEnds) {
+  TrickleServer server;
+  offer(server.url("/pkg/setup.exe"));
+  updater->checkForUpdate();
+  ASSERT_TRUE(fvtest::WaitUntil([&] { return server.connections() == 1; }, std::chrono::seconds(10)));
+  clock.clock().Advance(kPackageDownloadMs - 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // a progress call or two, still in time
+  EXPECT_TRUE(visible(kIdProgress)) << "still downloading";
+  clock.clock().Advance(1);
+  std::future<void> ended = std::async(std::launch::async, [&] { updater->waitForDownload(); });
+  EXPECT_EQ(ended.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+  ended.wait();
+  fvplat::PumpPending();
+  EXPECT_FALSE(visible(kIdProgress));
+  EXPECT_TRUE(launches.empty());
+  EXPECT_TRUE(exits.empty());
+  EXPECT_TRUE(std::filesystem::is_empty(folder / "image")) << "no partial package left";
+
+  // Again, and the program ends meanwhile: the download stops within a few seconds and
+  // nothing is started.
+  restart();
+  offer(server.url("/pkg/setup.exe"));
+  updater->checkForUpdate();
+  ASSERT_TRUE(fvtest::WaitUntil([&] { return server.connections() == 2; }, std::chrono::seconds(10)));
+  std::future<void> stopped = std::async(std::launch::async, [&] { updater.reset(); });
+  EXPECT_EQ(stopped.wait_for(std::chrono::seconds(3)), std::future_status::ready);
+  stopped.wait();
+  EXPECT_TRUE(launches.empty());
+  EXPECT_TRUE(exits.empty());
+  EXPECT_TRUE(std::filesystem::is_empty(folder / "image"));
 }
 
 TEST_F(Update, NothingStartsWithoutAnUsableOffer) {
