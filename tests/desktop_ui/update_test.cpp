@@ -178,6 +178,20 @@ TEST_F(Update, AStalledPackageEndsWhenItsTimeIsUpAndStopsWhenTheProgramEnds) {
   EXPECT_TRUE(std::filesystem::is_empty(folder / "image"));
 }
 
+TEST_F(Update, ACheckInTheBackgroundWhoseReplyNeverComesHoldsUpNothing) {
+  cloud.server.push("v1/app/checkUpdate", simcloud::ScriptedReply::Never());
+  updater->checkInBackground();
+  ASSERT_TRUE(cloud.server.waitForRequests(1, std::chrono::seconds(10)));
+  // Meanwhile the user-interface thread runs its timers.
+  SetTimer(dialog->window(), kTimerIdle, 1500, nullptr);
+  ShowWindow(dialog->window(), SW_SHOWNORMAL);
+  wait(1500);
+  EXPECT_TRUE(IsIconic(dialog->window()));
+  cloud.server.releaseHeldReplies();
+  updater.reset();
+  EXPECT_TRUE(launches.empty());
+}
+
 TEST_F(Update, NothingStartsWithoutAnUsableOffer) {
   const std::string head = cloudBaseUrl() + "p/setup.exe?v=";
   const std::string longest = head + std::string(1022 - head.size(), 'a');
