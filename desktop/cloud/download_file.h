@@ -28,6 +28,10 @@ struct DownloadOptions {
 // is left as it was.
 bool downloadToFile(const std::string& url, const std::string& target, const DownloadOptions& options = {});
 
+// Downloads take "http" and "https" addresses; an https server must prove itself against the
+// system's certificate store, or against the PEM file named here instead (empty: the store).
+void setTrustedCertificates(const std::string& pemFile);
+
 // The last element of an address taken like a file path, without query or fragment.
 std::string lastPathElement(const std::string& address);
 

@@ -5,9 +5,11 @@
 #include <future>
 
 #include "bounded_wait.h"
+#include "scope_exit.h"
 #include "cloud/download_file.h"
 #include "dialog_fixture.h"
 #include "photo/member_photo.h"
+#include "tls_server.h"
 #include "trickle_server.h"
 
 namespace torvane::testing {
@@ -161,6 +163,25 @@ TEST_F(Photo, TheDialogShowsTheEnrolledPersonAndTheSignedInMember) {
   place("s1");
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0], (Shown{dialog->window(), "m/b.png", 40, 30, 120, 120, 77}));
+}
+
+TEST_F(Photo, AnHttpsPhotoIsFetchedFromAServerTheStoreTrustsAndNoOther) {
+  const std::string green = solidPng(0, 255, 0);
+  const std::filesystem::path certificate = folder / "server.pem";
+  TlsServer server(certificate.string(), green);
+  const fvtest::ScopeExit untrust([] { setTrustedCertificates(""); });
+  MemberPhoto photo(folder.string());
+  // The system's store knows nothing of the server's own certificate.
+  photo.show(dialog->window(), server.url("/m/tls.png"), 40, 30, 120, 120, 9);
+  photo.waitForDownloads();
+  EXPECT_FALSE(std::filesystem::exists(folder / "image" / photoCacheName(server.url("/m/tls.png"), 9)));
+  EXPECT_EQ(server.answered(), 0) << "refused before anything was asked";
+  // Trusted, it is fetched and drawn.
+  setTrustedCertificates(certificate.string());
+  photo.show(dialog->window(), server.url("/m/tls.png"), 40, 30, 120, 120, 9);
+  photo.waitForDownloads();
+  EXPECT_EQ(fileBytes(folder / "image" / photoCacheName(server.url("/m/tls.png"), 9)), green);
+  EXPECT_EQ(pixel(dialog->window(), 100, 90), (std::array<int, 4>{0, 255, 0, 255}));
 }
 
 TEST(PhotoCacheName, ADigestOfTheAddressWithTheIdAndAShortExtension) {
