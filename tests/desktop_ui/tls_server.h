@@ -3,8 +3,6 @@
 // a test dependency): every GET gets "200 OK" with one fixed body. The certificate is written
 // as a PEM file that a client may be told to trust.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <openssl/err.h>
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
@@ -17,6 +15,8 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+
+#include "loopback_listener.h"
 
 namespace torvane::testing {
 
@@ -53,15 +53,7 @@ class TlsServer {
     SSL_CTX_use_certificate(m_context, m_certificate);
     SSL_CTX_use_PrivateKey(m_context, m_key);
 
-    m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(m_listener, reinterpret_cast<sockaddr*>(&at), sizeof at);
-    ::listen(m_listener, 8);
-    socklen_t size = sizeof at;
-    ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&at), &size);
-    m_port = ntohs(at.sin_port);
+    m_listener = listenOnLoopback(m_port);
     m_thread = std::thread([this] { serve(); });
   }
   ~TlsServer() {

@@ -2,8 +2,6 @@
 // A server on loopback that answers every GET with "200 OK", announces a large body and then
 // sends it one byte at a time, slowly, until it is stopped: a stalled download.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -15,20 +13,14 @@
 #include <thread>
 #include <vector>
 
+#include "loopback_listener.h"
+
 namespace torvane::testing {
 
 class TrickleServer {
  public:
   TrickleServer() {
-    m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(m_listener, reinterpret_cast<sockaddr*>(&at), sizeof at);
-    ::listen(m_listener, 8);
-    socklen_t size = sizeof at;
-    ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&at), &size);
-    m_port = ntohs(at.sin_port);
+    m_listener = listenOnLoopback(m_port);
     m_thread = std::thread([this] { serve(); });
   }
   ~TrickleServer() {

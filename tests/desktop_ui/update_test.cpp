@@ -11,6 +11,7 @@
 #include "bounded_wait.h"
 #include "cloud/download_file.h"
 #include "dialog_fixture.h"
+#include "loopback_listener.h"
 #include "trickle_server.h"
 #include "update/update_check.h"
 
@@ -102,15 +103,7 @@ TEST_F(Update, AFailedDownloadIsNeverStartedAndTheDeskGoesOn) {
 class CutShortServer {
  public:
   CutShortServer() {
-    m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(m_listener, reinterpret_cast<sockaddr*>(&at), sizeof at);
-    ::listen(m_listener, 1);
-    socklen_t size = sizeof at;
-    ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&at), &size);
-    m_port = ntohs(at.sin_port);
+    m_listener = listenOnLoopback(m_port, 1);
     m_thread = std::thread([this] {
       const int c = ::accept(m_listener, nullptr, nullptr);
       if (c < 0) return;
