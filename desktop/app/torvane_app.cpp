@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "cloud/http_post.h"
 #include "dialog/bitmaps.h"
 #include "dialog/torvane_dlg.h"
 #include "number_dialog/set_device_id_dlg.h"
@@ -38,7 +39,9 @@ int CTorvaneApp::InitInstance(DeviceAccess& device, CloudAccess& cloud, const st
   CTorvaneDlg dialog(device, cloud, hooks);
   updater = std::make_unique<Updater>(dialog, programUpdateHooks());
   dialog.DoModal(workFolder);
-  // What reaches into the dialog from other threads ends before the dialog does.
+  // What reaches into the dialog from other threads ends before the dialog does, and none of
+  // it waits on the network meanwhile.
+  endCloudRequests();
   server.reset();
   updater.reset();
   photo.stopDownloads();
