@@ -8,9 +8,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "device_page_fixture.h"
+#include "fvplatform/folders.h"
 #include "fvplatform/locale.h"
 #include "fvplatform/messages.h"
 #include "fvplatform/window.h"
@@ -181,6 +183,43 @@ TEST_F(VeinPage, PageGoesAwayWithARunInProgress) {
   // The device was closed on the way out: a new control opens it again.
   ASSERT_EQ(page_->Create("PELLACOR.PellacorCtrl.1"), S_OK);
   EXPECT_EQ(page_->CallInt("ORVEK_OpenVeinDev"), 0);
+}
+
+// Texts nested deeper than any of ours, from the page or the settings files, are answered as
+// texts that are not JSON, and the control goes on.
+TEST_F(VeinPage, DeeplyNestedPageTextsAreAnsweredAsUnreadable) {
+  const std::string deep(1001, '[');
+  EXPECT_EQ(page_->CallInt("ORVEK_Init_Vein", {deep}), 0);
+  EXPECT_EQ(page_->CallInt("InitParam", {deep}), 1);
+  EXPECT_EQ(page_->CallInt("InitParam", {std::string(R"({"Xratio":5})")}), 0);
+  EXPECT_EQ(page_->CallInt("ORVEK_VeinFeatureCompare", {deep, std::string("AAAA")}), -1);
+  ASSERT_EQ(page_->CallInt("ORVEK_OpenVeinDev"), 0);
+  // A feature list that cannot be read fails quietly: the run starts with no candidates.
+  EXPECT_EQ(page_->CallInt("ORVEK_StartRecog_Vein", {deep}), 0);
+  ASSERT_TRUE(page_->WaitForEvent(kRecogStart, 10s));
+  EXPECT_EQ(page_->CallInt("ORVEK_StopRecog_Vein"), 0);
+  EXPECT_EQ(page_->CallInt("ORVEK_CloseVeinDev"), 1);
+}
+
+TEST_F(VeinPage, DeeplyNestedSettingsFilesLeaveTheBuiltInTexts) {
+  const std::string before = fvplat::SystemDirectory();
+  const auto folder = documents_ / "system";
+  std::filesystem::create_directories(folder);
+  fvplat::SetSystemDirectory(folder.string());
+  const std::string deep(1001, '[');
+  struct Case {
+    std::string setting;
+    std::string language;
+  };
+  const Case cases[] = {{deep, ""}, {R"({"FileName":"deep.lng","LanguageType":"EN"})", deep}};
+  for (const Case& c : cases) {
+    std::ofstream(folder / "FingerSetting.ini") << c.setting;
+    std::ofstream(folder / "deep.lng") << c.language;
+    page_->Destroy();
+    ASSERT_EQ(page_->Create("PELLACOR.PellacorCtrl.1"), S_OK) << c.setting;
+    EXPECT_EQ(page_->CallText("GetVersion"), "1.0.2");
+  }
+  fvplat::SetSystemDirectory(before);
 }
 
 }  // namespace

@@ -57,6 +57,7 @@ TEST(FingerSettings, ParseTable) {
   const Case cases[] = {
       {"not json", 1, kDefaults},
       {"[1,2]", 1, kDefaults},
+      {"[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[", 1, kDefaults},
       {"{}", 0, kDefaults},
       {R"({"TimesPerFinger":0})", 0, with([](Snapshot& s) { s.times = 1; })},
       {R"({"TimesPerFinger":7})", 0, with([](Snapshot& s) { s.times = 3; })},

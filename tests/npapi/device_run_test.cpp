@@ -8,10 +8,12 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <mutex>
 #include <thread>
 
+#include "fvplatform/folders.h"
 #include "np_fixture.h"
 #include "sim_device/sim_device.h"
 
@@ -219,6 +221,39 @@ TEST_F(DevicePage, DestroyDuringARunReturnsPromptlyAndLeavesNothing) {
     if (fvsim_trace_get(i, &entry) != 0 && entry.kind == FVSIM_TRACE_CLOSE) closed = true;
   }
   EXPECT_TRUE(closed);
+}
+
+// Texts nested deeper than any of ours, from the page or the settings files, are answered as
+// texts that are not JSON, and the plug-in goes on.
+TEST_F(DevicePage, DeeplyNestedTextsAreAnsweredAsUnreadable) {
+  const std::string deep(1001, '[');
+  EXPECT_EQ(host_->CallInt(page_, "ORVEK_Init_Vein", {deep}), 0);
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_OpenVeinDev"), 0);
+  // A feature list that cannot be read fails quietly: the run starts with no candidates.
+  EXPECT_EQ(host_->CallInt(page_, "ORVEK_StartRecog_Vein", {deep}), 0);
+  ASSERT_TRUE(host_->WaitForPageCall(page_, [](const PageCall& c) { return c.code == 40; }, 30s));
+  EXPECT_EQ(host_->CallInt(page_, "ORVEK_StopRecog_Vein"), 0);
+  EXPECT_EQ(host_->CallInt(page_, "ORVEK_CloseVeinDev"), 0);
+
+  // The service starts anew with each page; a deep settings or language file leaves the
+  // built-in texts.
+  const std::string before = fvplat::SystemDirectory();
+  const std::filesystem::path folder = before;
+  struct Case {
+    std::string setting;
+    std::string language;
+  };
+  const Case cases[] = {{deep, ""}, {R"({"FileName":"deep.lng","LanguageType":"EN"})", deep}};
+  for (const Case& c : cases) {
+    ASSERT_EQ(host_->DestroyPage(page_), NPERR_NO_ERROR);
+    std::ofstream(folder / "FingerSetting.ini") << c.setting;
+    std::ofstream(folder / "deep.lng") << c.language;
+    page_ = host_->NewPage();
+    ASSERT_GE(page_, 0);
+    host_->ClearPageCalls();
+    EXPECT_EQ(host_->CallText(page_, "ORVEK_GetVersion"), "V014R031C0001B01");
+    EXPECT_EQ(host_->CallInt(page_, "ORVEK_TakeVeinPicture"), -1);  // not open
+  }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "base/flavour.h"
 #include "base/shared_instance.h"
+#include "fvcommon/json_read.h"
 #include "fvplatform/folders.h"
 #include "fvplatform/locale.h"
 #include "log/log_file.h"
@@ -23,13 +24,8 @@ namespace fs = std::filesystem;
 constexpr std::uintmax_t kMaxFileBytes = 1 << 20;
 
 std::optional<Json::Value> ParseObject(const std::string& text) {
-  Json::CharReaderBuilder builder;
-  Json::Value root;
-  std::string errors;
-  const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors) || !root.isObject()) {
-    return std::nullopt;
-  }
+  std::optional<Json::Value> root = fvcommon::readJson(text);
+  if (!root || !root->isObject()) return std::nullopt;
   return root;
 }
 

@@ -4,6 +4,7 @@
 
 #include "base/flavour.h"
 #include "binding/device_library.h"
+#include "fvcommon/json_read.h"
 #include "fvplatform/clock.h"
 #include "log/log_file.h"
 #include "result/result_json.h"
@@ -40,11 +41,7 @@ int FingerModel::fingerAt(int index) const {
 }
 
 int FingerModel::startBusiness(const std::string& request) {
-  Json::CharReaderBuilder builder;
-  Json::Value root;
-  std::string errors;
-  const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  if (!reader->parse(request.data(), request.data() + request.size(), &root, &errors)) {
+  if (!fvcommon::readJson(request)) {
     logf("Finger Model reader.parse fail!");
     return -1;
   }

@@ -5,6 +5,7 @@
 #include "base/flavour.h"
 #include "binding/device_library.h"
 #include "fvcommon/base64.h"
+#include "fvcommon/json_read.h"
 #include "fvplatform/clock.h"
 #include "log/log_file.h"
 #include "result/result_json.h"
@@ -26,15 +27,6 @@ std::string Score(float score) {
   return text;
 }
 
-std::optional<Json::Value> Parse(const std::string& text) {
-  Json::CharReaderBuilder builder;
-  Json::Value root;
-  std::string errors;
-  const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors)) return std::nullopt;
-  return root;
-}
-
 }  // namespace
 
 FingerRecog::FingerRecog(WorkerOwner& owner, int timeoutSeconds)
@@ -47,7 +39,7 @@ FingerRecog::~FingerRecog() {
 }
 
 int FingerRecog::startBusiness(const std::string& request) {
-  const std::optional<Json::Value> parsed = Parse(request);
+  const std::optional<Json::Value> parsed = fvcommon::readJson(request);
   if (!parsed || !parsed->isObject()) {
     logf("Finger Model reader.parse fail 1!");
     return -1;
@@ -86,7 +78,7 @@ bool FingerRecog::getFingerInputFeatures(const std::string& text) {
   m_InputFeatureNum = 0;
   m_bOffLine = isPlugin() ? text.size() < 10 : text.empty();
   if (m_bOffLine) logf("getFingerInputFeatures is OffLine!");
-  const std::optional<Json::Value> parsed = Parse(text);
+  const std::optional<Json::Value> parsed = fvcommon::readJson(text);
   if (!parsed || !parsed->isObject()) {
     logf("Finger Model reader.parse fail 2!");
     return false;
