@@ -222,4 +222,36 @@ TEST_F(VeinPage, DeeplyNestedSettingsFilesLeaveTheBuiltInTexts) {
   fvplat::SetSystemDirectory(before);
 }
 
+// The enrolment's time limit is looked at after a failed step (here: the person declines the
+// only finger). A negative limit has passed at once; one too large for milliseconds in an int
+// is held at the largest that fits and does not pass.
+TEST_F(VeinPage, TheEnrolmentLimitIsNegativeOrHeldWithinRange) {
+  struct Case {
+    const char* limit;
+    bool timesOut;
+  };
+  const Case cases[] = {{"-1", true}, {"60", false}, {"3000000", false}};
+  ASSERT_EQ(page_->CallInt("ORVEK_OpenVeinDev"), 0);
+  for (const Case& c : cases) {
+    page_->ClearEvents();
+    ASSERT_EQ(page_->CallInt("ORVEK_Init_Vein",
+                             {std::string(R"({"Fingers":"2","FingerNum":1,"PlaySound":0,"ModelTimeout":)") +
+                              c.limit + "}"}),
+              0);
+    ASSERT_EQ(page_->CallInt("ORVEK_StartModel_Vein"), 0);
+    ASSERT_TRUE(page_->WaitForEvent(kModelStateChange, 10s));
+    EXPECT_EQ(page_->CallInt("ORVEK_SetVeinModelStatus", {-1}), 1);
+    ASSERT_TRUE(page_->WaitForEvent(kModelStop, 10s));
+    EXPECT_EQ(page_->CallInt("ORVEK_StopModel_Vein"), 0);  // joins the run
+    page_->RunOnUi([] { fvplat::PumpPending(); });
+    std::vector<int> stops;
+    for (const auto& event : page_->Events()) {
+      if (event.id == kModelStop) stops.push_back(Parse(event.text)["RETURNID"].asInt());
+    }
+    // "timeout" (-2) before the final report, which has no finger to show (-3).
+    const std::vector<int> expected = c.timesOut ? std::vector<int>{-2, -3} : std::vector<int>{-3};
+    EXPECT_EQ(stops, expected) << c.limit;
+  }
+}
+
 }  // namespace

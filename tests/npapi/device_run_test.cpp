@@ -256,4 +256,35 @@ TEST_F(DevicePage, DeeplyNestedTextsAreAnsweredAsUnreadable) {
   }
 }
 
+// The enrolment's time limit is looked at after a failed step (here: the person declines the
+// only finger). A negative limit has passed at once; one too large for milliseconds in an int
+// is held at the largest that fits and does not pass.
+TEST_F(DevicePage, TheEnrolmentLimitIsNegativeOrHeldWithinRange) {
+  struct Case {
+    const char* limit;
+    bool timesOut;
+  };
+  const Case cases[] = {{"-1", true}, {"60", false}, {"3000000", false}};
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_OpenVeinDev"), 0);
+  host_->OnPageCall([this](int page, const PageCall& call) {
+    if (call.code == 40) host_->CallInt(page, "ORVEK_ContinueDo", {1});
+  });
+  for (const Case& c : cases) {
+    host_->ClearPageCalls();
+    ASSERT_EQ(host_->CallInt(page_, "ORVEK_Init_Vein",
+                             {std::string(R"({"Fingers":"2","FingerNum":1,"PlaySound":0,"ModelTimeout":)") +
+                              c.limit + "}"}),
+              0);
+    ASSERT_EQ(StartEnrolment(), 0) << c.limit;
+    // The run ends with the report that no finger was taken.
+    ASSERT_TRUE(host_->WaitForPageCall(page_, [](const PageCall& p) { return p.code == -3; }, 30s));
+    std::vector<int> stops;
+    for (const PageCall& call : host_->PageCalls(page_)) {
+      if (call.code == -2 || call.code == -3) stops.push_back(call.code);
+    }
+    const std::vector<int> expected = c.timesOut ? std::vector<int>{-2, -3} : std::vector<int>{-3};
+    EXPECT_EQ(stops, expected) << c.limit;
+  }
+}
+
 }  // namespace

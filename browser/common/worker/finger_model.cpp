@@ -16,10 +16,6 @@ bool IsFinger(int code) {
   return code >= 1 && code <= 6;
 }
 
-bool Over(std::uint64_t since, int limitMs) {
-  return nowMs() - since > static_cast<std::uint64_t>(limitMs);
-}
-
 }  // namespace
 
 std::string fingerSoundStem(int finger) {
@@ -92,7 +88,7 @@ void FingerModel::ThreadProcessFunc() {
         onStop(-100, formatPromptResult(-100, 3));
         break;
       }
-      if (Over(start, m_ModelTimeout * 1000)) {
+      if (overLimit(start, secondsToMs(m_ModelTimeout))) {
         start = nowMs();
         m_ErrorTime = 0;
         m_Index = 3;
@@ -138,14 +134,14 @@ int FingerModel::getFingerFeather() {
     while (owner_.getFingerState() == 3) {
       if (isStopped()) return capture::kStopped;
       Sleep(10);
-      if (Over(waitStart, kFingerLeftLimitMs)) break;
+      if (overLimit(waitStart, kFingerLeftLimitMs)) break;
       logf("等待 %d", ++passes);
     }
     device.setLed(0, 1);
     while (getStatus() == 0) {
       if (isStopped()) return capture::kStopped;
       Sleep(70);
-      if (Over(t0, kStepLimitMs)) {
+      if (overLimit(t0, kStepLimitMs)) {
         logf("第一次采集超时first finger waiting overtime!");
         return capture::kWaitedTooLong;
       }
@@ -171,7 +167,7 @@ int FingerModel::firstCapture(int, std::uint64_t t0) {
   do {
     if (isStopped()) return capture::kStopped;
     r = getOneFeather(isPlugin() ? kStepLimitMs - static_cast<int>(nowMs() - t0) : kFrameLimitMs);
-    if (Over(t0, kStepLimitMs)) return capture::kWaitedTooLong;
+    if (overLimit(t0, kStepLimitMs)) return capture::kWaitedTooLong;
   } while (r == capture::kNoFrame && getStatus() > 0);
   // Any failure is taken again by the next call, without a new prompt or question.
   if (r != capture::kOk) return r;
@@ -202,7 +198,7 @@ int FingerModel::laterCaptures(int c, std::uint64_t t0) {
     playSound("release_finger.wav");
     while (device.getState() != 0) {
       if (isStopped()) return capture::kStopped;
-      if (Over(t0, kStepLimitMs)) return capture::kWaitedTooLong;
+      if (overLimit(t0, kStepLimitMs)) return capture::kWaitedTooLong;
       Sleep(30);
     }
     std::string text;
@@ -213,7 +209,7 @@ int FingerModel::laterCaptures(int c, std::uint64_t t0) {
     while (owner_.getFingerState() == 3) {
       if (isStopped()) return capture::kStopped;
       Sleep(70);
-      if (Over(t0, kStepLimitMs)) return capture::kWaitedTooLong;
+      if (overLimit(t0, kStepLimitMs)) return capture::kWaitedTooLong;
     }
     device.setLed(0, 1);
     Sleep(50);
@@ -222,7 +218,7 @@ int FingerModel::laterCaptures(int c, std::uint64_t t0) {
     do {
       if (isStopped()) return capture::kStopped;
       r = getOneFeather(isPlugin() ? kStepLimitMs - static_cast<int>(nowMs() - t0) : kFrameLimitMs);
-      if (Over(t0, kStepLimitMs)) return capture::kWaitedTooLong;
+      if (overLimit(t0, kStepLimitMs)) return capture::kWaitedTooLong;
     } while (r == capture::kNoFrame && getStatus() > 0);
     if (r == capture::kOk) {
       float score = 0;

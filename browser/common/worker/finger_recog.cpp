@@ -1,5 +1,7 @@
 #include "worker/finger_recog.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 
 #include "base/flavour.h"
@@ -16,10 +18,6 @@ namespace {
 
 // A template text decodes into at most this many bytes; longer texts are not templates.
 constexpr std::size_t kDecodeLimit = 2 * kModelBytes;
-
-bool Over(std::uint64_t since, int limitMs) {
-  return nowMs() - since > static_cast<std::uint64_t>(limitMs);
-}
 
 std::string Score(float score) {
   char text[32];
@@ -143,7 +141,7 @@ void FingerRecog::ThreadProcessFunc() {
       onStop(-1, formatPromptResult(-1, 38));
       break;
     }
-    if (Over(m_RunStart, m_RecogTimeout * 1000)) {
+    if (overLimit(m_RunStart, secondsToMs(m_RecogTimeout))) {
       onStop(-2, formatPromptResult(-2, 4));
       break;
     }
@@ -170,7 +168,7 @@ int FingerRecog::getFingerFeather() {
       break;
     }
     Sleep(isPlugin() ? 500 : 70);
-    if (Over(t0, kStepLimitMs)) {
+    if (overLimit(t0, kStepLimitMs)) {
       logf("finger waiting overtime!");
       return capture::kWaitedTooLong;
     }
@@ -179,9 +177,11 @@ int FingerRecog::getFingerFeather() {
   if (isPlugin()) device.setLed(0, 1);
   int r = capture::kOk;
   do {
-    const int left = m_RecogTimeout * 1000 - static_cast<int>(nowMs() - m_RunStart);
-    r = getOneFeather(isPlugin() ? left : kFrameLimitMs);
-    if (Over(t0, kStepLimitMs)) {
+    const std::int64_t left =
+        secondsToMs(m_RecogTimeout) - static_cast<std::int64_t>(nowMs() - m_RunStart);
+    r = getOneFeather(isPlugin() ? static_cast<int>(std::clamp<std::int64_t>(left, -1, INT_MAX))
+                                 : kFrameLimitMs);
+    if (overLimit(t0, kStepLimitMs)) {
       logf("finger waiting overtime!");
       return capture::kWaitedTooLong;
     }
