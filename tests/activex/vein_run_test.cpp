@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "device_page_fixture.h"
+#include "fvcommon/base64.h"
 #include "fvplatform/folders.h"
 #include "fvplatform/locale.h"
 #include "fvplatform/messages.h"
@@ -24,7 +25,7 @@ using namespace std::chrono_literals;
 using V = std::vector<simbrowser::ScriptValue>;
 
 constexpr DISPID kModelStart = 9, kModelStateChange = 10, kModelStep = 11, kModelStop = 12;
-constexpr DISPID kRecogStart = 13, kRecogStop = 16;
+constexpr DISPID kRecogStart = 13, kRecogStateChange = 14, kRecogStop = 16;
 
 Json::Value Parse(const std::string& text) {
   Json::Value root;
@@ -84,8 +85,44 @@ class VeinPage : public pellacortest::ControlOnSimulatedDevice {
     }
     return false;
   }
+  // A recognition of `list` in which the person puts the finger down when asked; the result.
+  Json::Value Recognise(const std::string& list) {
+    fvsim_set_finger(0, 0);
+    page_->ClearEvents();
+    if (page_->CallInt("ORVEK_StartRecog_Vein", {list}) != 0) return {};
+    const auto until = std::chrono::steady_clock::now() + 60s;
+    std::size_t seen = 0;
+    while (std::chrono::steady_clock::now() < until) {
+      const auto events = page_->Events();
+      for (; seen < events.size(); ++seen) {
+        const auto& event = events[seen];
+        if (event.id == kRecogStop) return Parse(event.text);
+        if (event.id == kRecogStateChange && Parse(event.text)["RETURNID"].asInt() == 40) {
+          fvsim_set_finger_seed(0, 4242);
+          fvsim_set_finger(0, 1);
+          page_->CallInt("ORVEK_SetVeinRecogStatus", {1});
+        }
+      }
+      std::this_thread::sleep_for(5ms);
+    }
+    return {};
+  }
+  // One finger enrolled from one capture: its template.
+  std::string EnrolOneCapture() {
+    page_->ClearEvents();
+    page_->CallInt("ORVEK_Init_Vein", {std::string(R"({"Fingers":"2","FingerNum":1,"TimesPerFinger":1,"PlaySound":0})")});
+    if (page_->CallInt("ORVEK_StartModel_Vein") != 0 || !RunUntil(kModelStop, 60s)) return {};
+    const Json::Value result = Parse(page_->Events().back().text);
+    return Parse(result["FEATURE"].asString())["feature"]["0"].asString();
+  }
   std::unique_ptr<simbrowser::ComContainer> page_;
 };
+
+// A template the engine refuses: no enrolment writes all ones.
+std::string RefusedTemplate() {
+  const std::vector<std::uint8_t> ones(3352, 0xFF);
+  return fvcommon::Base64Encode(ones.data(), ones.size());
+}
 
 TEST_F(VeinPage, DeviceOpensClosesAndAnswersWhileClosed) {
   EXPECT_EQ(page_->CallInt("ORVEK_CloseVeinDev"), 0);  // not open
@@ -252,6 +289,41 @@ TEST_F(VeinPage, TheEnrolmentLimitIsNegativeOrHeldWithinRange) {
     const std::vector<int> expected = c.timesOut ? std::vector<int>{-2, -3} : std::vector<int>{-3};
     EXPECT_EQ(stops, expected) << c.limit;
   }
+}
+
+// The page's list goes to the recognition as the request's feature list: a finger enrolled
+// through the control is recognised at its key. A template the engine refuses is left out and
+// the others keep their keys; a list of refused templates alone matches nothing, whatever the
+// threshold the page asks for.
+TEST_F(VeinPage, RefusedTemplatesAreLeftOutAndNeverMatch) {
+  ASSERT_EQ(page_->CallInt("ORVEK_OpenVeinDev"), 0);
+  const std::string enrolled = EnrolOneCapture();
+  ASSERT_EQ(enrolled.size(), 4472u);
+
+  Json::Value list;
+  list["feature"]["0"] = RefusedTemplate();
+  list["feature"]["1"] = enrolled;
+  list["num"] = 2;
+  list["type"]["1"]["fingertype"] = 2;
+  const Json::Value found = Recognise(Json::FastWriter().write(list));
+  EXPECT_EQ(found["RETURNID"].asInt(), 0) << found.toStyledString();
+  EXPECT_EQ(found["RETURNDESC"].asString(), "Authentication success!");
+  EXPECT_EQ(found["POS"].asString(), "1");
+  EXPECT_GT(std::stof(found["RETURNVALUE"].asString()), 0.51f);
+  EXPECT_EQ(Parse(found["FEATURE"].asString())["type"]["1"]["fingertype"].asInt(), 2);
+
+  // The threshold is not taken below 0: the refusal's -1 stays below the one before.
+  ASSERT_EQ(page_->CallInt("ORVEK_Init_Vein", {std::string(R"({"Thresh":-0.5})")}), 0);
+  Json::Value refused;
+  refused["feature"]["0"] = RefusedTemplate();
+  refused["feature"]["1"] = fvcommon::Base64Encode(std::vector<std::uint8_t>(3352, 0).data(), 3352);
+  refused["num"] = 2;
+  const Json::Value none = Recognise(Json::FastWriter().write(refused));
+  EXPECT_EQ(none["RETURNID"].asInt(), 1) << none.toStyledString();
+  EXPECT_EQ(none["RETURNDESC"].asString(), "Authentication failed!");
+  EXPECT_EQ(none["RETURNVALUE"].asString(), "0.0000");
+  EXPECT_FALSE(none.isMember("FEATURE"));
+  EXPECT_EQ(page_->CallInt("ORVEK_CloseVeinDev"), 1);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <thread>
 
+#include "fvcommon/base64.h"
 #include "fvplatform/folders.h"
 #include "np_fixture.h"
 #include "sim_device/sim_device.h"
@@ -285,6 +286,52 @@ TEST_F(DevicePage, TheEnrolmentLimitIsNegativeOrHeldWithinRange) {
     const std::vector<int> expected = c.timesOut ? std::vector<int>{-2, -3} : std::vector<int>{-3};
     EXPECT_EQ(stops, expected) << c.limit;
   }
+}
+
+// A template the engine refuses is left out of the page's list and the others keep their keys;
+// a list of refused templates alone matches nothing, whatever the threshold the page asks for.
+TEST_F(DevicePage, RefusedTemplatesAreLeftOutAndNeverMatch) {
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_OpenVeinDev"), 0);
+  FollowPrompts("ORVEK_SetVeinRecogStatus");
+  // Without a list the capture's own template comes back.
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_StartRecog_Vein", {std::string("")}), 0);
+  const std::string model =
+      nptest::Parse(Result(60s)["FEATURE"].asString())["feature"]["0"].asString();
+  ASSERT_EQ(model.size(), 4472u);
+  const std::vector<std::uint8_t> ones(3352, 0xFF), zeros(3352, 0);
+  const std::string refused = fvcommon::Base64Encode(ones.data(), ones.size());
+  auto recognise = [&](const Json::Value& list) {
+    fvsim_set_finger(0, 0);
+    host_->ClearPageCalls();
+    EXPECT_EQ(host_->CallInt(page_, "ORVEK_StartRecog_Vein", {Json::FastWriter().write(list)}), 0);
+    auto isResult = [](const PageCall& c) { return c.text.find("\"IMAGE\"") != std::string::npos; };
+    EXPECT_TRUE(host_->WaitForPageCall(page_, isResult, 60s));
+    for (const PageCall& call : host_->PageCalls(page_)) {
+      if (isResult(call)) return nptest::Parse(call.text);
+    }
+    return Json::Value();
+  };
+
+  Json::Value list;
+  list["feature"]["0"] = refused;
+  list["feature"]["1"] = model;
+  list["num"] = 2;
+  list["type"]["1"]["fingertype"] = 2;
+  const Json::Value found = recognise(list);
+  EXPECT_EQ(found["RETURNID"].asInt(), 0) << found.toStyledString();
+  EXPECT_EQ(found["RETURNDESC"].asString().rfind("Authentication success!Matching score:", 0), 0u);
+  EXPECT_EQ(nptest::Parse(found["FEATURE"].asString())["type"]["1"]["fingertype"].asInt(), 2);
+
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_Init_Vein", {std::string(R"({"Thresh":-0.5})")}), 0);
+  Json::Value none;
+  none["feature"]["0"] = refused;
+  none["feature"]["1"] = fvcommon::Base64Encode(zeros.data(), zeros.size());
+  none["num"] = 2;
+  const Json::Value missed = recognise(none);
+  EXPECT_EQ(missed["RETURNID"].asInt(), 1) << missed.toStyledString();
+  EXPECT_EQ(missed["RETURNDESC"].asString(), "Authentication failed!Matching score:0.0000");
+  EXPECT_FALSE(missed.isMember("FEATURE"));
+  EXPECT_EQ(host_->CallInt(page_, "ORVEK_CloseVeinDev"), 0);
 }
 
 }  // namespace

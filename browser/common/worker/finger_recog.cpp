@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <numeric>
 #include <cstdio>
 
 #include "base/flavour.h"
@@ -233,15 +234,12 @@ void FingerRecog::onStop() {
   bool searched = false;
   bool match = false;
   if (probeBuilt) {
-    Bytes models;
-    for (int i = 0; i < m_InputFeatureNum; ++i) {
-      const Bytes& slot = m_Candidates[static_cast<std::size_t>(i)];
-      models.insert(models.end(), slot.begin(), slot.end());
-    }
-    const int called = device.index(models, m_InputFeatureNum, frame_, position, score);
+    const int called = searchCandidates(position, score);
     const float thresh = getFingerSettings()->getThresh();
     logf("Finger Recog thread create.FingerReco     g  bRet =%d   maxScore = %f %f", called,
          static_cast<double>(score), static_cast<double>(thresh));
+    // A search the engine refused found nothing; its -1 is no similarity.
+    if (called == 0 || score < 0) score = 0;
     m_BestScore = score;
     searched = true;
     match = called != 0 && score > thresh;
@@ -282,6 +280,48 @@ void FingerRecog::onStop() {
     if (match) result["FEATURE"] = featureObject();
   }
   deliver(ReportStage::kStop, match ? 0 : 1, resultText(result));
+}
+
+int FingerRecog::searchSlots(const std::vector<int>& slots, int& slot, float& score) {
+  Bytes models;
+  models.reserve(slots.size() * kModelBytes);
+  for (const int s : slots) {
+    const Bytes& model = m_Candidates[static_cast<std::size_t>(s)];
+    models.insert(models.end(), model.begin(), model.end());
+  }
+  const int count = static_cast<int>(slots.size());
+  int position = count;
+  score = 0;
+  const int called = boundDeviceLibrary().index(models, count, frame_, position, score);
+  slot = position >= 0 && position < count ? slots[static_cast<std::size_t>(position)]
+                                           : m_InputFeatureNum;
+  return called;
+}
+
+int FingerRecog::searchCandidates(int& slot, float& score) {
+  std::vector<int> slots(static_cast<std::size_t>(m_InputFeatureNum));
+  std::iota(slots.begin(), slots.end(), 0);
+  const int called = searchSlots(slots, slot, score);
+  if (called == 0 || score >= 0) return called;
+  // The engine refuses a list when it refuses any template of it: each is asked alone, and the
+  // ones it takes are searched again, each still under its own slot.
+  std::vector<int> taken;
+  for (const int s : slots) {
+    int unused = 0;
+    float alone = -1;
+    if (boundDeviceLibrary().index(m_Candidates[static_cast<std::size_t>(s)], 1, frame_, unused,
+                                   alone) != 0 &&
+        alone >= 0) {
+      taken.push_back(s);
+    } else {
+      logf("feature %d refused, left out", m_CandidateKeys[static_cast<std::size_t>(s)]);
+    }
+  }
+  if (taken.empty()) {
+    slot = m_InputFeatureNum;
+    return called;
+  }
+  return searchSlots(taken, slot, score);
 }
 
 void FingerRecog::SaveData() {
