@@ -347,4 +347,34 @@ TEST_F(VeinPage, LongPageTextsAreLoggedCut) {
   EXPECT_LE(longest, 4096u + 100u);  // the text and the program's name and time before it
 }
 
+// A device that goes during a later capture ends the run at once, as during the first.
+TEST_F(VeinPage, ADeviceLostInALaterCaptureEndsTheRun) {
+  ASSERT_EQ(page_->CallInt("ORVEK_Init_Vein", {std::string(R"({"Fingers":"2","FingerNum":1,"TimesPerFinger":2,"PlaySound":0})")}), 0);
+  ASSERT_EQ(page_->CallInt("ORVEK_OpenVeinDev"), 0);
+  ASSERT_EQ(page_->CallInt("ORVEK_StartModel_Vein"), 0);
+  const auto start = std::chrono::steady_clock::now();
+  bool lost = false;
+  std::size_t seen = 0;
+  while (!lost && std::chrono::steady_clock::now() - start < 30s) {
+    const auto events = page_->Events();
+    for (; seen < events.size() && !lost; ++seen) {
+      const Json::Value report = Parse(events[seen].text);
+      if (events[seen].id == kModelStateChange && report["RETURNID"].asInt() == 40) {
+        fvsim_set_finger_seed(0, 4242);
+        fvsim_set_finger(0, 1);
+        page_->CallInt("ORVEK_SetVeinModelStatus", {1});
+      } else if (events[seen].id == kModelStateChange && report["RETURNID"].asInt() == 41) {
+        fvsim_set_finger(0, 0);
+        fvsim_unplug(0);
+      } else if (events[seen].id == kModelStop) {
+        EXPECT_EQ(report["RETURNDESC"].asString(), "Device connection exception");
+        lost = true;
+      }
+    }
+    std::this_thread::sleep_for(5ms);
+  }
+  EXPECT_TRUE(lost);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 30s);
+}
+
 }  // namespace

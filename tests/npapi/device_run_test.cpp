@@ -357,4 +357,73 @@ TEST_F(DevicePage, LongPageTextsAreLoggedCut) {
   EXPECT_LE(longest, 4096u + 21u);  // the text and the time before it
 }
 
+// A later capture of another finger fails the step; the next one of the right finger finishes
+// it from the captures kept, so the result holds the finger's images and template.
+TEST_F(DevicePage, AFailedLaterCaptureKeepsTheCapturesBefore) {
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_Init_Vein",
+                           {std::string(R"({"Fingers":"2","FingerNum":1,"TimesPerFinger":2})")}),
+            0);
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_OpenVeinDev"), 0);
+  int putDown = 0;
+  host_->OnPageCall([this, &putDown](int page, const PageCall& call) {
+    if (call.code == 40) {
+      PlaceSoon();
+      host_->CallInt(page, "ORVEK_SetVeinModelStatus", {1});
+    } else if (call.code == 41 && call.text.find("Loosen") != std::string::npos) {
+      fvsim_set_finger(0, 0);
+    } else if (call.code == 41 && putDown++ == 0) {
+      fvsim_set_finger_seed(0, kSeed + 1);  // another finger
+      fvsim_set_finger(0, 1);
+    } else if (call.code == 41) {
+      PlaceSoon();
+    }
+  });
+  auto guard = EndHostBeforeLocals();
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_StartModel_Vein"), 0);
+  const Json::Value result = Result(120s);
+  EXPECT_EQ(result["RETURNID"].asInt(), 0);
+  EXPECT_EQ(result["RETURNDESC"].asString(), "Complete collection");
+  const Json::Value features = nptest::Parse(result["FEATURE"].asString());
+  EXPECT_EQ(features["num"].asInt(), 1) << result.toStyledString();
+  EXPECT_EQ(features["feature"]["0"].asString().size(), 4472u);
+  bool wrongFinger = false, step = false;
+  for (const PageCall& call : host_->PageCalls(page_)) {
+    const Json::Value report = nptest::Parse(call.text);
+    wrongFinger = wrongFinger ||
+                  report["RETURNDESC"].asString() ==
+                      "Please put down the right finger according to the instruction";
+    if (report["RETURNDESC"].asString() ==
+        "You have successfully collected the middle finger of the left hand.") {
+      step = true;
+      EXPECT_FALSE(report["IMAGE"].asString().empty());
+    }
+  }
+  EXPECT_TRUE(wrongFinger);
+  EXPECT_TRUE(step);
+}
+
+// A device that goes during a later capture ends the run at once, as during the first.
+TEST_F(DevicePage, ADeviceLostInALaterCaptureEndsTheRun) {
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_Init_Vein",
+                           {std::string(R"({"Fingers":"2","FingerNum":1,"TimesPerFinger":2})")}),
+            0);
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_OpenVeinDev"), 0);
+  host_->OnPageCall([this](int page, const PageCall& call) {
+    if (call.code == 40) {
+      PlaceSoon();
+      host_->CallInt(page, "ORVEK_SetVeinModelStatus", {1});
+    } else if (call.code == 41 && call.text.find("Loosen") != std::string::npos) {
+      fvsim_set_finger(0, 0);
+      fvsim_unplug(0);
+    }
+  });
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_StartModel_Vein"), 0);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(host_->WaitForPageCall(page_, [](const PageCall& c) { return c.code == -13; }, 20s));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
+  EXPECT_TRUE(host_->WaitForPageCall(
+      page_, [](const PageCall& c) { return c.text.find("Device connection exception") != std::string::npos; },
+      1s));
+}
+
 }  // namespace

@@ -69,8 +69,12 @@ void FingerModel::ThreadProcessFunc() {
   const int startId = isPlugin() ? 0 : -2;
   onStart(startId, formatPromptResult(startId, 0));
   while (!isStopped()) {
-    for (Bytes& capture : m_Captures) capture.clear();
-    logf("准备采集--清理存储图片区域");
+    // A finger taken again from its first capture starts empty; one whose later capture failed
+    // keeps the captures it has.
+    if (m_Index == 1) {
+      for (Bytes& capture : m_Captures) capture.clear();
+      logf("准备采集--清理存储图片区域");
+    }
     const int r = getFingerFeather();
     logf("采集函数退出——ThreadProcessFunc  %d", r);
     if (isStopped()) {
@@ -234,6 +238,8 @@ int FingerModel::laterCaptures(int c, std::uint64_t t0) {
       r = capture::kNotSameFinger;
     } else {
       logf("time over -----------\r\n");
+      // A device gone ends the step, as in the first capture.
+      if (r == capture::kDeviceLost || r == capture::kStopped) return r;
     }
     if (!isPlugin()) continue;  // the same capture again
     // Plug-in: the step ends after the prompt to lift the finger; a second failure of the same
