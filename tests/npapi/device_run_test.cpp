@@ -15,6 +15,8 @@
 
 #include "fvcommon/base64.h"
 #include "fvplatform/folders.h"
+#include "fvplatform/messages.h"
+#include "fvplatform/window.h"
 #include "bounded_wait.h"
 #include "np_fixture.h"
 #include "sim_device/sim_device.h"
@@ -424,6 +426,72 @@ TEST_F(DevicePage, ADeviceLostInALaterCaptureEndsTheRun) {
   EXPECT_TRUE(host_->WaitForPageCall(
       page_, [](const PageCall& c) { return c.text.find("Device connection exception") != std::string::npos; },
       1s));
+}
+
+// The page destroys its own instance from inside the callback while the run waits for that
+// callback: the destroy returns at once, and the run's later results are dropped.
+TEST_F(DevicePage, DestroyFromInsideTheCallbackReturnsPromptly) {
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_OpenVeinDev"), 0);
+  std::atomic<bool> destroyed{false};
+  std::atomic<int> afterwards{0};
+  host_->OnPageCall([this, &destroyed, &afterwards](int page, const PageCall& call) {
+    if (destroyed.load()) {
+      ++afterwards;
+    } else if (call.code == 40) {
+      EXPECT_EQ(host_->DestroyPage(page), NPERR_NO_ERROR);
+      destroyed.store(true);
+    }
+  });
+  auto guard = EndHostBeforeLocals();
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_StartModel_Vein"), 0);
+  if (!fvtest::WaitUntil([&] { return destroyed.load(); }, 10s)) {
+    ADD_FAILURE() << "NPP_Destroy did not return";
+    std::abort();
+  }
+  EXPECT_EQ(host_->Shutdown(), NPERR_NO_ERROR);  // joins what was left running
+  EXPECT_EQ(afterwards.load(), 0);
+  EXPECT_EQ(host_->LiveObjects(), 0);
+  EXPECT_EQ(ThreadCount(), baselineThreads_);
+}
+
+// One window given to two instances runs the plug-in's procedure once, which chains to the
+// browser's own; the module's shutdown gives every window it subclassed its own procedure back.
+TEST_F(DevicePage, AWindowGivenTwiceChainsOnceAndShutdownGivesItBack) {
+  const int second = host_->NewPage();
+  ASSERT_GE(second, 0);
+  const HWND first = host_->PluginWindow(page_);
+  NPP_t extra{};
+  NPWindow window{};
+  window.window = first;
+  host_->RunOnUi([&] {
+    ASSERT_EQ(host_->PluginTable().newp(const_cast<char*>("application/sorvik-plugin"), &extra, 1, 0,
+                                        nullptr, nullptr, nullptr),
+              NPERR_NO_ERROR);
+    // The first page's window, while the second page's is the one set up last.
+    EXPECT_EQ(host_->PluginTable().setwindow(&extra, &window), NPERR_NO_ERROR);
+  });
+  const std::size_t seen = host_->WindowMessages(page_).size();
+  host_->RunOnUi([&] { SendMessageA(first, WM_USER + 77, 0, 0); });
+  const auto messages = host_->WindowMessages(page_);
+  ASSERT_EQ(messages.size(), seen + 1);
+  EXPECT_EQ(messages.back(), static_cast<UINT>(WM_USER + 77));
+  // The extra instance goes; the first page still holds the window.
+  host_->RunOnUi([&] { EXPECT_EQ(host_->PluginTable().destroy(&extra, nullptr), NPERR_NO_ERROR); });
+  host_->RunOnUi([&] { SendMessageA(first, WM_USER + 78, 0, 0); });
+  EXPECT_EQ(host_->WindowMessages(page_).back(), static_cast<UINT>(WM_USER + 78));
+
+  // Shut down with both pages still there.
+  EXPECT_EQ(host_->Shutdown(), NPERR_NO_ERROR);
+  for (const int page : {page_, second}) {
+    const HWND w = host_->PluginWindow(page);
+    LONG_PTR proc = 0;
+    host_->RunOnUi([&] {
+      proc = GetWindowLongPtrA(w, GWLP_WNDPROC);
+      SendMessageA(w, WM_USER + 79, 0, 0);
+    });
+    EXPECT_EQ(proc, reinterpret_cast<LONG_PTR>(&simbrowser::NpHost::PageWindowProc)) << page;
+    EXPECT_EQ(host_->WindowMessages(page).back(), static_cast<UINT>(WM_USER + 79));
+  }
 }
 
 }  // namespace

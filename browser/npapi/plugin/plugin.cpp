@@ -3,6 +3,7 @@
 #include "entry/browser_table.h"
 #include "fvplatform/window.h"
 #include "log/log_file.h"
+#include "plugin/subclassed_windows.h"
 #include "plugin/target_window.h"
 #include "script/scriptable_object.h"
 #include "service/plugin_vein_service.h"
@@ -37,9 +38,7 @@ bool CPlugin::init(NPWindow* pNPWindow) {
   if (window == TargetWindow()) return true;
   if (!IsWindow(window)) return false;
   m_hWnd = window;
-  m_oldUserData = SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  m_lpOldProc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CPlugin::WindowProc)));
+  SubclassWindow(window, this);
   PushTargetWindow(window);
   m_bInitialized = true;
   return true;
@@ -59,13 +58,7 @@ void CPlugin::shut() {
 void CPlugin::releaseWindow() {
   if (m_hWnd == nullptr) return;
   DropTargetWindow(m_hWnd);
-  // Give the window back only while it still runs this procedure: a later subclasser keeps its.
-  if (IsWindow(m_hWnd) &&
-      GetWindowLongPtrA(m_hWnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&CPlugin::WindowProc) &&
-      GetWindowLongPtrA(m_hWnd, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(this)) {
-    SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_lpOldProc));
-    SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, m_oldUserData);
-  }
+  ReleaseSubclassedWindow(m_hWnd, this);
   fvplat::SetSendsRefused(m_hWnd, false);
   m_hWnd = nullptr;
   m_bInitialized = false;
