@@ -377,4 +377,35 @@ TEST_F(VeinPage, ADeviceLostInALaterCaptureEndsTheRun) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, 30s);
 }
 
+// A liveness prompt reaches the page as "OnVedioStep" (DISPID 25) from the message 1912 that
+// carries its heap text, which the window procedure takes over.
+TEST_F(VeinPage, ALivenessPromptMessageFiresOnVedioStep) {
+  const std::string prompt = R"({"RETURNID":70,"RETURNVALUE":"","RETURNDESC":"Please face the camera"})";
+  const HWND window = ControlWindow();
+  ASSERT_NE(window, nullptr);
+  page_->RunOnUi([&] {
+    PostMessageA(window, 1912, 0, reinterpret_cast<LPARAM>(new std::string(prompt)));
+    fvplat::PumpPending();
+  });
+  const auto events = page_->Events();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].id, 25);
+  EXPECT_EQ(events[0].text, prompt);
+}
+
+// Closing the device ends the runs on it: the enrolment reports its stop before the close
+// answers.
+TEST_F(VeinPage, ClosingTheDeviceEndsTheRun) {
+  ASSERT_EQ(page_->CallInt("ORVEK_OpenVeinDev"), 0);
+  ASSERT_EQ(page_->CallInt("ORVEK_StartModel_Vein"), 0);
+  ASSERT_TRUE(page_->WaitForEvent(kModelStateChange, 10s));
+  EXPECT_EQ(page_->CallInt("ORVEK_CloseVeinDev"), 1);
+  page_->RunOnUi([] { fvplat::PumpPending(); });
+  const auto events = page_->Events();
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back().id, kModelStop);
+  EXPECT_EQ(Parse(events.back().text)["RETURNID"].asInt(), -3);
+  EXPECT_EQ(page_->CallInt("ORVEK_GetVeinModelStatus"), -1);
+}
+
 }  // namespace

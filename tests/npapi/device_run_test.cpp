@@ -494,4 +494,15 @@ TEST_F(DevicePage, AWindowGivenTwiceChainsOnceAndShutdownGivesItBack) {
   }
 }
 
+// Closing the device ends the run on it: its stop reaches the page, and a new run starts.
+TEST_F(DevicePage, ClosingTheDeviceEndsTheRun) {
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_OpenVeinDev"), 0);
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_StartModel_Vein"), 0);
+  ASSERT_TRUE(host_->WaitForPageCall(page_, [](const PageCall& c) { return c.code == 40; }, 30s));
+  EXPECT_EQ(host_->CallInt(page_, "ORVEK_CloseVeinDev"), 0);
+  EXPECT_TRUE(host_->WaitForPageCall(page_, [](const PageCall& c) { return c.code == -3; }, 10s));
+  EXPECT_EQ(host_->CallInt(page_, "ORVEK_GetVeinModelStatus"), -1);
+  EXPECT_EQ(host_->CallInt(page_, "ORVEK_StartModel_Vein"), -1);  // closed
+}
+
 }  // namespace
