@@ -457,6 +457,10 @@ TEST_F(DevicePage, DestroyFromInsideTheCallbackReturnsPromptly) {
 // One window given to two instances runs the plug-in's procedure once, which chains to the
 // browser's own; the module's shutdown gives every window it subclassed its own procedure back.
 TEST_F(DevicePage, AWindowGivenTwiceChainsOnceAndShutdownGivesItBack) {
+  // Pages whose objects the host never took, so nothing of the module is left with the host.
+  ASSERT_EQ(host_->DestroyPage(page_), NPERR_NO_ERROR);
+  page_ = host_->NewPage();
+  ASSERT_GE(page_, 0);
   const int second = host_->NewPage();
   ASSERT_GE(second, 0);
   const HWND first = host_->PluginWindow(page_);

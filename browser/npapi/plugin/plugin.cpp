@@ -1,5 +1,7 @@
 #include "plugin/plugin.h"
 
+#include <vector>
+
 #include "entry/browser_table.h"
 #include "fvplatform/window.h"
 #include "log/log_file.h"
@@ -12,6 +14,7 @@ namespace npsorvik {
 namespace {
 
 int g_instances = 0;  // the browser's user-interface thread only
+std::vector<CPlugin*> g_live;  // the same
 
 }  // namespace
 
@@ -20,6 +23,7 @@ CPlugin::CPlugin(NPP pNPInstance) : m_pNPInstance(pNPInstance) {
   fvbrowser::holdLogFile();
   fvbrowser::logf("CPlugin");
   ++g_instances;
+  g_live.push_back(this);
 }
 
 CPlugin::~CPlugin() {
@@ -27,10 +31,20 @@ CPlugin::~CPlugin() {
   if (m_pScriptableObject != nullptr) NPN_ReleaseObject(m_pScriptableObject);
   m_pScriptableObject = nullptr;
   --g_instances;
+  std::erase(g_live, this);
   fvbrowser::releaseLogFile();
 }
 
 int CPlugin::liveInstances() { return g_instances; }
+
+void CPlugin::destroyAll() {
+  while (!g_live.empty()) {
+    CPlugin* plugin = g_live.back();
+    plugin->shut();
+    plugin->m_pNPInstance->pdata = nullptr;
+    delete plugin;
+  }
+}
 
 bool CPlugin::init(NPWindow* pNPWindow) {
   if (pNPWindow == nullptr || pNPWindow->window == nullptr) return false;

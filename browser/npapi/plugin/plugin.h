@@ -34,6 +34,8 @@ class CPlugin {
 
   // Instances alive in the process.
   static int liveInstances();
+  // Shuts down and frees the instances left: the module is going away.
+  static void destroyAll();
 
   static LRESULT WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
