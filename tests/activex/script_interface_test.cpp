@@ -247,4 +247,30 @@ TEST_F(HostedControl, ScriptArgumentsAreCheckedAndConverted) {
   EXPECT_EQ(page_.CallInt("ORVEK_Init_Face", {7}), -1);  // a number is a text
 }
 
+// Names and calls are answered only for IID_NULL, the one interface id a script passes.
+TEST_F(HostedControl, AnInterfaceIdOtherThanNullIsAnUnknownInterface) {
+  IDispatch* dispatch = nullptr;
+  ASSERT_EQ(page_.QueryControl(IID_IDispatch, reinterpret_cast<void**>(&dispatch)), S_OK);
+  page_.RunOnUi([&] {
+    DISPPARAMS none{};
+    VARIANT result;
+    VariantInit(&result);
+    UINT argError = 0;
+    // "GetVersion" (67), which takes no argument.
+    EXPECT_EQ(dispatch->Invoke(67, IID_IDispatch, 0, DISPATCH_METHOD, &none, &result, nullptr,
+                               &argError),
+              static_cast<HRESULT>(0x80020001));
+    EXPECT_EQ(dispatch->Invoke(67, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, &argError),
+              S_OK);
+    VariantClear(&result);
+    std::u16string name = u"GetVersion";
+    LPOLESTR names[] = {name.data()};
+    DISPID id = 0;
+    EXPECT_EQ(dispatch->GetIDsOfNames(IID_IDispatch, names, 1, 0, &id), static_cast<HRESULT>(0x80020001));
+    EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
+    EXPECT_EQ(id, 67);
+    dispatch->Release();
+  });
+}
+
 }  // namespace

@@ -301,4 +301,28 @@ TEST_F(Enrolment, PluginFailureOfALaterCaptureEndsTheStepAndAsksAgainOnTheSecond
       << "len inside feature";
 }
 
+// A finger still on the sensor when the next finger is asked for is waited for at most 5 s of
+// the clock; then the capture goes on with it.
+TEST_F(Enrolment, AFingerLeftOnTheSensorIsWaitedForFiveSeconds) {
+  fvbrowser::getFingerSettings()->parseSettings(R"({"Fingers":"2","FingerNum":1,"TimesPerFinger":1})");
+  FingerModel worker(owner_, 60);
+  std::uint64_t asked = 0, stepped = 0;
+  person_.place(2);  // and never lifted
+  owner_.setPage(
+      [&](const Report& r, fvbrowser::FingerBusiness& w) {
+        if (r.code == 40) {
+          asked = fvplat::ClockMs();
+          w.setStatus(1);
+        } else if (r.stage == ReportStage::kStep) {
+          stepped = fvplat::ClockMs();
+        }
+      },
+      &worker);
+  run(worker);
+  ASSERT_NE(stepped, 0u);
+  EXPECT_GT(stepped - asked, 5000u);
+  EXPECT_LT(stepped - asked, 5000u + 300u);
+  owner_.setPage({}, nullptr);
+}
+
 }  // namespace

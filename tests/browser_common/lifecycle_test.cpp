@@ -62,6 +62,19 @@ TEST_F(Lifecycle, StopOnAWorkerThatNeverRanReturnsAtOnce) {
   EXPECT_TRUE(owner_.reports().empty());
 }
 
+TEST_F(Lifecycle, AStartWhoseRequestCannotBeReadStartsNothing) {
+  FingerModel model(owner_, 60);
+  FingerRecog recog(owner_, 60);
+  const std::string deep(1001, '[');
+  EXPECT_EQ(model.startBusiness(deep), -1);
+  EXPECT_EQ(recog.startBusiness(deep), -1);
+  // Inside the recognition request the same text is only a feature list that fails quietly.
+  EXPECT_FALSE(recog.getFingerInputFeatures(deep));
+  EXPECT_EQ(recog.candidateCount(), 0);
+  EXPECT_FALSE(model.isRunning());
+  EXPECT_TRUE(owner_.reports().empty());
+}
+
 TEST_F(Lifecycle, AStartWhileARunIsAliveIsRefused) {
   FingerModel model(owner_, 60);
   FingerRecog recog(owner_, 60);

@@ -52,6 +52,26 @@ TEST(LogFile, LinesAndFileNamesOfBothBuilds) {
   EXPECT_EQ(Read(plugin.path()), "[2023-11-14 22:13:20]lcid =2052\n");
 }
 
+// A line's text holds at most 4096 bytes; a longer one keeps its start, never half a character,
+// and says how long it was.
+TEST(LogFile, LongLinesAreCutAndMarked) {
+  fvbtest::TempFolder folder;
+  const std::string orvek = (folder.path() / "Orvek").string();
+  LogFile log(orvek, "firefox", Flavour::kPlugin, Fixed());
+  std::string e;
+  for (int i = 0; i < 3000; ++i) e += "\xC3\xA9";  // U+00E9, two bytes each
+  log.logFormat("%s", std::string(4096, 'a').c_str());
+  log.logFormat("%s", std::string(4097, 'b').c_str());
+  log.logFormat("%s", e.c_str());
+  log.write(std::string(64u << 20, 'c'));
+  const std::string time = "[2023-11-14 22:13:20]";
+  EXPECT_EQ(Read(log.path()),
+            time + std::string(4096, 'a') + "\n" +
+            time + std::string(4075, 'b') + " ...[4097 bytes, cut]\n" +
+            time + e.substr(0, 4074) + " ...[6000 bytes, cut]\n" +
+            time + std::string(4071, 'c') + " ...[67108864 bytes, cut]\n");
+}
+
 TEST(LogFile, WithoutAFileNothingIsWritten) {
   LogFile none("", "x", Flavour::kControl, Fixed());
   EXPECT_FALSE(none.hasFile());

@@ -364,4 +364,28 @@ TEST_F(Recognition, RecogTimeoutBoundsRetriesOfPoorCaptures) {
   EXPECT_EQ(reports.back(), (Recorded{ReportStage::kStop, -2, Prompt(-2, 4)}));
 }
 
+// A page that never answers ends the capture step after 60 s of the clock, in both builds
+// (the control asks every 70 ms, the plug-in every 500 ms), with "acknowledge timeout".
+TEST_F(Recognition, PageThatNeverAnswersEndsAfterSixtySeconds) {
+  for (const auto& [flavour, step] : {std::pair{Flavour::kControl, 70u}, {Flavour::kPlugin, 500u}}) {
+    ScopedFlavour scoped(flavour);
+    FingerRecog worker(owner_, 60);
+    std::uint64_t asked = 0;
+    owner_.setPage(
+        [&asked](const Report& r, fvbrowser::FingerBusiness&) {
+          if (r.code == 40) asked = fvplat::ClockMs();
+        },
+        &worker);
+    run(worker, Request(""));
+    const auto reports = owner_.reports();
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.back(), (Recorded{ReportStage::kStop, -100, Prompt(-100, 3)}));
+    // The step's time is taken before the question, so the wait ends within one step past 60 s.
+    const std::uint64_t waited = fvplat::ClockMs() - asked;
+    EXPECT_GT(waited, 60000u - step);
+    EXPECT_LE(waited, 60000u + 2 * step);
+    owner_.setPage({}, nullptr);
+  }
+}
+
 }  // namespace

@@ -57,6 +57,7 @@ TEST(FingerSettings, ParseTable) {
   const Case cases[] = {
       {"not json", 1, kDefaults},
       {"[1,2]", 1, kDefaults},
+      {"[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[", 1, kDefaults},
       {"{}", 0, kDefaults},
       {R"({"TimesPerFinger":0})", 0, with([](Snapshot& s) { s.times = 1; })},
       {R"({"TimesPerFinger":7})", 0, with([](Snapshot& s) { s.times = 3; })},
@@ -68,6 +69,26 @@ TEST(FingerSettings, ParseTable) {
          s.version = "V2";
        })},
       {R"({"ModelTimeout":"90","RecogTimeout":30})", 0, with([](Snapshot& s) { s.recog = 30; })},
+      // Limits whose milliseconds an int holds: within 2147483 seconds either way.
+      {R"({"ModelTimeout":3000000,"RecogTimeout":-3000000})", 0, with([](Snapshot& s) {
+         s.model = 2147483;
+         s.recog = -2147483;
+       })},
+      {R"({"ModelTimeout":2147483,"RecogTimeout":-2147483})", 0, with([](Snapshot& s) {
+         s.model = 2147483;
+         s.recog = -2147483;
+       })},
+      {R"({"ModelTimeout":-1,"RecogTimeout":0})", 0, with([](Snapshot& s) {
+         s.model = -1;
+         s.recog = 0;
+       })},
+      {R"({"ModelTimeout":4294967296})", 0, kDefaults},  // no int
+      // A threshold outside 0 to 1 is not taken; the rest of the text is.
+      {R"({"Thresh":-0.5,"PlaySound":0})", 0, with([](Snapshot& s) { s.play = 0; })},
+      {R"({"Thresh":1.0001})", 0, kDefaults},
+      {R"({"Thresh":1e300})", 0, kDefaults},
+      {R"({"Thresh":0})", 0, with([](Snapshot& s) { s.thresh = 0.0f; })},
+      {R"({"Thresh":1})", 0, with([](Snapshot& s) { s.thresh = 1.0f; })},
       {R"({"Fingers":"16x3","FingerNum":4})", 0, with([](Snapshot& s) {
          s.order = {1, 6, 0, 0, 0, 0, 0, 0};
          s.fingerNum = 2;

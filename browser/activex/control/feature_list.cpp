@@ -2,10 +2,9 @@
 
 #include <json/json.h>
 
-#include <memory>
-
 #include "control/pellacor_ctrl.h"
 #include "fvcommon/base64.h"
+#include "fvcommon/json_read.h"
 #include "log/log_file.h"
 
 namespace {
@@ -19,22 +18,18 @@ void LogBadEntry(int index, const std::string& entry) {
   fvbrowser::logf("出错的特征是:%s", entry.c_str());
 }
 
-// The whole text must be one JSON value: a bare base64 template that begins with digits is
-// not a number followed by rubbish.
-bool ParseWhole(const std::string& text, Json::Value& root) {
-  Json::CharReaderBuilder builder;
-  builder["failIfExtra"] = true;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  std::string errors;
-  return reader->parse(text.data(), text.data() + text.size(), &root, &errors);
-}
+// Room for a list of the most templates the control takes, each as its base64 text in quotes.
+constexpr std::size_t kFeatureListBytes = 64u << 20;
 
 }  // namespace
 
 void CPellacorCtrl::loadFeatureList(const std::string& text, std::vector<Bytes>& list) {
   try {
-    Json::Value root;
-    if (!ParseWhole(text, root)) {
+    // The whole text must be one JSON value: a bare base64 template that begins with digits is
+    // not a number followed by rubbish.
+    const std::optional<Json::Value> parsed =
+        fvcommon::readJson(text, {.maxBytes = kFeatureListBytes, .wholeText = true});
+    if (!parsed) {
       fvbrowser::logf("Model reader.parse  json fail!");
       const auto model = fvcommon::Base64DecodeStrict(text, kModelBytes);
       if (model && model->size() == static_cast<std::size_t>(kModelBytes)) {
@@ -45,6 +40,7 @@ void CPellacorCtrl::loadFeatureList(const std::string& text, std::vector<Bytes>&
       }
       return;
     }
+    const Json::Value& root = *parsed;
     if (root.isArray()) {
       const int count = static_cast<int>(root.size());
       fvbrowser::logf("load feature count %d", count);

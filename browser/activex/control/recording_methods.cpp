@@ -5,23 +5,18 @@
 #include <json/json.h>
 
 #include <filesystem>
-#include <memory>
 
 #include "control/pellacor_ctrl.h"
+#include "fvcommon/json_read.h"
 #include "fvplatform/media_devices.h"
 #include "log/log_file.h"
 #include "recording/machine_code.h"
 #include "recording/recording_folder.h"
 
 std::int32_t CPellacorCtrl::InitParam(const std::string& bParam) {
-  Json::Value root;
-  Json::CharReaderBuilder builder;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  std::string errors;
-  if (!reader->parse(bParam.data(), bParam.data() + bParam.size(), &root, &errors) ||
-      !root.isObject()) {
-    return 1;
-  }
+  const std::optional<Json::Value> parsed = fvcommon::readJson(bParam);
+  if (!parsed || !parsed->isObject()) return 1;
+  const Json::Value& root = *parsed;
   if (root["UploadUrl"].isString()) m_strUploadUrl = root["UploadUrl"].asString();
   if (root["Version"].isString()) m_strVersion = root["Version"].asString();
   if (root["UploadSectionSize"].isInt()) m_uploadSectionSize = root["UploadSectionSize"].asInt();

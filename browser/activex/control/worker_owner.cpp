@@ -27,6 +27,11 @@ int CPellacorCtrl::fetchFrame(fvbrowser::FingerBusiness& worker, int& code, int 
       code = 0;
       break;
     }
+    // A device no longer present gives no frame however long one waits.
+    if (library.getCount() < 1) {
+      code = 206;
+      break;
+    }
     Sleep(35);
   }
   // A failed grab leaves its whole buffer behind; only a frame may reach the quality gate.

@@ -1,10 +1,10 @@
 #include "log/log_file.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
-#include <vector>
 
 #include "base/shared_instance.h"
 #include "fvplatform/folders.h"
@@ -30,15 +30,31 @@ std::string TimeText(std::time_t when, const char* format) {
   return std::string(text, n);
 }
 
-std::string VFormat(const char* format, std::va_list args) {
-  std::va_list copy;
-  va_copy(copy, args);
-  const int n = std::vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
+// A formatted message: as much of its start as a line holds, and its full length.
+struct Formatted {
+  std::string text;
+  std::size_t length = 0;
+};
+
+Formatted VFormat(const char* format, std::va_list args) {
+  char buffer[kMaxLogLineBytes + 1];
+  const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
   if (n <= 0) return {};
-  std::vector<char> text(static_cast<std::size_t>(n) + 1);
-  std::vsnprintf(text.data(), text.size(), format, args);
-  return std::string(text.data(), static_cast<std::size_t>(n));
+  const std::size_t length = static_cast<std::size_t>(n);
+  return {std::string(buffer, std::min(length, kMaxLogLineBytes)), length};
+}
+
+// The line's text: the message itself, or its start and the mark of the cut.
+std::string LineText(std::string_view text, std::size_t length) {
+  if (length <= kMaxLogLineBytes) return std::string(text.substr(0, length));
+  char mark[64];
+  const int n = std::snprintf(mark, sizeof mark, " ...[%zu bytes, cut]", length);
+  std::size_t keep = std::min(text.size(), kMaxLogLineBytes - static_cast<std::size_t>(n));
+  // Back to the start of the character that would be split.
+  while (keep > 0 && keep < text.size() && (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80) {
+    --keep;
+  }
+  return std::string(text.substr(0, keep)) + mark;
 }
 
 std::string ProgramName() {
@@ -74,7 +90,8 @@ LogFile::~LogFile() {
   if (file_ != nullptr) std::fclose(file_);
 }
 
-void LogFile::writeLine(const std::string& message) {
+void LogFile::writeLine(std::string_view text, std::size_t length) {
+  const std::string message = LineText(text, length);
   std::lock_guard<std::recursive_mutex> lock(WriteLock());
   const std::string time = TimeText(now_(), "%Y-%m-%d %H:%M:%S");
   if (flavour_ == Flavour::kPlugin) {
@@ -88,21 +105,26 @@ void LogFile::writeLine(const std::string& message) {
 }
 
 void LogFile::logFormat(const char* format, ...) {
-  if (file_ == nullptr || format == nullptr) return;
   std::va_list args;
   va_start(args, format);
-  const std::string message = VFormat(format, args);
+  logVFormat(format, args);
   va_end(args);
-  writeLine(message);
+}
+
+void LogFile::logVFormat(const char* format, std::va_list args) {
+  if (file_ == nullptr || format == nullptr) return;
+  const Formatted message = VFormat(format, args);
+  writeLine(message.text, message.length);
 }
 
 void LogFile::write(const std::string& message, int) {
   if (file_ != nullptr && !message.empty()) {
-    writeLine(message);
+    writeLine(message, message.size());
     return;
   }
+  const std::string line = LineText(message, message.size());
   std::lock_guard<std::recursive_mutex> lock(WriteLock());
-  std::fwrite(message.data(), 1, message.size(), stdout);
+  std::fwrite(line.data(), 1, line.size(), stdout);
   std::fputc('\n', stdout);
 }
 
@@ -129,9 +151,8 @@ void logf(const char* format, ...) {
   if (!log->hasFile() || format == nullptr) return;
   std::va_list args;
   va_start(args, format);
-  const std::string message = VFormat(format, args);
+  log->logVFormat(format, args);
   va_end(args);
-  log->logFormat("%s", message.c_str());
 }
 
 }  // namespace fvbrowser

@@ -4,15 +4,22 @@
 // lines "[time]text"), in "Orvek" under the user's documents. Each line is written and flushed
 // under one process-wide lock, so lines of several threads never interleave.
 
+#include <cstdarg>
+#include <cstddef>
 #include <cstdio>
 #include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "base/flavour.h"
 
 namespace fvbrowser {
+
+// A line's text (after its time) holds at most this many bytes: a longer one keeps its start
+// and ends with the mark " ...[<full length> bytes, cut]", never inside a UTF-8 character.
+inline constexpr std::size_t kMaxLogLineBytes = 4096;
 
 class LogFile {
  public:
@@ -26,6 +33,7 @@ class LogFile {
   LogFile& operator=(const LogFile&) = delete;
 
   void logFormat(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void logVFormat(const char* format, std::va_list args);
   // The message unchanged as one line; to standard output when there is no file.
   void write(const std::string& message, int unused = 0);
 
@@ -33,7 +41,8 @@ class LogFile {
   const std::string& path() const { return path_; }
 
  private:
-  void writeLine(const std::string& message);
+  // `text` is the start of a message of `length` bytes, at least as much as a line holds.
+  void writeLine(std::string_view text, std::size_t length);
 
   std::string programName_;
   Flavour flavour_;

@@ -3,12 +3,14 @@
 #include <json/json.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 
 #include "base/flavour.h"
 #include "base/shared_instance.h"
+#include "fvcommon/json_read.h"
 #include "fvplatform/folders.h"
 #include "fvplatform/locale.h"
 #include "log/log_file.h"
@@ -23,14 +25,14 @@ namespace fs = std::filesystem;
 constexpr std::uintmax_t kMaxFileBytes = 1 << 20;
 
 std::optional<Json::Value> ParseObject(const std::string& text) {
-  Json::CharReaderBuilder builder;
-  Json::Value root;
-  std::string errors;
-  const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors) || !root.isObject()) {
-    return std::nullopt;
-  }
+  std::optional<Json::Value> root = fvcommon::readJson(text);
+  if (!root || !root->isObject()) return std::nullopt;
   return root;
+}
+
+// A run's limit in seconds stays within what milliseconds in an int can hold.
+int ClampTimeout(int seconds) {
+  return std::clamp(seconds, -kMaxTimeoutSeconds, kMaxTimeoutSeconds);
 }
 
 bool IsInteger(const Json::Value& value) {
@@ -100,14 +102,21 @@ int FingerSettings::parseSettings(const std::string& text) {
     timesPerFinger_ = std::clamp(root["TimesPerFinger"].asInt(), 1, 3);
   if (root.isMember("PlaySound")) playSound_ = root["PlaySound"].asInt();
   if (root.isMember("Thresh")) {
-    thresh_ = root["Thresh"].asFloat();
-    logf("m_Thresh = %f\r\n", static_cast<double>(thresh_));
+    // A similarity lies within 0 and 1; any other threshold would let every search, or none,
+    // match.
+    const double thresh = root["Thresh"].asDouble();
+    if (std::isfinite(thresh) && thresh >= 0.0 && thresh <= 1.0) {
+      thresh_ = static_cast<float>(thresh);
+      logf("m_Thresh = %f\r\n", static_cast<double>(thresh_));
+    } else {
+      logf("Thresh %g refused", thresh);
+    }
   }
   if (root.isMember("Version")) version_ = root["Version"].asString();
   if (root.isMember("ModelTimeout") && root["ModelTimeout"].isInt())
-    modelTimeout_ = root["ModelTimeout"].asInt();
+    modelTimeout_ = ClampTimeout(root["ModelTimeout"].asInt());
   if (root.isMember("RecogTimeout") && root["RecogTimeout"].isInt())
-    recogTimeout_ = root["RecogTimeout"].asInt();
+    recogTimeout_ = ClampTimeout(root["RecogTimeout"].asInt());
   if (root.isMember("Fingers")) {
     if (root.isMember("FingerNum")) fingerNum_ = root["FingerNum"].asInt();
     const std::string digits = root["Fingers"].asString();

@@ -13,6 +13,9 @@ namespace fvbrowser {
 
 inline constexpr const char* kSettingFileName = "FingerSetting.ini";
 inline constexpr int kFingerOrderSize = 8;
+// "ModelTimeout" and "RecogTimeout" are kept within plus and minus this many seconds (about
+// 24.8 days), so that their milliseconds fit an int; a negative limit has passed at once.
+inline constexpr int kMaxTimeoutSeconds = 2147483;
 using FingerOrder = std::array<int, kFingerOrderSize>;
 
 class FingerSettings {

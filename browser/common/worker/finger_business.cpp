@@ -18,6 +18,11 @@ std::uint64_t nowMs() {
   return fvplat::ClockMs();
 }
 
+bool overLimit(std::uint64_t since, std::int64_t limitMs) {
+  if (limitMs < 0) return true;
+  return nowMs() - since > static_cast<std::uint64_t>(limitMs);
+}
+
 FingerBusiness::FingerBusiness(WorkerOwner& owner, WorkerKind kind, int)
     : owner_(owner), kind_(kind) {
   logf("FingerBusiness begin!");

@@ -105,5 +105,9 @@ class FingerBusiness {
 
 // The platform clock, in milliseconds.
 std::uint64_t nowMs();
+// Whether strictly more than `limitMs` passed since `since`; a negative limit has passed at once.
+bool overLimit(std::uint64_t since, std::int64_t limitMs);
+// A run's time limit in milliseconds, without overflow.
+inline std::int64_t secondsToMs(int seconds) { return std::int64_t{seconds} * 1000; }
 
 }  // namespace fvbrowser

@@ -4,6 +4,7 @@
 
 #include "base/flavour.h"
 #include "binding/device_library.h"
+#include "fvcommon/json_read.h"
 #include "fvplatform/clock.h"
 #include "log/log_file.h"
 #include "result/result_json.h"
@@ -13,10 +14,6 @@ namespace {
 
 bool IsFinger(int code) {
   return code >= 1 && code <= 6;
-}
-
-bool Over(std::uint64_t since, int limitMs) {
-  return nowMs() - since > static_cast<std::uint64_t>(limitMs);
 }
 
 }  // namespace
@@ -40,11 +37,7 @@ int FingerModel::fingerAt(int index) const {
 }
 
 int FingerModel::startBusiness(const std::string& request) {
-  Json::CharReaderBuilder builder;
-  Json::Value root;
-  std::string errors;
-  const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  if (!reader->parse(request.data(), request.data() + request.size(), &root, &errors)) {
+  if (!fvcommon::readJson(request)) {
     logf("Finger Model reader.parse fail!");
     return -1;
   }
@@ -76,8 +69,12 @@ void FingerModel::ThreadProcessFunc() {
   const int startId = isPlugin() ? 0 : -2;
   onStart(startId, formatPromptResult(startId, 0));
   while (!isStopped()) {
-    for (Bytes& capture : m_Captures) capture.clear();
-    logf("准备采集--清理存储图片区域");
+    // A finger taken again from its first capture starts empty; one whose later capture failed
+    // keeps the captures it has.
+    if (m_Index == 1) {
+      for (Bytes& capture : m_Captures) capture.clear();
+      logf("准备采集--清理存储图片区域");
+    }
     const int r = getFingerFeather();
     logf("采集函数退出——ThreadProcessFunc  %d", r);
     if (isStopped()) {
@@ -95,7 +92,7 @@ void FingerModel::ThreadProcessFunc() {
         onStop(-100, formatPromptResult(-100, 3));
         break;
       }
-      if (Over(start, m_ModelTimeout * 1000)) {
+      if (overLimit(start, secondsToMs(m_ModelTimeout))) {
         start = nowMs();
         m_ErrorTime = 0;
         m_Index = 3;
@@ -141,14 +138,14 @@ int FingerModel::getFingerFeather() {
     while (owner_.getFingerState() == 3) {
       if (isStopped()) return capture::kStopped;
       Sleep(10);
-      if (Over(waitStart, kFingerLeftLimitMs)) break;
+      if (overLimit(waitStart, kFingerLeftLimitMs)) break;
       logf("等待 %d", ++passes);
     }
     device.setLed(0, 1);
     while (getStatus() == 0) {
       if (isStopped()) return capture::kStopped;
       Sleep(70);
-      if (Over(t0, kStepLimitMs)) {
+      if (overLimit(t0, kStepLimitMs)) {
         logf("第一次采集超时first finger waiting overtime!");
         return capture::kWaitedTooLong;
       }
@@ -174,7 +171,7 @@ int FingerModel::firstCapture(int, std::uint64_t t0) {
   do {
     if (isStopped()) return capture::kStopped;
     r = getOneFeather(isPlugin() ? kStepLimitMs - static_cast<int>(nowMs() - t0) : kFrameLimitMs);
-    if (Over(t0, kStepLimitMs)) return capture::kWaitedTooLong;
+    if (overLimit(t0, kStepLimitMs)) return capture::kWaitedTooLong;
   } while (r == capture::kNoFrame && getStatus() > 0);
   // Any failure is taken again by the next call, without a new prompt or question.
   if (r != capture::kOk) return r;
@@ -205,7 +202,7 @@ int FingerModel::laterCaptures(int c, std::uint64_t t0) {
     playSound("release_finger.wav");
     while (device.getState() != 0) {
       if (isStopped()) return capture::kStopped;
-      if (Over(t0, kStepLimitMs)) return capture::kWaitedTooLong;
+      if (overLimit(t0, kStepLimitMs)) return capture::kWaitedTooLong;
       Sleep(30);
     }
     std::string text;
@@ -216,7 +213,7 @@ int FingerModel::laterCaptures(int c, std::uint64_t t0) {
     while (owner_.getFingerState() == 3) {
       if (isStopped()) return capture::kStopped;
       Sleep(70);
-      if (Over(t0, kStepLimitMs)) return capture::kWaitedTooLong;
+      if (overLimit(t0, kStepLimitMs)) return capture::kWaitedTooLong;
     }
     device.setLed(0, 1);
     Sleep(50);
@@ -225,7 +222,7 @@ int FingerModel::laterCaptures(int c, std::uint64_t t0) {
     do {
       if (isStopped()) return capture::kStopped;
       r = getOneFeather(isPlugin() ? kStepLimitMs - static_cast<int>(nowMs() - t0) : kFrameLimitMs);
-      if (Over(t0, kStepLimitMs)) return capture::kWaitedTooLong;
+      if (overLimit(t0, kStepLimitMs)) return capture::kWaitedTooLong;
     } while (r == capture::kNoFrame && getStatus() > 0);
     if (r == capture::kOk) {
       float score = 0;
@@ -241,6 +238,8 @@ int FingerModel::laterCaptures(int c, std::uint64_t t0) {
       r = capture::kNotSameFinger;
     } else {
       logf("time over -----------\r\n");
+      // A device gone ends the step, as in the first capture.
+      if (r == capture::kDeviceLost || r == capture::kStopped) return r;
     }
     if (!isPlugin()) continue;  // the same capture again
     // Plug-in: the step ends after the prompt to lift the finger; a second failure of the same

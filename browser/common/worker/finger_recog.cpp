@@ -1,10 +1,14 @@
 #include "worker/finger_recog.h"
 
+#include <algorithm>
+#include <climits>
+#include <numeric>
 #include <cstdio>
 
 #include "base/flavour.h"
 #include "binding/device_library.h"
 #include "fvcommon/base64.h"
+#include "fvcommon/json_read.h"
 #include "fvplatform/clock.h"
 #include "log/log_file.h"
 #include "result/result_json.h"
@@ -16,23 +20,10 @@ namespace {
 // A template text decodes into at most this many bytes; longer texts are not templates.
 constexpr std::size_t kDecodeLimit = 2 * kModelBytes;
 
-bool Over(std::uint64_t since, int limitMs) {
-  return nowMs() - since > static_cast<std::uint64_t>(limitMs);
-}
-
 std::string Score(float score) {
   char text[32];
   std::snprintf(text, sizeof text, "%.4f", static_cast<double>(score));
   return text;
-}
-
-std::optional<Json::Value> Parse(const std::string& text) {
-  Json::CharReaderBuilder builder;
-  Json::Value root;
-  std::string errors;
-  const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors)) return std::nullopt;
-  return root;
 }
 
 }  // namespace
@@ -47,7 +38,7 @@ FingerRecog::~FingerRecog() {
 }
 
 int FingerRecog::startBusiness(const std::string& request) {
-  const std::optional<Json::Value> parsed = Parse(request);
+  const std::optional<Json::Value> parsed = fvcommon::readJson(request);
   if (!parsed || !parsed->isObject()) {
     logf("Finger Model reader.parse fail 1!");
     return -1;
@@ -86,7 +77,7 @@ bool FingerRecog::getFingerInputFeatures(const std::string& text) {
   m_InputFeatureNum = 0;
   m_bOffLine = isPlugin() ? text.size() < 10 : text.empty();
   if (m_bOffLine) logf("getFingerInputFeatures is OffLine!");
-  const std::optional<Json::Value> parsed = Parse(text);
+  const std::optional<Json::Value> parsed = fvcommon::readJson(text);
   if (!parsed || !parsed->isObject()) {
     logf("Finger Model reader.parse fail 2!");
     return false;
@@ -151,7 +142,7 @@ void FingerRecog::ThreadProcessFunc() {
       onStop(-1, formatPromptResult(-1, 38));
       break;
     }
-    if (Over(m_RunStart, m_RecogTimeout * 1000)) {
+    if (overLimit(m_RunStart, secondsToMs(m_RecogTimeout))) {
       onStop(-2, formatPromptResult(-2, 4));
       break;
     }
@@ -178,7 +169,7 @@ int FingerRecog::getFingerFeather() {
       break;
     }
     Sleep(isPlugin() ? 500 : 70);
-    if (Over(t0, kStepLimitMs)) {
+    if (overLimit(t0, kStepLimitMs)) {
       logf("finger waiting overtime!");
       return capture::kWaitedTooLong;
     }
@@ -187,9 +178,11 @@ int FingerRecog::getFingerFeather() {
   if (isPlugin()) device.setLed(0, 1);
   int r = capture::kOk;
   do {
-    const int left = m_RecogTimeout * 1000 - static_cast<int>(nowMs() - m_RunStart);
-    r = getOneFeather(isPlugin() ? left : kFrameLimitMs);
-    if (Over(t0, kStepLimitMs)) {
+    const std::int64_t left =
+        secondsToMs(m_RecogTimeout) - static_cast<std::int64_t>(nowMs() - m_RunStart);
+    r = getOneFeather(isPlugin() ? static_cast<int>(std::clamp<std::int64_t>(left, -1, INT_MAX))
+                                 : kFrameLimitMs);
+    if (overLimit(t0, kStepLimitMs)) {
       logf("finger waiting overtime!");
       return capture::kWaitedTooLong;
     }
@@ -241,15 +234,12 @@ void FingerRecog::onStop() {
   bool searched = false;
   bool match = false;
   if (probeBuilt) {
-    Bytes models;
-    for (int i = 0; i < m_InputFeatureNum; ++i) {
-      const Bytes& slot = m_Candidates[static_cast<std::size_t>(i)];
-      models.insert(models.end(), slot.begin(), slot.end());
-    }
-    const int called = device.index(models, m_InputFeatureNum, frame_, position, score);
+    const int called = searchCandidates(position, score);
     const float thresh = getFingerSettings()->getThresh();
     logf("Finger Recog thread create.FingerReco     g  bRet =%d   maxScore = %f %f", called,
          static_cast<double>(score), static_cast<double>(thresh));
+    // A search the engine refused found nothing; its -1 is no similarity.
+    if (called == 0 || score < 0) score = 0;
     m_BestScore = score;
     searched = true;
     match = called != 0 && score > thresh;
@@ -290,6 +280,48 @@ void FingerRecog::onStop() {
     if (match) result["FEATURE"] = featureObject();
   }
   deliver(ReportStage::kStop, match ? 0 : 1, resultText(result));
+}
+
+int FingerRecog::searchSlots(const std::vector<int>& slots, int& slot, float& score) {
+  Bytes models;
+  models.reserve(slots.size() * kModelBytes);
+  for (const int s : slots) {
+    const Bytes& model = m_Candidates[static_cast<std::size_t>(s)];
+    models.insert(models.end(), model.begin(), model.end());
+  }
+  const int count = static_cast<int>(slots.size());
+  int position = count;
+  score = 0;
+  const int called = boundDeviceLibrary().index(models, count, frame_, position, score);
+  slot = position >= 0 && position < count ? slots[static_cast<std::size_t>(position)]
+                                           : m_InputFeatureNum;
+  return called;
+}
+
+int FingerRecog::searchCandidates(int& slot, float& score) {
+  std::vector<int> slots(static_cast<std::size_t>(m_InputFeatureNum));
+  std::iota(slots.begin(), slots.end(), 0);
+  const int called = searchSlots(slots, slot, score);
+  if (called == 0 || score >= 0) return called;
+  // The engine refuses a list when it refuses any template of it: each is asked alone, and the
+  // ones it takes are searched again, each still under its own slot.
+  std::vector<int> taken;
+  for (const int s : slots) {
+    int unused = 0;
+    float alone = -1;
+    if (boundDeviceLibrary().index(m_Candidates[static_cast<std::size_t>(s)], 1, frame_, unused,
+                                   alone) != 0 &&
+        alone >= 0) {
+      taken.push_back(s);
+    } else {
+      logf("feature %d refused, left out", m_CandidateKeys[static_cast<std::size_t>(s)]);
+    }
+  }
+  if (taken.empty()) {
+    slot = m_InputFeatureNum;
+    return called;
+  }
+  return searchSlots(taken, slot, score);
 }
 
 void FingerRecog::SaveData() {

@@ -6,6 +6,7 @@
 #include <json/json.h>
 
 #include <array>
+#include <vector>
 
 #include "worker/finger_business.h"
 
@@ -39,6 +40,10 @@ class FingerRecog : public FingerBusiness {
   void onStop() override;
   void onStep() override;
   void SaveData();
+  // The one-to-N search of the frame in the candidates: the device library's result, the slot
+  // of the best candidate (m_InputFeatureNum for none) and its score (negative: refused).
+  int searchCandidates(int& slot, float& score);
+  int searchSlots(const std::vector<int>& slots, int& slot, float& score);
   // The "type" object of the result: the page's type entry under the matched key.
   Json::Value typeOf(int key) const;
 

@@ -8,6 +8,8 @@
 #include "entry/instance_calls.h"
 #include "log/log_file.h"
 #include "npsorvik/npsorvik.h"
+#include "plugin/plugin.h"
+#include "plugin/subclassed_windows.h"
 #include "plugin/target_window.h"
 #include "service/plugin_vein_service.h"
 
@@ -53,6 +55,8 @@ NPError NP_Shutdown() {
   fvbrowser::logf("NP_Shutdown");
   // Whatever an instance left behind ends with the module's use.
   npsorvik::PluginVeinService::destroy();
+  npsorvik::CPlugin::destroyAll();
+  npsorvik::RestoreAllWindows();
   npsorvik::ClearTargetWindows();
   npsorvik::ClearBrowserTable();
   fvbrowser::releaseLogFile();

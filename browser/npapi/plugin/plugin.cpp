@@ -1,8 +1,11 @@
 #include "plugin/plugin.h"
 
+#include <vector>
+
 #include "entry/browser_table.h"
 #include "fvplatform/window.h"
 #include "log/log_file.h"
+#include "plugin/subclassed_windows.h"
 #include "plugin/target_window.h"
 #include "script/scriptable_object.h"
 #include "service/plugin_vein_service.h"
@@ -11,6 +14,7 @@ namespace npsorvik {
 namespace {
 
 int g_instances = 0;  // the browser's user-interface thread only
+std::vector<CPlugin*> g_live;  // the same
 
 }  // namespace
 
@@ -19,6 +23,7 @@ CPlugin::CPlugin(NPP pNPInstance) : m_pNPInstance(pNPInstance) {
   fvbrowser::holdLogFile();
   fvbrowser::logf("CPlugin");
   ++g_instances;
+  g_live.push_back(this);
 }
 
 CPlugin::~CPlugin() {
@@ -26,10 +31,20 @@ CPlugin::~CPlugin() {
   if (m_pScriptableObject != nullptr) NPN_ReleaseObject(m_pScriptableObject);
   m_pScriptableObject = nullptr;
   --g_instances;
+  std::erase(g_live, this);
   fvbrowser::releaseLogFile();
 }
 
 int CPlugin::liveInstances() { return g_instances; }
+
+void CPlugin::destroyAll() {
+  while (!g_live.empty()) {
+    CPlugin* plugin = g_live.back();
+    plugin->shut();
+    plugin->m_pNPInstance->pdata = nullptr;
+    delete plugin;
+  }
+}
 
 bool CPlugin::init(NPWindow* pNPWindow) {
   if (pNPWindow == nullptr || pNPWindow->window == nullptr) return false;
@@ -37,9 +52,7 @@ bool CPlugin::init(NPWindow* pNPWindow) {
   if (window == TargetWindow()) return true;
   if (!IsWindow(window)) return false;
   m_hWnd = window;
-  m_oldUserData = SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  m_lpOldProc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CPlugin::WindowProc)));
+  SubclassWindow(window, this);
   PushTargetWindow(window);
   m_bInitialized = true;
   return true;
@@ -59,13 +72,7 @@ void CPlugin::shut() {
 void CPlugin::releaseWindow() {
   if (m_hWnd == nullptr) return;
   DropTargetWindow(m_hWnd);
-  // Give the window back only while it still runs this procedure: a later subclasser keeps its.
-  if (IsWindow(m_hWnd) &&
-      GetWindowLongPtrA(m_hWnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&CPlugin::WindowProc) &&
-      GetWindowLongPtrA(m_hWnd, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(this)) {
-    SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_lpOldProc));
-    SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, m_oldUserData);
-  }
+  ReleaseSubclassedWindow(m_hWnd, this);
   fvplat::SetSendsRefused(m_hWnd, false);
   m_hWnd = nullptr;
   m_bInitialized = false;

@@ -11,6 +11,10 @@ namespace npsorvik {
 // lParam two NPVariant values (code, text) on the sender's stack.
 inline constexpr UINT WM_JSP_MESSAGE = 0x41E;
 
+// Whether the browser's thread is inside a page's "callbackfunction", while the worker that
+// sent the result waits for it to return.
+bool InPageCallback();
+
 class CPlugin {
  public:
   explicit CPlugin(NPP pNPInstance);
@@ -30,6 +34,8 @@ class CPlugin {
 
   // Instances alive in the process.
   static int liveInstances();
+  // Shuts down and frees the instances left: the module is going away.
+  static void destroyAll();
 
   static LRESULT WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
@@ -39,8 +45,6 @@ class CPlugin {
   NPP m_pNPInstance;
   bool m_bInitialized = false;
   HWND m_hWnd = nullptr;
-  WNDPROC m_lpOldProc = nullptr;
-  LONG_PTR m_oldUserData = 0;
   NPObject* m_pScriptableObject = nullptr;
 };
 

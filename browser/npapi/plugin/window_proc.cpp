@@ -3,6 +3,7 @@
 
 #include "entry/browser_table.h"
 #include "plugin/plugin.h"
+#include "plugin/subclassed_windows.h"
 #include "log/log_file.h"
 #include "script/scriptable_object.h"
 #include "service/plugin_vein_service.h"
@@ -14,6 +15,8 @@ constexpr WPARAM PBT_APMQUERYSUSPEND = 0x0000;
 constexpr WPARAM PBT_APMSUSPEND = 0x0004;
 constexpr WPARAM PBT_APMRESUMESUSPEND = 0x0007;
 constexpr LRESULT BROADCAST_QUERY_DENY = 0x424D5144;
+
+int g_callbackDepth = 0;  // the browser's user-interface thread only
 
 // The page's "callbackfunction" with (code, text). Whatever the page gives back is released,
 // and so are the window object and the property; a property that is no function is not called.
@@ -43,9 +46,10 @@ void CallPage(NPP npp, const NPVariant* values) {
 
 }  // namespace
 
+bool InPageCallback() { return g_callbackDepth > 0; }
+
 LRESULT CPlugin::WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto* plugin = reinterpret_cast<CPlugin*>(GetWindowLongPtrA(hWnd, GWLP_USERDATA));
-  const WNDPROC next = plugin != nullptr ? plugin->m_lpOldProc : nullptr;
+  const WNDPROC next = PreviousWindowProc(hWnd);
   auto chain = [&] {
     return next != nullptr ? CallWindowProcA(next, hWnd, msg, wParam, lParam)
                            : DefWindowProcA(hWnd, msg, wParam, lParam);
@@ -65,7 +69,11 @@ LRESULT CPlugin::WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       // The receiver named by the sender may have gone while the message waited.
       PluginVeinService* service = PluginVeinService::existing();
       auto* receiver = reinterpret_cast<ScriptablePluginObject*>(wParam);
-      if (service != nullptr && service->isReceiver(receiver)) CallPage(receiver->npp(), values);
+      if (service != nullptr && service->isReceiver(receiver)) {
+        ++g_callbackDepth;
+        CallPage(receiver->npp(), values);
+        --g_callbackDepth;
+      }
       return 0;
     }
     default:

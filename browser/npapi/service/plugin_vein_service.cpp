@@ -5,6 +5,7 @@
 #include "binding/device_library.h"
 #include "fvplatform/messages.h"
 #include "log/log_file.h"
+#include "plugin/plugin.h"
 #include "plugin/target_window.h"
 #include "script/scriptable_object.h"
 #include "settings/finger_settings.h"
@@ -14,12 +15,20 @@ namespace {
 
 // Made, used and freed on the browser's user-interface thread only.
 std::unique_ptr<PluginVeinService> g_service;
+// Services let go from inside a page's callback: their workers are stopped, and joined once
+// the callback has returned and the worker waiting for it could go on.
+std::vector<std::unique_ptr<PluginVeinService>> g_retired;
+
+void JoinRetired() {
+  if (!InPageCallback()) g_retired.clear();
+}
 
 fvbrowser::DeviceLibrary& Library() { return fvbrowser::boundDeviceLibrary(); }
 
 }  // namespace
 
 PluginVeinService* PluginVeinService::instance() {
+  JoinRetired();
   if (!g_service) g_service = std::make_unique<PluginVeinService>();
   return g_service.get();
 }
@@ -27,9 +36,33 @@ PluginVeinService* PluginVeinService::instance() {
 PluginVeinService* PluginVeinService::existing() { return g_service.get(); }
 
 void PluginVeinService::destroy() {
+  JoinRetired();
   if (!g_service) return;
+  if (InPageCallback()) {
+    // A worker is waiting for this very callback: its results are dropped from now on, and it
+    // is never waited for here.
+    g_service->retire();
+    g_retired.push_back(std::move(g_service));
+    return;
+  }
   g_service->teardown();
   g_service.reset();
+}
+
+void PluginVeinService::retire() {
+  ORVEK_CloseVeinDev();
+  dropReports();
+}
+
+void PluginVeinService::dropReports() {
+  for (fvbrowser::FingerBusiness* worker :
+       {static_cast<fvbrowser::FingerBusiness*>(m_pFingerModel.get()),
+        static_cast<fvbrowser::FingerBusiness*>(m_pFingerRecog.get())}) {
+    if (worker != nullptr) {
+      worker->beginTeardown();
+      worker->requestStop();
+    }
+  }
 }
 
 PluginVeinService::PluginVeinService() {
@@ -52,14 +85,7 @@ void PluginVeinService::stopAndJoin() {
   // Reports are dropped from now on and a send that waits for the browser's thread fails, so
   // no worker stays blocked on the thread that is about to wait for it.
   const HWND target = TargetWindow();
-  for (fvbrowser::FingerBusiness* worker :
-       {static_cast<fvbrowser::FingerBusiness*>(m_pFingerModel.get()),
-        static_cast<fvbrowser::FingerBusiness*>(m_pFingerRecog.get())}) {
-    if (worker != nullptr) {
-      worker->beginTeardown();
-      worker->requestStop();
-    }
-  }
+  dropReports();
   if (target != nullptr) fvplat::SetSendsRefused(target, true);
   m_pFingerModel.reset();  // stops and joins
   m_pFingerRecog.reset();

@@ -79,6 +79,10 @@ class PluginVeinService final : public fvbrowser::WorkerOwner {
  private:
   void sendResult(int code, const std::string& text);
   void teardown();
+  // Closes the device and stops the workers without waiting for them.
+  void retire();
+  // The workers' reports are dropped from now on, and they are asked to stop.
+  void dropReports();
   void stopAndJoin();
 
   PluginDevice m_Device;
