@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "cloud/http_post.h"
 #include "dialog/bitmaps.h"
 #include "dialog/torvane_dlg.h"
 #include "number_dialog/set_device_id_dlg.h"
@@ -31,17 +32,19 @@ int CTorvaneApp::InitInstance(DeviceAccess& device, CloudAccess& cloud, const st
   hooks.deviceNumberDialogVisible = [&numberDialog] { return numberDialog.visible(); };
   hooks.showDeviceNumberDialog = [&numberDialog] { numberDialog.show(); };
   hooks.startLocalServer = [&server] { runLocalApiServer(*server); };
-  hooks.checkForUpdate = [&updater] { updater->checkForUpdate(); };
+  hooks.checkForUpdate = [&updater] { updater->checkInBackground(); };
   hooks.outcomeShown = [&picturePath](const CTorvaneDlg& dialog) {
     if (!picturePath.empty()) writeDialogPicture(dialog, picturePath);
   };
   CTorvaneDlg dialog(device, cloud, hooks);
   updater = std::make_unique<Updater>(dialog, programUpdateHooks());
   dialog.DoModal(workFolder);
-  // What reaches into the dialog from other threads ends before the dialog does.
+  // What reaches into the dialog from other threads ends before the dialog does, and none of
+  // it waits on the network meanwhile.
+  endCloudRequests();
   server.reset();
   updater.reset();
-  photo.waitForDownloads();
+  photo.stopDownloads();
   if (!picturePath.empty()) writeDialogPicture(dialog, picturePath);
   return 0;
 }

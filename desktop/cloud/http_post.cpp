@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <memory>
 
 #include "cloud/cloud_config.h"
@@ -33,7 +34,11 @@ std::size_t WriteToString(char* data, std::size_t size, std::size_t count, void*
   return n;
 }
 
+std::atomic<bool> g_ending{false};
+
+// Also called about once a second while nothing arrives.
 int CheckTotalTime(void* target, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  if (g_ending) return 1;
   const auto* transfer = static_cast<const Transfer*>(target);
   return fvplat::CurrentClock().NowMs() - transfer->startMs >= kTotalTimeoutMs ? 1 : 0;
 }
@@ -49,9 +54,14 @@ bool CloudReply::serverFailed() const {
 
 void initHttpClient() { static CurlGlobal global; }
 
+void endCloudRequests() { g_ending = true; }
+
+void resumeCloudRequests() { g_ending = false; }
+
 CloudReply postBody(const std::string& path, const std::string& body) {
-  initHttpClient();
   CloudReply answer;
+  if (g_ending) return answer;
+  initHttpClient();
   const Easy easy(curl_easy_init(), curl_easy_cleanup);
   if (easy == nullptr) return answer;
   Headers headers(curl_slist_append(nullptr, "Expect:"), curl_slist_free_all);

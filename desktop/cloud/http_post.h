@@ -27,4 +27,10 @@ void initHttpClient();
 // Posts `body` to cloudBaseUrl() followed by `path`.
 CloudReply postBody(const std::string& path, const std::string& body);
 
+// The program is ending: requests under way end within about a second without an answer, and
+// later ones are not sent, so no thread waits on the cloud at exit. resumeCloudRequests undoes
+// it (tests).
+void endCloudRequests();
+void resumeCloudRequests();
+
 }  // namespace torvane

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "cipher/aes_core.h"
+#include "fvcommon/aes_core.h"
 
 namespace torvane {
 

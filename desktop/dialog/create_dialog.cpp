@@ -24,6 +24,7 @@ CTorvaneDlg::~CTorvaneDlg() {
 
 bool CTorvaneDlg::Create(const std::string& workFolder, bool startWorker) {
   m_workFolder = workFolder;
+  m_startWorker = startWorker;
   fvplat::WindowSpec spec;
   spec.caption = kDialogCaption;
   spec.width = fvplat::DialogUnitsX(419);
@@ -33,9 +34,6 @@ bool CTorvaneDlg::Create(const std::string& workFolder, bool startWorker) {
   if (m_hWnd == nullptr) return false;
   SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   OnInitDialog();
-  if (startWorker) {
-    m_workerThread = std::thread([this] { m_worker->run(); });
-  }
   return true;
 }
 

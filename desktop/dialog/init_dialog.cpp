@@ -49,8 +49,10 @@ void CTorvaneDlg::OnInitDialog() {
   if (m_hooks.startLocalServer) m_hooks.startLocalServer();
   // 12. Binding the library happens in the device access, before the worker reads it.
   m_device.load();
-  // 13. The worker; its thread is started by Create.
+  // 13. The worker, running before the update check so that nothing the check waits for holds
+  // it up.
   m_worker = std::make_unique<CaptureWorker>(*this);
+  if (m_startWorker) m_workerThread = std::thread([this] { m_worker->run(); });
   // 14.
   if (m_hooks.checkForUpdate) m_hooks.checkForUpdate();
 }

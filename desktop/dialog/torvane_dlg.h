@@ -173,6 +173,7 @@ class CTorvaneDlg {
   mutable std::mutex m_lock;
   DialogFields m_fields;
   std::unique_ptr<CaptureWorker> m_worker;
+  bool m_startWorker = true;
   std::thread m_workerThread;
 };
 

@@ -3,17 +3,50 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <exception>
 #include <filesystem>
 
 #include "cloud/cloud_config.h"
 #include "cloud/download_file.h"
+#include "fvplatform/debug_output.h"
 #include "fvplatform/window.h"
 
 namespace torvane {
+namespace {
+
+constexpr std::size_t kLongestExtension = 8;
+
+std::uint64_t fnv1a64(const std::string& text) {
+  std::uint64_t hash = 0xcbf29ce484222325ull;
+  for (unsigned char byte : text) {
+    hash ^= byte;
+    hash *= 0x100000001b3ull;
+  }
+  return hash;
+}
+
+}  // namespace
+
+std::string photoCacheName(const std::string& address, int id) {
+  const std::string element = lastPathElement(address);
+  const std::size_t dot = element.rfind('.');
+  std::string extension = dot == std::string::npos ? "" : element.substr(dot);
+  const bool plain = extension.size() >= 2 && extension.size() <= kLongestExtension + 1 &&
+                     std::all_of(extension.begin() + 1, extension.end(),
+                                 [](unsigned char c) { return std::isalnum(c) != 0; });
+  if (!plain) extension.clear();
+  char digest[17];
+  std::snprintf(digest, sizeof digest, "%016llx", static_cast<unsigned long long>(fnv1a64(address)));
+  return digest + std::to_string(static_cast<unsigned>(id)) + extension;
+}
 
 MemberPhoto::MemberPhoto(std::string workFolder) : m_workFolder(std::move(workFolder)) {}
 
-MemberPhoto::~MemberPhoto() { waitForDownloads(); }
+MemberPhoto::~MemberPhoto() { stopDownloads(); }
 
 std::string MemberPhoto::imagePath(const std::string& name) const {
   return (std::filesystem::path(m_workFolder) / "image" / name).string();
@@ -51,24 +84,29 @@ void MemberPhoto::show(HWND target, const std::string& address, int x, int y, in
     m_width = width;
     m_height = height;
   }
+  // Called from the request thread and the worker: a file system or thread error must end here.
+  try {
+    showOrThrow(address, id);
+  } catch (const std::exception& e) {
+    OutputDebugStringA((std::string("member photo: ") + e.what() + "\n").c_str());
+  }
+}
+
+void MemberPhoto::showOrThrow(const std::string& address, int id) {
   ensurePlaceholder();
   if (address.size() <= 3) {
     draw(imagePath(kDefaultPhoto));
     return;
   }
   const std::string full = address.find("http") == std::string::npos ? cloudBaseUrl() + address : address;
-  // The id keeps the photos of different people with one file name apart.
-  const std::string element = lastPathElement(full);
-  const std::size_t dot = element.rfind('.');
-  const std::string name = dot == std::string::npos ? element : element.substr(0, dot);
-  const std::string extension = dot == std::string::npos ? "" : element.substr(dot);
-  const std::string path = imagePath(name + std::to_string(static_cast<unsigned>(id)) + extension);
+  const std::string path = imagePath(photoCacheName(full, id));
   {
     const std::lock_guard<std::mutex> hold(m_lock);
     m_address = full;
     m_path = path;
   }
-  if (std::filesystem::is_regular_file(path)) {
+  std::error_code ignored;
+  if (std::filesystem::is_regular_file(path, ignored)) {
     draw(path);
     return;
   }
@@ -82,23 +120,38 @@ void MemberPhoto::show(HWND target, const std::string& address, int x, int y, in
       ++it;
     }
   }
+  // One fetch per photo at a time: a show while it runs waits for that one to draw.
+  if (m_stop || !m_fetching.insert(path).second) return;
   auto done = std::make_shared<std::atomic<bool>>(false);
-  m_downloads.push_back({std::thread([this, done] {
-                           downloadPhotoThread();
-                           done->store(true);
-                         }),
-                         done});
+  try {
+    m_downloads.reserve(m_downloads.size() + 1);  // so the thread, once made, is always kept
+    m_downloads.push_back({std::thread([this, done, full, path] {
+                             downloadPhotoThread(full, path);
+                             {
+                               const std::lock_guard<std::mutex> fetched(m_threadsLock);
+                               m_fetching.erase(path);
+                             }
+                             done->store(true);
+                           }),
+                           done});
+  } catch (...) {
+    m_fetching.erase(path);
+    throw;
+  }
 }
 
-void MemberPhoto::downloadPhotoThread() {
-  std::string address, path;
-  {
-    const std::lock_guard<std::mutex> hold(m_lock);
-    address = m_address;
-    path = m_path;
-  }
-  // Only a complete photo lands in the cache, so a failed one is fetched again next time.
-  if (downloadToFile(address, path)) draw(path);
+void MemberPhoto::downloadPhotoThread(const std::string& address, const std::string& path) {
+  DownloadOptions options;
+  options.totalTimeoutMs = kPhotoDownloadMs;
+  options.stop = &m_stop;
+  // Only a complete photo lands in the cache, so a failed one is fetched again next time; it is
+  // drawn only while it is still the photo on show.
+  if (downloadToFile(address, path, options) && cachePath() == path) draw(path);
+}
+
+void MemberPhoto::stopDownloads() {
+  m_stop = true;
+  waitForDownloads();
 }
 
 void MemberPhoto::waitForDownloads() {

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,23 +19,28 @@ class MemberPhoto {
  public:
   // `workFolder` holds the folder "image".
   explicit MemberPhoto(std::string workFolder = ".");
-  // Waits for the downloads still under way.
+  // Stops the downloads still under way and waits for their threads.
   ~MemberPhoto();
   MemberPhoto(const MemberPhoto&) = delete;
   MemberPhoto& operator=(const MemberPhoto&) = delete;
 
-  // Shows the photo of person `id` at the rectangle of `target`.
+  // Shows the photo of person `id` at the rectangle of `target`. Never throws: whatever goes
+  // wrong leaves the placeholder (or nothing) drawn and a debugger line.
   void show(HWND target, const std::string& address, int x, int y, int width, int height, int id);
   // Draws one image file into the rectangle; an image that cannot be read draws the outline alone.
   void draw(const std::string& path);
   // Waits until every download started so far has ended (tests).
   void waitForDownloads();
+  // Ends the downloads under way at once (their cache files are not written) and waits for them;
+  // later shows fetch nothing.
+  void stopDownloads();
 
   std::string address() const;
   std::string cachePath() const;
 
  private:
-  void downloadPhotoThread();
+  void showOrThrow(const std::string& address, int id);
+  void downloadPhotoThread(const std::string& address, const std::string& path);
   void ensurePlaceholder() const;
   std::string imagePath(const std::string& name) const;
 
@@ -50,7 +56,15 @@ class MemberPhoto {
   };
   std::mutex m_threadsLock;
   std::vector<Download> m_downloads;  // finished ones are joined at the next show
+  std::set<std::string> m_fetching;   // cache paths with a download under way, one each
+  std::atomic<bool> m_stop{false};
 };
+
+// The cache file's name for the photo at `address` (the whole address, cloud base included) of
+// person `id`: the address's 64-bit FNV-1a digest in 16 hexadecimal digits, the id as unsigned
+// decimal text and the address's extension, so no address makes an over-long name. An extension
+// is kept when it is a dot and 1 to 8 letters or digits, else left out.
+std::string photoCacheName(const std::string& address, int id);
 
 inline constexpr const char* kDefaultPhoto = "default.png";
 

@@ -13,11 +13,7 @@ namespace torvane {
 namespace {
 
 void refuse(mg_connection* connection, const char* error) {
-  const std::string body = std::string("{\"error\":\"") + error + "\"}";
-  const std::string reply =
-      "HTTP/1.1 400 Bad Request\r\nContent-Type: application/json\r\nContent-Length: " +
-      std::to_string(body.size()) + "\r\nAccess-Control-Allow-Origin:*\r\n\r\n" + body;
-  mg_write(connection, reply.data(), reply.size());
+  HttpServer::sendJsonError(connection, 400, "Bad Request", error);
 }
 
 void startEnrolment(CTorvaneDlg& dialog, const std::string& query, bool employee) {

@@ -28,7 +28,16 @@ UpdateHooks programUpdateHooks() {
 
 Updater::Updater(CTorvaneDlg& dialog, UpdateHooks hooks) : m_dialog(dialog), m_hooks(std::move(hooks)) {}
 
-Updater::~Updater() { waitForDownload(); }
+Updater::~Updater() {
+  m_stop = true;
+  if (m_check.joinable()) m_check.join();
+  waitForDownload();
+}
+
+void Updater::checkInBackground() {
+  if (m_check.joinable()) return;
+  m_check = std::thread([this] { checkForUpdate(); });
+}
 
 int Updater::progressPercent(std::int64_t now, std::int64_t total) {
   if (total <= 0) return 0;
@@ -49,7 +58,7 @@ void Updater::checkForUpdate() {
   const std::optional<Json::Value> root =
       parseObject(cloud.decrypt(cloud.postJson(styledJson(request), "v1/app/checkUpdate")));
   // 2. and 3.
-  if (!root || intMember(*root, "result") != 1 || m_download.joinable()) return;
+  if (!root || intMember(*root, "result") != 1 || m_download.joinable() || m_stop) return;
   const std::string url = stringMember(*root, "dl_url");
   {
     const std::lock_guard<std::mutex> hold(m_lock);
@@ -70,10 +79,13 @@ void Updater::checkForUpdate() {
 void Updater::downloadUpdate() {
   const std::string url = downloadUrl();
   const std::string name = lastPathElement(url);
+  DownloadOptions options;
+  options.totalTimeoutMs = kPackageDownloadMs;
+  options.stop = &m_stop;
+  options.progress = [this](std::int64_t now, std::int64_t total) { onDownloadProgress(now, total); };
   const bool complete =
-      !name.empty() && name != "." && name != ".." &&
-      downloadToFile(url, m_dialog.workPath("image/" + name),
-                     [this](std::int64_t now, std::int64_t total) { onDownloadProgress(now, total); });
+      !name.empty() && name != "." && name != ".." && downloadToFile(url, m_dialog.workPath("image/" + name), options);
+  if (m_stop) return;  // the program is ending
   if (!complete) {
     // Nothing to start: the desk keeps its program rather than ending without a replacement.
     ShowWindow(m_dialog.item(kIdProgress), SW_HIDE);

@@ -3,6 +3,7 @@
 // downloads the package into the folder "image" with a progress bar, starts it and ends, so that
 // the package can replace the program.
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -26,12 +27,15 @@ inline constexpr std::size_t kUpdateUrlSize = 1024;
 class Updater {
  public:
   Updater(CTorvaneDlg& dialog, UpdateHooks hooks);
-  ~Updater();  // waits for a download under way
+  ~Updater();  // stops a download under way and waits for its thread
   Updater(const Updater&) = delete;
   Updater& operator=(const Updater&) = delete;
 
-  // On the user-interface thread, last in the dialog's start-up.
+  // Asks the cloud and, when it offers a package, starts the download; on the calling thread.
   void checkForUpdate();
+  // The same on a thread of its own, so a reply that is slow to come holds up nothing; the
+  // program starts it last in the dialog's start-up.
+  void checkInBackground();
   // Waits until the download thread has ended (tests).
   void waitForDownload();
   std::string downloadUrl() const;
@@ -49,6 +53,8 @@ class Updater {
   UpdateHooks m_hooks;
   mutable std::mutex m_lock;
   std::string m_url;
+  std::atomic<bool> m_stop{false};
+  std::thread m_check;
   std::thread m_download;
 };
 

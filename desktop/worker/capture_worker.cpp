@@ -18,17 +18,36 @@ CaptureWorker::CaptureWorker(CTorvaneDlg& dialog) : m_dialog(dialog), m_lastChec
 void CaptureWorker::run() {
   while (!m_dialog.fields().m_bStop) {
     Sleep(50);
-    try {
-      turn();
-    } catch (const std::exception& e) {
-      // One bad turn must not end the worker: the next turn sees the finger afresh.
-      OutputDebugStringA((std::string("capture worker: ") + e.what() + "\n").c_str());
-      m_fingerMustLift = false;
-    }
+    turn();
   }
 }
 
 void CaptureWorker::turn() {
+  const char* failure = nullptr;  // the text a step that throws ends with
+  try {
+    turnSteps(failure);
+  } catch (const std::exception& e) {
+    stepFailed(failure, e.what());
+  } catch (...) {
+    stepFailed(failure, "unknown error");
+  }
+}
+
+// One bad step must not end the worker, nor leave the window up: it ends as a failed outcome,
+// shown with its timers, and the finger must leave before the next capture.
+void CaptureWorker::stepFailed(const char* text, const char* what) {
+  OutputDebugStringA((std::string("capture worker: ") + what + "\n").c_str());
+  if (text == nullptr) return;  // the device check: the next one comes in 2 seconds
+  m_fingerMustLift = true;
+  try {
+    const bool enrolling = text == kEnrolmentFailed;
+    if (enrolling || !m_dialog.fields().m_bCollecting) m_dialog.showErrorText(text);
+  } catch (const std::exception& e) {
+    OutputDebugStringA((std::string("capture worker: ") + e.what() + "\n").c_str());
+  }
+}
+
+void CaptureWorker::turnSteps(const char*& failure) {
   const std::int64_t now = nowSeconds();
   if (now - m_lastCheck >= 2) {
     m_lastCheck = now;
@@ -39,6 +58,7 @@ void CaptureWorker::turn() {
   if (state <= 0) m_fingerMustLift = false;  // the finger has left
   const DialogFields at = m_dialog.fields();
   if (at.m_bBusy || state != 3 || m_fingerMustLift) return;
+  failure = at.m_bCollecting ? kEnrolmentFailed : kSignInFailed;
   if (!at.m_bCollecting) {
     signIn();
   } else if (at.captureCount == 0) {

@@ -10,14 +10,21 @@
 
 namespace torvane {
 
+// The texts of a step that fails: the enrolment's and the sign-in's.
+inline constexpr const char* kEnrolmentFailed = "此手指注册失败";
+inline constexpr const char* kSignInFailed = "签到失败";
+
 class CaptureWorker {
  public:
   explicit CaptureWorker(CTorvaneDlg& dialog);
   void run();
+  // One turn; never throws.
   void turn();
   bool fingerMustLift() const { return m_fingerMustLift; }
 
  private:
+  void turnSteps(const char*& failure);
+  void stepFailed(const char* text, const char* what);
   void enrolFirstCapture(const DialogFields& at);
   void enrolLaterCapture(const DialogFields& at, int entry);
   void signIn();

@@ -128,18 +128,28 @@ void CaptureWorker::enrolLaterCapture(const DialogFields& at, int entry) {
   payload[at.m_bEmployee ? "employee_id" : "member_id"] = at.m_collectId;
   CloudAccess& cloud = m_dialog.cloud();
   const std::string raw = cloud.postEnrolment(cloud.encrypt(styledJson(payload)), paths, at.m_bEmployee);
+  // The page may have started the next enrolment while this one's upload ran: this outcome
+  // is then recorded for its own poll and shown over nothing, so the next one goes on.
+  const auto showErrorText = [this](const char* text) {
+    if (!m_dialog.fields().m_bCollecting) m_dialog.showErrorText(text);
+  };
   if (raw.find("500 Internal Server Error") != std::string::npos) {
-    m_dialog.showErrorText("服务器出错了，请联系Torvane科技");
+    showErrorText("服务器出错了，请联系Torvane科技");
     return;
   }
   std::optional<Json::Value> root = parseObject(cloud.decrypt(raw));
   if (!root) {
-    m_dialog.showErrorText("请检查你的网络状态");
+    showErrorText("请检查你的网络状态");
     return;
   }
   std::optional<int> result = intMember(*root, "result");
   if (result == 1) {
-    m_dialog.update([&](DialogFields& f) { f.m_lastEnrolledId = at.m_collectId; });
+    bool nextBegun = false;
+    m_dialog.update([&](DialogFields& f) {
+      f.m_lastEnrolledId = at.m_collectId;
+      nextBegun = f.m_bCollecting;
+    });
+    if (nextBegun) return;
     m_dialog.resetUi();
     for (int id : {kIdDeviceLine, kIdChangeDeviceId, kIdRevealChange, kIdIdlePicture})
       ShowWindow(m_dialog.item(id), SW_HIDE);
@@ -150,9 +160,9 @@ void CaptureWorker::enrolLaterCapture(const DialogFields& at, int entry) {
     SetTimer(m_dialog.window(), kTimerLed, 200, nullptr);
     m_dialog.outcomeShown();
   } else if (result == 4) {
-    m_dialog.showErrorText("该用户已采集过该手指");
+    showErrorText("该用户已采集过该手指");
   } else {
-    m_dialog.showErrorText("此手指注册失败");
+    showErrorText(kEnrolmentFailed);
   }
 }
 

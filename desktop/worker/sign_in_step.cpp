@@ -77,7 +77,7 @@ void CaptureWorker::signIn() {
   showErrorText(result == 4   ? "此设备未授权"
                          : result == 2 ? "该手指未在此场馆注册"
                          : result == 3 ? "请用管理员身份打开此软件"
-                                       : "签到失败");
+                                       : kSignInFailed);
 }
 
 }  // namespace torvane

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "cipher/aes_core.h"
+#include "fvcommon/aes_core.h"
 
 namespace veltrum {
 

@@ -20,13 +20,12 @@ Band ColumnBand(const std::uint8_t* pairs, int j) {
   return {(pairs[2 * a] + pairs[2 * b]) / 2 + 4, (pairs[2 * a + 1] + pairs[2 * b + 1]) / 2 - 4};
 }
 
-// Coverage bytes of all 330 cells into `cells`; false when memory is short. The bands are taken
-// once, and per grid row a running sum of the clipped band lengths gives each cell's window as one
-// difference, which counts the same integers as adding the window's columns one by one.
-bool CoverageCells(std::uint8_t* cells, const std::uint8_t* pairs, int radius,
+// Coverage bytes of all 330 cells into `cells`, counting in `counts` (330 values). The bands are
+// taken once, and per grid row a running sum of the clipped band lengths gives each cell's window
+// as one difference, which counts the same integers as adding the window's columns one by one.
+void CountCoverage(std::uint8_t* cells, std::int32_t* counts, const std::uint8_t* pairs, int radius,
                    const GridParams& grid) {
-  auto counts = AllocZeroedArray<std::int32_t>(kGridCells);
-  if (!counts) return false;
+  std::fill(counts, counts + kGridCells, 0);
   Band bands[kOutWidth];
   for (int j = 0; j < kOutWidth; ++j) bands[j] = ColumnBand(pairs, j);
   std::int32_t below[kOutWidth + 1];  // below[j]: finger rows of the window in columns 0..j-1
@@ -46,10 +45,24 @@ bool CoverageCells(std::uint8_t* cells, const std::uint8_t* pairs, int radius,
   }
   const int window = (2 * radius + 1) * (2 * radius + 1);
   for (int i = 0; i < kGridCells; ++i) cells[i] = static_cast<std::uint8_t>(counts[i] * 255 / window);
+}
+
+// The same with counters from the heap; false when memory is short.
+bool CoverageCells(std::uint8_t* cells, const std::uint8_t* pairs, int radius,
+                   const GridParams& grid) {
+  auto counts = AllocZeroedArray<std::int32_t>(kGridCells);
+  if (!counts) return false;
+  CountCoverage(cells, counts.get(), pairs, radius, grid);
   return true;
 }
 
 }  // namespace
+
+void CoverageGridOnStack(std::uint8_t* out, const std::uint8_t* edgePairs, int radius,
+                         const GridParams& grid) {
+  std::int32_t counts[kGridCells];
+  CountCoverage(out, counts, edgePairs, radius, grid);
+}
 
 int ComputeCoverageGrid(std::uint8_t* out, const std::uint8_t* edgePairs, int radius,
                         const GridParams& grid) {

@@ -1,13 +1,15 @@
-// The filter bank's passes in vectors of whatever width the processor offers, chosen at run
-// time. Each gives exactly the values of the plain filter bank: the vertical and box sums are
-// 32-bit integers (16-bit products added in pairs), the horizontal ones integers held exactly in
-// doubles (below 2^35, so any order and fused multiply-adds give the same), and the magnitudes
-// take the same single-precision steps, one lane per response.
+// The filter bank's passes in vectors of whatever width the processor offers, up to 64 bytes,
+// chosen at run time. Each gives exactly the values of the plain filter bank: the vertical and
+// box sums are 32-bit integers (16-bit products added in pairs), the horizontal ones integers
+// held exactly in doubles (below 2^35, so any order and fused multiply-adds give the same), and
+// the magnitudes take the same single-precision steps, one lane per response.
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "feature/filter_bank_simd.cpp"
 #include <hwy/foreach_target.h>  // must precede highway.h
 #include <hwy/highway.h>
+
+#include <cstddef>
 
 #include "feature/filter_bank.h"
 #include "feature/filter_bank_simd.h"
@@ -16,6 +18,20 @@ HWY_BEFORE_NAMESPACE();
 namespace veltrum {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
+
+// The layouts hold vectors of at most 64 bytes: a 144-column phase row is whole vectors of up
+// to 16 int32 lanes, and the 24 cell lanes whole vectors of doubles (or 16 + 8 at 8 lanes). A
+// target with wider vectors runs these passes in 64 bytes of them.
+inline constexpr std::size_t kVectorBytes = 64;
+template <class T>
+using Tag = hn::CappedTag<T, kVectorBytes / sizeof(T)>;
+constexpr std::size_t kMostInt32 = kVectorBytes / sizeof(std::int32_t);
+constexpr std::size_t kMostDoubles = kVectorBytes / sizeof(double);
+static_assert(kPhaseRow % kMostInt32 == 0, "a phase row is whole vectors");
+static_assert(kCellLanes % (2 * kMostDoubles) == 0 || kCellLanes == 3 * kMostDoubles,
+              "the cell lanes are whole pairs of vectors, or one pair and a half");
+static_assert(kOrientations * kCellLanes % (kVectorBytes / sizeof(float)) == 0,
+              "the magnitudes are whole float vectors");
 
 // Where compact column i (phase i / 24, slot i % 24) lies in a plane's phase rows.
 inline int Padded(int i) {
@@ -39,7 +55,7 @@ void StoreRun(D d, hn::Vec<D> v, std::int32_t* plane, int i) {
 
 void PhaseColumnSums(const std::uint8_t* const* above, const std::uint8_t* const* below,
                      std::int32_t* evenPairs, std::int32_t* oddPairs, std::int32_t* boxColumns) {
-  const hn::ScalableTag<std::int32_t> d32;
+  const Tag<std::int32_t> d32;
   const hn::Rebind<std::uint8_t, decltype(d32)> d8;
   const int n = static_cast<int>(hn::Lanes(d32));
   const auto low = hn::Set(d32, 0xFFFF);
@@ -73,7 +89,7 @@ void PhaseColumnSums(const std::uint8_t* const* above, const std::uint8_t* const
 void VerticalPlanes(const std::int32_t* evenPairs, const std::int32_t* oddPairs,
                     const std::int32_t* evenTaps, const std::int32_t* oddTaps, int evenCount,
                     int oddCount, std::int32_t* planes) {
-  const hn::ScalableTag<std::int32_t> d32;
+  const Tag<std::int32_t> d32;
   const int n32 = static_cast<int>(hn::Lanes(d32));
   // Plane k's sums of the pairs and taps (taps[p * 9 + k]) into planes[(2k + odd) * kPlaneHalf].
   auto planeSums = [&](const std::int32_t* pairs, const std::int32_t* taps, int count, int odd) {
@@ -122,7 +138,7 @@ template <int kFull, int kHalf>
 void PlaneCellSums(const std::int32_t* ve, const std::int32_t* vo, const double* aj,
                    const double* bj, int h, const int* centre, int c0, int j, double* even,
                    double* odd) {
-  const hn::ScalableTag<double> d;
+  const Tag<double> d;
   const hn::Rebind<std::int32_t, decltype(d)> dh;
   const int n = static_cast<int>(hn::Lanes(d));
   constexpr int V = 2 * kFull + kHalf;  // double vectors
@@ -132,7 +148,7 @@ void PlaneCellSums(const std::int32_t* ve, const std::int32_t* vo, const double*
                    hn::Vec<decltype(d)>* diff) {
 #if HWY_TARGET != HWY_SCALAR  // one lane has no halves
     if constexpr (kFull > 0) {
-      const hn::ScalableTag<std::int32_t> di;
+      const Tag<std::int32_t> di;
       const auto l = hn::LoadU(di, plane + left + c0), r = hn::LoadU(di, plane + right + c0);
       const auto s = hn::Add(l, r), t = hn::Sub(r, l);
       sum[0] = hn::PromoteTo(d, hn::LowerHalf(dh, s));
@@ -189,7 +205,7 @@ void CellMagnitudes(const std::int32_t* planes, const std::int32_t* boxColumns, 
                     const std::int32_t* weightsB, std::int32_t* out) {
   constexpr int kEntries = kOrientations * kCellLanes;  // [orientation][cell]
   HWY_ALIGN double even[kEntries], odd[kEntries], means[kCellLanes];
-  const hn::ScalableTag<double> d;
+  const Tag<double> d;
   const hn::Rebind<std::int32_t, decltype(d)> dh;
   const int n = static_cast<int>(hn::Lanes(d));
   const int* centre = offsets + kMaxHalf;
@@ -235,7 +251,7 @@ void CellMagnitudes(const std::int32_t* planes, const std::int32_t* boxColumns, 
     hn::Store(hn::DemoteTo(dfh, e), dfh, fe + i);
     hn::Store(hn::DemoteTo(dfh, o), dfh, fo + i);
   }
-  const hn::ScalableTag<float> df;
+  const Tag<float> df;
   const hn::RebindToSigned<decltype(df)> dfi;
   const auto gain = hn::Set(df, 640.0f), limit = hn::Set(df, 2147483520.0f);
   for (int i = 0; i < kEntries; i += static_cast<int>(hn::Lanes(df))) {

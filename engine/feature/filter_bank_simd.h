@@ -1,5 +1,6 @@
 #pragma once
-// The filter bank's inner passes in the widest vectors the processor has (chosen at run time).
+// The filter bank's inner passes in vectors of up to 64 bytes, the widest the processor has (chosen
+// at run time; a wider target uses 64 bytes of its vectors, the most the layouts below hold).
 //
 // Cell centres lie 6 columns apart, so the columns are kept in phase order: column x = 6k + q
 // at q * 24 + k. The 22 cells of a grid row then read one tap's columns as one contiguous run,

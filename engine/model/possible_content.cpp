@@ -3,9 +3,11 @@
 #include <cstddef>
 #include <cstring>
 
+#include "feature/coverage.h"
 #include "feature/grid_origin.h"
-#include "model/possible_content_simd.h"
 #include "model/cell_vector.h"
+#include "model/possible_content_simd.h"
+#include "model/sample_cells.h"
 
 namespace veltrum {
 namespace {
@@ -37,9 +39,29 @@ bool CodeRowsPossible(const std::uint32_t (&rows)[Rows][4]) {
 }
 
 template <int Cells, int Rows>
-bool AllPossible(const std::uint8_t (&vectors)[Cells][8], const std::uint32_t (&rows)[Rows][4]) {
-  if (!CellVectorsPossibleSimd(&vectors[0][0], Cells)) return false;
+bool AllPossible(const std::uint8_t (&vectors)[Cells][8], const std::uint32_t (&rows)[Rows][4],
+                 const CellBounds& bounds) {
+  if (!CellVectorsPossibleSimd(&vectors[0][0], Cells, bounds)) return false;
   return CodeRowsPossible(rows);
+}
+
+// The sampled maps of a template against those its edge pairs give.
+bool SampledCoverageMatches(const unsigned char* bytes) {
+  std::uint8_t pairs[kEdgePairs * 2];
+  std::memcpy(pairs, bytes + offsetof(VeinModel, edgePairs), sizeof pairs);
+  const GridParams grid = ComputeGridOrigin(pairs);
+  std::uint8_t cells[kGridCells];
+  CoverageGridOnStack(cells, pairs, kCoverageRadiusA, grid);
+  const unsigned char* weights = bytes + offsetof(VeinModel, cellWeights);
+  for (int k = 0; k < kASamples; ++k) {
+    if (weights[k] != cells[SampleCellA(k).index()]) return false;
+  }
+  CoverageGridOnStack(cells, pairs, kCoverageRadiusB, grid);
+  weights = bytes + offsetof(VeinModel, codeWeights);
+  for (int k = 0; k < kBSamples; ++k) {
+    if (weights[k] != cells[SampleCellB(k).index()]) return false;
+  }
+  return true;
 }
 
 bool AllZero(const std::int8_t* values, int count) {
@@ -51,14 +73,32 @@ bool AllZero(const std::int8_t* values, int count) {
 
 }  // namespace
 
-bool CellVectorPossible(const std::uint8_t* vector) {
-  // Byte by byte, both nibbles at once: every template of a search passes here.
-  int squares = 0;
+bool CellVectorPossible(const std::uint8_t* vector, const CellBounds& bounds) {
+  int squares = 0, sum = 0, fifteens = 0;
   for (int i = 0; i < 8; ++i) {
-    const int high = vector[i] >> 4, low = vector[i] & 15;
-    squares += high * high + low * low;
+    for (const int value : {vector[i] >> 4, vector[i] & 15}) {
+      squares += value * value;
+      sum += value;
+      fifteens += value == 15;
+    }
   }
-  return squares <= kMaxCellSquares;
+  if (squares == 0) return true;
+  if (squares > bounds.maxSquares) return false;
+  // The sum of (value + 1)^2 over the 16 values.
+  return fifteens > 0 || squares + 2 * sum + 16 >= bounds.minLength;
+}
+
+CellBounds TemplateCellBounds(const unsigned char* bytes) {
+  return SampledCoverageMatches(bytes) ? kCaptureCells : kMergedCells;
+}
+
+bool BlockCoveragePossible(const FeatureBlock& block) {
+  const GridParams grid = ComputeGridOrigin(&block.edgePairs[0][0]);
+  std::uint8_t cells[kGridCells];
+  CoverageGridOnStack(cells, &block.edgePairs[0][0], kCoverageRadiusA, grid);
+  if (std::memcmp(cells, block.coverage15, sizeof cells) != 0) return false;
+  CoverageGridOnStack(cells, &block.edgePairs[0][0], kCoverageRadiusB, grid);
+  return std::memcmp(cells, block.coverage27, sizeof cells) == 0;
 }
 
 bool CodeRowPossible(const std::uint32_t* row) { return CodeRowFaults(row) == 0; }
@@ -99,15 +139,17 @@ bool GridWordsPossible(const unsigned char* bytes, const GridParams& grid) {
 
 bool ModelBytesPossiblePlain(const unsigned char* bytes) {
   const std::uint8_t* vectors = bytes + offsetof(VeinModel, cellVectors);
+  const CellBounds bounds = TemplateCellBounds(bytes);
   for (int k = 0; k < kASamples; ++k) {
-    if (!CellVectorPossible(vectors + 8 * k)) return false;
+    if (!CellVectorPossible(vectors + 8 * k, bounds)) return false;
   }
   std::uint32_t rows[kBSamples][4];
   std::memcpy(rows, bytes + offsetof(VeinModel, codeRows), sizeof rows);
   if (!CodeRowsPossible(rows)) return false;
   const std::uint8_t* pairs = bytes + offsetof(VeinModel, edgePairs);
   if (!EdgePairsPossible(pairs) || !GridWordsPossible(bytes, ComputeGridOrigin(pairs))) return false;
-  // Weights are bytes, so every value is one a coverage can take.
+  // Weights: a capture's are those of its edge pairs (TemplateCellBounds tells), and a merge's
+  // cannot be recomputed.
   return CoarseVectorPossible(reinterpret_cast<const std::int8_t*>(bytes + offsetof(VeinModel, coarse)));
 }
 
@@ -118,8 +160,8 @@ bool ModelPossible(const VeinModel& model) {
 bool FeaturePossible(const VeinFeature& feature) {
   for (int b = 0; b < 3; ++b) {
     const FeatureBlock& block = feature.blocks[b];
-    if (!EdgePairsPossible(&block.edgePairs[0][0])) return false;
-    if (!AllPossible(block.cellVectors, block.codeRows)) return false;
+    if (!EdgePairsPossible(&block.edgePairs[0][0]) || !BlockCoveragePossible(block)) return false;
+    if (!AllPossible(block.cellVectors, block.codeRows, kCaptureCells)) return false;
     // Only the first block carries the grid words and the coarse vector.
     if (b == 0) {
       const GridParams grid = ComputeGridOrigin(&block.edgePairs[0][0]);

@@ -21,8 +21,8 @@ namespace hn = hwy::HWY_NAMESPACE;
 
 // Byte offset of the first cell vector not checked in whole vectors, or -1 when one fails.
 // A nibble's square is at most 225, so the squares of a vector's bytes are looked up as bytes
-// and each 8-byte cell vector sums into one 64-bit lane.
-int CheckWholeVectors(const std::uint8_t* vectors, int cells, int maxSquares) {
+// and each 8-byte cell vector sums into one 64-bit lane, as do its values and its 15s.
+int CheckWholeVectors(const std::uint8_t* vectors, int cells, int maxSquares, int minLength) {
   alignas(16) static constexpr std::uint8_t kSquares[16] = {0,  1,  4,   9,   16,  25,  36,  49,
                                                             64, 81, 100, 121, 144, 169, 196, 225};
   const hn::ScalableTag<std::uint8_t> d8;
@@ -31,15 +31,24 @@ int CheckWholeVectors(const std::uint8_t* vectors, int cells, int maxSquares) {
   const int bytes = 8 * cells;
   if (n < 8) return 0;
   const auto squares = hn::LoadDup128(d8, kSquares);
-  const auto low = hn::Set(d8, 15);
-  const auto limit = hn::Set(d64, maxSquares);
+  const auto low = hn::Set(d8, 15), one = hn::Set(d8, 1);
+  const auto most = hn::Set(d64, maxSquares), least = hn::Set(d64, minLength - 16);
+  const auto zero = hn::Zero(d64);
   int i = 0;
   for (; i + n <= bytes; i += n) {
     const auto v = hn::LoadU(d8, vectors + i);
-    const auto highSquares = hn::TableLookupBytes(squares, hn::ShiftRight<4>(v));
-    const auto lowSquares = hn::TableLookupBytes(squares, hn::And(v, low));
-    const auto sums = hn::Add(hn::SumsOf8(highSquares), hn::SumsOf8(lowSquares));
-    if (!hn::AllFalse(d64, hn::Gt(hn::BitCast(d64, sums), limit))) return -1;
+    const auto high = hn::ShiftRight<4>(v), lowValues = hn::And(v, low);
+    const auto squareSums =
+        hn::BitCast(d64, hn::Add(hn::SumsOf8(hn::TableLookupBytes(squares, high)),
+                                 hn::SumsOf8(hn::TableLookupBytes(squares, lowValues))));
+    const auto sums = hn::BitCast(d64, hn::Add(hn::SumsOf8(high), hn::SumsOf8(lowValues)));
+    const auto fifteens = hn::BitCast(
+        d64, hn::Add(hn::SumsOf8(hn::And(hn::VecFromMask(d8, hn::Eq(high, low)), one)),
+                     hn::SumsOf8(hn::And(hn::VecFromMask(d8, hn::Eq(lowValues, low)), one))));
+    // Sum of (value + 1)^2 = squares + 2 x sum + 16, below the least unless all zero or a 15.
+    const auto shortOne = hn::And(hn::Lt(hn::Add(squareSums, hn::Add(sums, sums)), least),
+                                  hn::And(hn::Ne(squareSums, zero), hn::Eq(fifteens, zero)));
+    if (!hn::AllFalse(d64, hn::Or(hn::Gt(squareSums, most), shortOne))) return -1;
   }
   return i;
 }
@@ -138,8 +147,8 @@ bool CoarsePossible(const std::int8_t* coarse) {
   return hn::AllTrue(d, hn::Eq(outside, hn::Zero(d)));
 }
 
-bool WholeModelPossible(const unsigned char* bytes) {
-  const int done = CheckWholeVectors(bytes, kASamples, kMaxCellSquares);
+bool WholeModelPossible(const unsigned char* bytes, int maxSquares, int minLength) {
+  const int done = CheckWholeVectors(bytes, kASamples, maxSquares, minLength);
   if (done != 8 * kASamples || hn::Lanes(D16()) < 8) return ModelBytesPossiblePlain(bytes);
   return CodeRowsPossible(bytes + offsetof(VeinModel, codeRows)) && EdgePairsAndGridPossible(bytes) &&
          CoarsePossible(reinterpret_cast<const std::int8_t*>(bytes + offsetof(VeinModel, coarse)));
@@ -155,17 +164,19 @@ namespace veltrum {
 HWY_EXPORT(CheckWholeVectors);
 HWY_EXPORT(WholeModelPossible);
 
-bool CellVectorsPossibleSimd(const std::uint8_t* vectors, int cells) {
-  const int done = HWY_DYNAMIC_DISPATCH(CheckWholeVectors)(vectors, cells, kMaxCellSquares);
+bool CellVectorsPossibleSimd(const std::uint8_t* vectors, int cells, const CellBounds& bounds) {
+  const int done =
+      HWY_DYNAMIC_DISPATCH(CheckWholeVectors)(vectors, cells, bounds.maxSquares, bounds.minLength);
   if (done < 0) return false;
   for (int i = done; i < 8 * cells; i += 8) {
-    if (!CellVectorPossible(vectors + i)) return false;
+    if (!CellVectorPossible(vectors + i, bounds)) return false;
   }
   return true;
 }
 
 bool ModelBytesPossible(const unsigned char* bytes) {
-  return HWY_DYNAMIC_DISPATCH(WholeModelPossible)(bytes);
+  const CellBounds bounds = TemplateCellBounds(bytes);
+  return HWY_DYNAMIC_DISPATCH(WholeModelPossible)(bytes, bounds.maxSquares, bounds.minLength);
 }
 
 }  // namespace veltrum

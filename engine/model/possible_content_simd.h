@@ -4,9 +4,11 @@
 
 #include <cstdint>
 
+#include "model/possible_content.h"
+
 namespace veltrum {
 
 // True when each of the `cells` 8-byte cell vectors at `vectors` passes CellVectorPossible.
-bool CellVectorsPossibleSimd(const std::uint8_t* vectors, int cells);
+bool CellVectorsPossibleSimd(const std::uint8_t* vectors, int cells, const CellBounds& bounds);
 
 }  // namespace veltrum

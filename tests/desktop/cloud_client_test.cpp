@@ -17,6 +17,7 @@
 #include "cloud/cloud_client.h"
 #include "cloud/cloud_config.h"
 #include "cloud/cloud_operations.h"
+#include "cloud/http_post.h"
 #include "cloud/payload_cipher.h"
 #include "fvplatform/clock.h"
 #include "scope_exit.h"
@@ -349,6 +350,30 @@ TEST_F(CloudClient, ReplyThatNeverComesEndsAtTheTotalLimit) {
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(8))
       << "ended by the platform clock, not by waiting out the limit";
   cloud_.releaseHeldReplies();
+}
+
+TEST_F(CloudClient, WhenTheProgramEndsARequestUnderWayEndsAndNoneIsSent) {
+  const std::string capture = File("auth.jpg", "\xFF\xD8 sign-in");
+  cloud_.push(ScriptedReply::Never());
+  const fvtest::ScopeExit resume([this] {
+    torvane::resumeCloudRequests();
+    cloud_.releaseHeldReplies();
+  });
+  torvane::SignInReply reply;
+  reply.parsed = true;
+  std::thread sender([&] { reply = torvane::signIn(1, 2, 5, capture); });
+  const fvtest::ScopeExit endSender([&] {
+    cloud_.releaseHeldReplies();
+    if (sender.joinable()) sender.join();
+  });
+  ASSERT_TRUE(cloud_.waitForRequests(1, std::chrono::seconds(10)));
+  const auto ending = std::chrono::steady_clock::now();
+  torvane::endCloudRequests();
+  sender.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - ending, std::chrono::seconds(3));
+  EXPECT_FALSE(reply.parsed);
+  EXPECT_FALSE(torvane::signIn(1, 2, 5, capture).parsed);
+  EXPECT_EQ(cloud_.requests().size(), 1u) << "nothing sent once ending";
 }
 
 TEST_F(CloudClient, PlainDefaultEnrolsAnyMemberAndSignsInTheLast) {

@@ -8,6 +8,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <future>
 #include <string>
@@ -48,6 +49,47 @@ inline std::string getPumping(int port, const std::string& target) {
   while (reply.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) fvplat::PumpPending();
   return reply.get();
 }
+
+// A client that sends its request a piece at a time, as a slow or hostile one would.
+class SlowClient {
+ public:
+  explicit SlowClient(int port) {
+    m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<std::uint16_t>(port));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    m_connected = ::connect(m_socket, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
+  }
+  ~SlowClient() { ::close(m_socket); }
+  SlowClient(const SlowClient&) = delete;
+  SlowClient& operator=(const SlowClient&) = delete;
+
+  bool connected() const { return m_connected; }
+  // False once the server has closed its side.
+  bool send(const std::string& bytes) {
+    return ::send(m_socket, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+  }
+  // Takes what has come without waiting; true once the server has closed the connection.
+  bool ended() {
+    char piece[4096];
+    for (;;) {
+      const ssize_t n = ::recv(m_socket, piece, sizeof piece, MSG_DONTWAIT);
+      if (n > 0) {
+        m_reply.append(piece, static_cast<std::size_t>(n));
+        continue;
+      }
+      if (n == 0) return true;
+      return errno != EAGAIN && errno != EWOULDBLOCK;
+    }
+  }
+  const std::string& reply() const { return m_reply; }
+
+ private:
+  int m_socket = -1;
+  bool m_connected = false;
+  std::string m_reply;
+};
 
 // The head every reply of "/api/userAction" starts with.
 inline const std::string kJsonHead =

@@ -4,10 +4,15 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <atomic>
 #include <fstream>
+#include <stdexcept>
+#include <thread>
 #include <memory>
 
 #include "app/torvane_app.h"
+#include "bounded_wait.h"
+#include "photo/member_photo.h"
 #include "dialog_fixture.h"
 #include "fvplatform/debug_output.h"
 #include "http_client.h"
@@ -170,6 +175,39 @@ TEST_F(LocalApi, BuiltInAnswersTheFolderAndEverythingElse) {
   EXPECT_EQ(count(index, "Access-Control-Allow-Origin"), 1);
 }
 
+TEST_F(LocalApi, TheSumIsAnsweredWithItsWholeDecimalText) {
+  // Worked out apart from the program: 1e100 as a double is this 101-digit integer (the 1 is
+  // lost in rounding); the largest double has 309 digits; "%f" prints infinities and NaN so.
+  const std::string e100 =
+      "10000000000000000159028911097599180468360808563945281389781327557747838772170381060813469985856815104";
+  const std::string largest =
+      "17976931348623157081452742373170435679807056752584499659891747680315726078002853876058955863276687817154"
+      "04589535143824642343213268894641827684675467035375169860499105765512820762454900903893289440758685084551"
+      "33942304583236903222948165808559332123348274797826204144723168738177180919299881250404026184124858368";
+  ASSERT_EQ(e100.size(), 101u);
+  ASSERT_EQ(largest.size(), 309u);
+  struct Case {
+    std::string body, result;
+  };
+  const Case cases[] = {
+      {"n1=1e100&n2=1", e100 + ".000000"},
+      {"n1=-1.7976931348623157e308&n2=-1", "-" + largest + ".000000"},
+      {"n1=1e308&n2=1e308", "inf"},
+      {"n1=-1e308&n2=-1e308", "-inf"},
+      {"n1=nan&n2=1", "nan"},
+      {"n1=0.0000005&n2=0", "0.000000"},
+      {"n1=0.0000015&n2=0", "0.000002"},
+  };
+  for (const Case& c : cases) {
+    const std::string reply = httpExchange(port, "POST /api/sum HTTP/1.1\r\nHost: x\r\nContent-Length: " +
+                                                     std::to_string(c.body.size()) + "\r\n\r\n" + c.body);
+    const std::string body = "{ \"result\": " + c.result + " }";
+    char size[16];
+    std::snprintf(size, sizeof size, "%zx", body.size());
+    EXPECT_EQ(reply, chunked(size, body)) << c.body;
+  }
+}
+
 TEST_F(LocalApi, ParametersCannotBeInjectedAndUnknownTypesAreAnswered) {
   makeReady();
   // An encoded ampersand stays inside its value.
@@ -228,6 +266,124 @@ TEST_F(LocalApi, AConnectionThatSaysNothingHoldsNoOneElseUp) {
   ASSERT_EQ(::connect(idle, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
   EXPECT_EQ(getPumping(port, "/api/hello"), chunked("23", "{ \"result\": welcome to httpserver }"));
   ::close(idle);
+}
+
+TEST_F(LocalApi, APhotoAddressOfAnyLengthStartsTheEnrolmentAndTheInterfaceGoesOn) {
+  MemberPhoto photo(folder.string());
+  DialogHooks hooks;
+  hooks.showPhoto = [&photo](HWND target, const std::string& url, int x, int y, int w, int h, int id) {
+    photo.show(target, url, x, y, w, h, id);
+  };
+  dialog.reset();
+  dialog = std::make_unique<CTorvaneDlg>(device, cloud.client, hooks);
+  ASSERT_TRUE(dialog->Create(folder.string(), false));
+  makeReady();
+  // A last name of 300 bytes: more than a file name may have.
+  const std::string image = "photos%2F" + std::string(300, 'n') + ".png";
+  EXPECT_EQ(action("type=openFingerCollect&image=" + image + "&memberId=42&clubId=3&branchId=4"),
+            chunked("f", "{ \"result\": 1 }"));
+  EXPECT_EQ(action("type=getFingerCollect&memberId=42"), chunked("f", "{ \"result\": 0 }"));
+  EXPECT_TRUE(dialog->fields().m_bCollecting);
+  photo.stopDownloads();
+  dialog.reset();  // before the photo
+}
+
+TEST_F(LocalApi, AHandlerThatThrowsIsAnsweredWithAnErrorAndTheServerGoesOn) {
+  ServerSettings settings;
+  settings.port = "0";
+  HttpServer failing(settings);
+  failing.addRoute("/api/userAction", [](const std::string&, const std::string& query, mg_connection*,
+                                         ReplyFunction) -> bool { throw std::runtime_error("bad " + query); });
+  ASSERT_TRUE(failing.serveForever());
+  std::string debugger;
+  fvplat::DebugSink previous = fvplat::SetDebugOutputSink([&](std::string_view line) { debugger += line; });
+  const std::string failed =
+      "HTTP/1.1 500 Internal Server Error\r\nContent-Type: application/json\r\nContent-Length: 26\r\n"
+      "Access-Control-Allow-Origin:*\r\n\r\n{\"error\":\"internal error\"}";
+  EXPECT_EQ(get(failing.port(), "/api/userAction?type=x"), failed);
+  EXPECT_EQ(get(failing.port(), "/api/userAction?type=y"), failed) << "still serving";
+  EXPECT_EQ(get(failing.port(), "/api/hello"), chunked("23", "{ \"result\": welcome to httpserver }"));
+  fvplat::SetDebugOutputSink(previous);
+  EXPECT_EQ(debugger,
+            "local http server: request failed: bad type=x\nlocal http server: request failed: bad type=y\n");
+}
+
+TEST_F(LocalApi, ASlowBodyHoldsUpNoPollAndEndsWhenItsTimeIsUp) {
+  SlowClient slow(port);
+  ASSERT_TRUE(slow.connected());
+  ASSERT_TRUE(slow.send("POST /api/sum HTTP/1.1\r\nHost: x\r\nContent-Length: 60000\r\n\r\nn1=1"));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(action("type=getFingerCollect&memberId=0"), chunked("f", "{ \"result\": 0 }"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << "answered while the body trickles";
+  // One byte for every second of the platform clock: the body's 5 seconds run out.
+  int sent = 0;
+  while (!slow.ended() && slow.reply().empty() && sent < 50) {
+    clock.clock().Advance(1000);
+    if (!slow.send("1")) break;
+    ++sent;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // pacing only
+  }
+  const std::string tooSlow =
+      "HTTP/1.1 408 Request Timeout\r\nContent-Type: application/json\r\nContent-Length: 25\r\n"
+      "Access-Control-Allow-Origin:*\r\n\r\n{\"error\":\"body too slow\"}";
+  EXPECT_TRUE(fvtest::WaitUntil([&] { return slow.ended() || slow.reply() == tooSlow; }, std::chrono::seconds(10)));
+  EXPECT_EQ(slow.reply(), tooSlow);
+  EXPECT_LE(sent, 10);
+}
+
+TEST_F(LocalApi, ABodyBeyondTheLimitIsRefused) {
+  const std::string refused =
+      "HTTP/1.1 413 Payload Too Large\r\nContent-Type: application/json\r\nContent-Length: 26\r\n"
+      "Access-Control-Allow-Origin:*\r\n\r\n{\"error\":\"body too large\"}";
+  // Announced too large: refused before it is read (the client that never sends the rest keeps
+  // only its own connection until the server's time-out).
+  SlowClient announced(port);
+  ASSERT_TRUE(announced.send("POST /api/sum HTTP/1.1\r\nHost: x\r\nContent-Length: 65537\r\n\r\nn1=1"));
+  EXPECT_TRUE(fvtest::WaitUntil([&] { return announced.ended() || announced.reply() == refused; },
+                                std::chrono::seconds(10)));
+  EXPECT_EQ(announced.reply(), refused);
+  // Chunked, without an announced length: refused once it has grown past the limit.
+  const std::string chunk(40000, 'a');
+  EXPECT_EQ(httpExchange(port, "POST /api/sum HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n9c40\r\n" +
+                                   chunk + "\r\n9c40\r\n" + chunk + "\r\n0\r\n\r\n"),
+            refused);
+  const std::string body = "n1=2&n2=3&pad=" + std::string(65536 - 14, 'p');
+  EXPECT_EQ(httpExchange(port, "POST /api/sum HTTP/1.1\r\nHost: x\r\nContent-Length: 65536\r\n\r\n" + body),
+            chunked("16", "{ \"result\": 5.000000 }"))
+      << "a body of the limit itself is read";
+}
+
+TEST(SlowClients, SlowHeadersHoldNoThreadForLongAndAPollIsAnsweredMeanwhile) {
+  ServerSettings settings;
+  settings.port = "0";
+  settings.requestTimeoutMs = 300;
+  HttpServer server(settings);
+  ASSERT_TRUE(server.serveForever());
+  // More slow clients than the old eight threads, each sending its head a byte at a time.
+  std::vector<std::unique_ptr<SlowClient>> slow;
+  for (int i = 0; i < 10; ++i) {
+    slow.push_back(std::make_unique<SlowClient>(server.port()));
+    ASSERT_TRUE(slow.back()->connected());
+    slow.back()->send("G");
+  }
+  std::atomic<bool> trickling{true};
+  std::thread trickle([&] {
+    const std::string head = "ET /api/hello HTTP/1.1\r\nHost: x\r\nX-Slow: ";
+    for (std::size_t at = 0; trickling; ++at) {
+      for (auto& client : slow) client->send(at < head.size() ? head.substr(at, 1) : "z");
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));  // pacing only
+    }
+  });
+  const auto start = std::chrono::steady_clock::now();
+  const std::string hello = httpExchange(server.port(), "GET /api/hello HTTP/1.1\r\nHost: x\r\n\r\n");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_EQ(hello, kJsonHead + "23\r\n{ \"result\": welcome to httpserver }\r\n0\r\n\r\n");
+  // Each slow one is cut off when its time is up, while it still sends.
+  for (auto& client : slow) {
+    EXPECT_TRUE(fvtest::WaitUntil([&] { return client->ended(); }, std::chrono::seconds(10)));
+  }
+  trickling = false;
+  trickle.join();
 }
 
 TEST(RequestFields, SplitThenDecodeAndMatchWholeKeys) {

@@ -2,8 +2,15 @@
 
 #include <fstream>
 
+#include <future>
+
+#include "bounded_wait.h"
+#include "scope_exit.h"
+#include "cloud/download_file.h"
 #include "dialog_fixture.h"
 #include "photo/member_photo.h"
+#include "tls_server.h"
+#include "trickle_server.h"
 
 namespace torvane::testing {
 namespace {
@@ -36,8 +43,9 @@ TEST_F(Photo, ARelativeAddressIsFetchedFromTheCloudIntoTheCacheNamedByThePerson)
   photo.show(dialog->window(), "photos/a.png", 40, 30, 120, 120, 7);
   photo.waitForDownloads();
   EXPECT_EQ(photo.address(), cloudBaseUrl() + "photos/a.png");
-  EXPECT_EQ(photo.cachePath(), (folder / "image" / "a7.png").string());
-  EXPECT_EQ(fileBytes(folder / "image" / "a7.png"), red);
+  const std::filesystem::path cached = folder / "image" / photoCacheName(cloudBaseUrl() + "photos/a.png", 7);
+  EXPECT_EQ(photo.cachePath(), cached.string());
+  EXPECT_EQ(fileBytes(cached), red);
   ASSERT_EQ(cloud.pathsPosted(), std::vector<std::string>{"photos/a.png"});
 
   // Drawn: the photo inside the ellipse, nothing in the rectangle's corner, a yellow outline.
@@ -61,11 +69,11 @@ TEST_F(Photo, ARelativeAddressIsFetchedFromTheCloudIntoTheCacheNamedByThePerson)
   EXPECT_EQ(cloud.posts().size(), 1u);
   // Another person with a photo of the same name gets a file of its own.
   cloud.script("photos/a.png", "raw:" + solidPng(255, 0, 0));
-  photo.show(dialog->window(), "http://127.0.0.1:" + std::to_string(cloud.server.port()) + "/photos/a.png?v=2",
-             40, 30, 120, 120, 8);
+  const std::string other = "http://127.0.0.1:" + std::to_string(cloud.server.port()) + "/photos/a.png?v=2";
+  photo.show(dialog->window(), other, 40, 30, 120, 120, 8);
   photo.waitForDownloads();
   EXPECT_EQ(cloud.posts().size(), 2u);
-  EXPECT_TRUE(std::filesystem::exists(folder / "image" / "a8.png"));
+  EXPECT_TRUE(std::filesystem::exists(folder / "image" / photoCacheName(other, 8)));
   EXPECT_EQ(pixel(dialog->window(), 100, 90), (std::array<int, 4>{255, 0, 0, 255}));
 }
 
@@ -86,6 +94,7 @@ TEST_F(Photo, AShortAddressDrawsThePlaceholderAndFetchesNothing) {
 
 TEST_F(Photo, AFailedDownloadLeavesNoCacheFileSoTheNextShowAsksAgain) {
   MemberPhoto photo(folder.string());
+  const std::filesystem::path cached = folder / "image" / photoCacheName(cloudBaseUrl() + "photos/b.jpg", 3);
   for (const char* failure : {"status500", "dropped", "raw:"}) {
     SCOPED_TRACE(failure);
     cloud.reset();
@@ -94,16 +103,16 @@ TEST_F(Photo, AFailedDownloadLeavesNoCacheFileSoTheNextShowAsksAgain) {
     photo.waitForDownloads();
     if (std::string(failure) == "raw:") {
       // An empty reply is complete: what came is cached, as the service sent it.
-      EXPECT_TRUE(std::filesystem::exists(folder / "image" / "b3.jpg"));
+      EXPECT_TRUE(std::filesystem::exists(cached));
       continue;
     }
-    EXPECT_FALSE(std::filesystem::exists(folder / "image" / "b3.jpg"));
+    EXPECT_FALSE(std::filesystem::exists(cached));
     cloud.script("photos/b.jpg", "raw:" + solidPng(0, 255, 0));
     photo.show(dialog->window(), "photos/b.jpg", 40, 30, 120, 120, 3);
     photo.waitForDownloads();
     EXPECT_EQ(cloud.posts().size(), 2u);
-    EXPECT_TRUE(std::filesystem::exists(folder / "image" / "b3.jpg"));
-    std::filesystem::remove(folder / "image" / "b3.jpg");
+    EXPECT_TRUE(std::filesystem::exists(cached));
+    std::filesystem::remove(cached);
   }
   for (const auto& entry : std::filesystem::directory_iterator(folder / "image")) {
     EXPECT_NE(entry.path().extension(), ".part") << "no partial file left";
@@ -154,6 +163,79 @@ TEST_F(Photo, TheDialogShowsTheEnrolledPersonAndTheSignedInMember) {
   place("s1");
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0], (Shown{dialog->window(), "m/b.png", 40, 30, 120, 120, 77}));
+}
+
+TEST_F(Photo, AnHttpsPhotoIsFetchedFromAServerTheStoreTrustsAndNoOther) {
+  const std::string green = solidPng(0, 255, 0);
+  const std::filesystem::path certificate = folder / "server.pem";
+  TlsServer server(certificate.string(), green);
+  const fvtest::ScopeExit untrust([] { setTrustedCertificates(""); });
+  MemberPhoto photo(folder.string());
+  // The system's store knows nothing of the server's own certificate.
+  photo.show(dialog->window(), server.url("/m/tls.png"), 40, 30, 120, 120, 9);
+  photo.waitForDownloads();
+  EXPECT_FALSE(std::filesystem::exists(folder / "image" / photoCacheName(server.url("/m/tls.png"), 9)));
+  EXPECT_EQ(server.answered(), 0) << "refused before anything was asked";
+  // Trusted, it is fetched and drawn.
+  setTrustedCertificates(certificate.string());
+  photo.show(dialog->window(), server.url("/m/tls.png"), 40, 30, 120, 120, 9);
+  photo.waitForDownloads();
+  EXPECT_EQ(fileBytes(folder / "image" / photoCacheName(server.url("/m/tls.png"), 9)), green);
+  EXPECT_EQ(pixel(dialog->window(), 100, 90), (std::array<int, 4>{0, 255, 0, 255}));
+}
+
+TEST(PhotoCacheName, ADigestOfTheAddressWithTheIdAndAShortExtension) {
+  // The 64-bit FNV-1a digests, worked out apart from the program ("a" and "foobar" are the
+  // published test values).
+  struct Case {
+    std::string address;
+    int id;
+    std::string name;
+  };
+  const Case cases[] = {
+      {"a", 7, "af63dc4c8601ec8c7"},
+      {"foobar", -1, "85944171f73967e84294967295"},
+      {"http://127.0.0.1:8080/photos/a.png", 7, "1886c951c8eb59377.png"},
+      {"http://h/a.png?v=2#top", 3, "1f45653073fd3bde3.png"},
+      {"x/y.abcdefgh", 0, "d2734ddb550152270.abcdefgh"},
+      {"x/y.abcdefghi", 0, "9b3f99b1713eda8a0"},
+      {"x/y.p-g", 0, "e128d26f51ac781d0"},
+      {"http://h/" + std::string(300, 'n') + ".jpg", 12, "98d422ca209cf11312.jpg"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(photoCacheName(c.address, c.id), c.name) << c.address;
+}
+
+TEST_F(Photo, AStalledDownloadEndsWhenItsTimeIsUpOrWhenThePhotoStops) {
+  TrickleServer server;
+  {
+    MemberPhoto photo(folder.string());
+    photo.show(dialog->window(), server.url("/m/slow.png"), 40, 30, 120, 120, 5);
+    ASSERT_TRUE(fvtest::WaitUntil([&] { return server.connections() == 1; }, std::chrono::seconds(10)));
+    // Shown again while it runs: no second fetch of the same photo.
+    photo.show(dialog->window(), server.url("/m/slow.png"), 40, 30, 120, 120, 5);
+    clock.clock().Advance(kPhotoDownloadMs - 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // a progress call or two, still in time
+    EXPECT_EQ(server.connections(), 1);
+    // The whole download's time runs out on the platform clock.
+    clock.clock().Advance(1);
+    std::future<void> ended = std::async(std::launch::async, [&] { photo.waitForDownloads(); });
+    EXPECT_EQ(ended.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    ended.wait();
+    EXPECT_FALSE(std::filesystem::exists(folder / "image" / photoCacheName(server.url("/m/slow.png"), 5)));
+
+    // The next one stalls too; the photo's end stops it at once.
+    photo.show(dialog->window(), server.url("/m/slower.png"), 40, 30, 120, 120, 5);
+    ASSERT_TRUE(fvtest::WaitUntil([&] { return server.connections() == 2; }, std::chrono::seconds(10)));
+    std::future<void> stopped = std::async(std::launch::async, [&] { photo.stopDownloads(); });
+    EXPECT_EQ(stopped.wait_for(std::chrono::seconds(3)), std::future_status::ready);
+    stopped.wait();
+    photo.show(dialog->window(), server.url("/m/later.png"), 40, 30, 120, 120, 5);
+    photo.waitForDownloads();
+    EXPECT_EQ(server.connections(), 2) << "nothing is fetched once stopped";
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(folder / "image")) {
+    EXPECT_EQ(entry.path().filename(), kDefaultPhoto) << "no partial photo left";
+  }
 }
 
 }  // namespace

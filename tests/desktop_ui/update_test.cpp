@@ -6,7 +6,13 @@
 #include <fstream>
 #include <thread>
 
+#include <future>
+
+#include "bounded_wait.h"
+#include "cloud/download_file.h"
 #include "dialog_fixture.h"
+#include "loopback_listener.h"
+#include "trickle_server.h"
 #include "update/update_check.h"
 
 namespace torvane::testing {
@@ -97,15 +103,7 @@ TEST_F(Update, AFailedDownloadIsNeverStartedAndTheDeskGoesOn) {
 class CutShortServer {
  public:
   CutShortServer() {
-    m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(m_listener, reinterpret_cast<sockaddr*>(&at), sizeof at);
-    ::listen(m_listener, 1);
-    socklen_t size = sizeof at;
-    ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&at), &size);
-    m_port = ntohs(at.sin_port);
+    m_listener = listenOnLoopback(m_port, 1);
     m_thread = std::thread([this] {
       const int c = ::accept(m_listener, nullptr, nullptr);
       if (c < 0) return;
@@ -139,6 +137,52 @@ TEST_F(Update, APackageCutShortIsNeverStarted) {
   EXPECT_TRUE(exits.empty());
   EXPECT_FALSE(std::filesystem::exists(folder / "image" / "setup.exe"));
   EXPECT_TRUE(std::filesystem::is_empty(folder / "image")) << "no partial package left";
+}
+
+TEST_F(Update, AStalledPackageEndsWhenItsTimeIsUpAndStopsWhenTheProgramEnds) {
+  TrickleServer server;
+  offer(server.url("/pkg/setup.exe"));
+  updater->checkForUpdate();
+  ASSERT_TRUE(fvtest::WaitUntil([&] { return server.connections() == 1; }, std::chrono::seconds(10)));
+  clock.clock().Advance(kPackageDownloadMs - 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // a progress call or two, still in time
+  EXPECT_TRUE(visible(kIdProgress)) << "still downloading";
+  clock.clock().Advance(1);
+  std::future<void> ended = std::async(std::launch::async, [&] { updater->waitForDownload(); });
+  EXPECT_EQ(ended.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+  ended.wait();
+  fvplat::PumpPending();
+  EXPECT_FALSE(visible(kIdProgress));
+  EXPECT_TRUE(launches.empty());
+  EXPECT_TRUE(exits.empty());
+  EXPECT_TRUE(std::filesystem::is_empty(folder / "image")) << "no partial package left";
+
+  // Again, and the program ends meanwhile: the download stops within a few seconds and
+  // nothing is started.
+  restart();
+  offer(server.url("/pkg/setup.exe"));
+  updater->checkForUpdate();
+  ASSERT_TRUE(fvtest::WaitUntil([&] { return server.connections() == 2; }, std::chrono::seconds(10)));
+  std::future<void> stopped = std::async(std::launch::async, [&] { updater.reset(); });
+  EXPECT_EQ(stopped.wait_for(std::chrono::seconds(3)), std::future_status::ready);
+  stopped.wait();
+  EXPECT_TRUE(launches.empty());
+  EXPECT_TRUE(exits.empty());
+  EXPECT_TRUE(std::filesystem::is_empty(folder / "image"));
+}
+
+TEST_F(Update, ACheckInTheBackgroundWhoseReplyNeverComesHoldsUpNothing) {
+  cloud.server.push("v1/app/checkUpdate", simcloud::ScriptedReply::Never());
+  updater->checkInBackground();
+  ASSERT_TRUE(cloud.server.waitForRequests(1, std::chrono::seconds(10)));
+  // Meanwhile the user-interface thread runs its timers.
+  SetTimer(dialog->window(), kTimerIdle, 1500, nullptr);
+  ShowWindow(dialog->window(), SW_SHOWNORMAL);
+  wait(1500);
+  EXPECT_TRUE(IsIconic(dialog->window()));
+  cloud.server.releaseHeldReplies();
+  updater.reset();
+  EXPECT_TRUE(launches.empty());
 }
 
 TEST_F(Update, NothingStartsWithoutAnUsableOffer) {

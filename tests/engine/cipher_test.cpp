@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "cipher/aes_core.h"
+#include "fvcommon/aes_core.h"
 #include "cipher/image_cipher.h"
 #include "veltrum.h"
 

@@ -27,8 +27,11 @@ VeinModel PatternModel() {
   VeinModel m;
   auto* bytes = reinterpret_cast<unsigned char*>(&m);
   for (std::size_t i = 0; i < sizeof m; ++i) bytes[i] = static_cast<unsigned char>(i * 37 + 11);
-  for (auto& vector : m.cellVectors) {
-    for (auto& b : vector) b &= 0x33;  // small values
+  // Each cell 14, 12 and 6 at places that move from cell to cell: a vector of the scale's length.
+  for (int k = 0; k < veltrum::kASamples; ++k) {
+    std::memset(m.cellVectors[k], 0, 8);
+    const int places[3][2] = {{k % 16, 14}, {(k + 5) % 16, 12}, {(k + 11) % 16, 6}};
+    for (const auto& [t, value] : places) m.cellVectors[k][t / 2] |= value << (t % 2 ? 0 : 4);
   }
   for (auto& row : m.codeRows) {
     row[3] &= 0xFFu;       // as the engine writes them

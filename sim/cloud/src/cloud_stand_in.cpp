@@ -5,7 +5,7 @@
 
 #include <stdexcept>
 
-#include "cloud/payload_cipher.h"
+#include "payload_oracle.h"
 
 namespace simcloud {
 namespace {
@@ -173,7 +173,7 @@ int CloudStandIn::Serve(mg_connection* conn) {
       Answer(conn, reply.status, reply.raw);
       return reply.status;
     case ScriptedReply::Kind::Enciphered:
-      Answer(conn, reply.status, torvane::encryptPayload(CompactJson(reply.json)));
+      Answer(conn, reply.status, EncipherPayload(CompactJson(reply.json)));
       return reply.status;
   }
   return 500;

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string_view>
 
-#include "cloud/payload_cipher.h"
+#include "payload_oracle.h"
 #include "sim_cloud/cloud_stand_in.h"
 
 namespace simcloud {
@@ -70,7 +70,7 @@ ReceivedRequest ParseRequestBody(std::string body) {
     if (!part.filename.empty()) {
       request.images.push_back(part);
     } else if (part.name == "data") {
-      request.data = torvane::decryptPayload(part.content);
+      request.data = DecipherPayload(part.content);
     } else if (part.name == "appId") {
       request.appId = Number(part.content);
     } else if (part.name == "imagesNum") {

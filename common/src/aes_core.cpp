@@ -1,4 +1,4 @@
-#include "cipher/aes_core.h"
+#include "fvcommon/aes_core.h"
 
 #include <mutex>
 
