@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -14,6 +15,7 @@
 #include "device_page_fixture.h"
 #include "fvcommon/base64.h"
 #include "fvplatform/folders.h"
+#include "finger_person.h"
 #include "fvplatform/locale.h"
 #include "fvplatform/messages.h"
 #include "fvplatform/window.h"
@@ -57,28 +59,43 @@ class VeinPage : public pellacortest::ControlOnSimulatedDevice {
     });
     return window;
   }
-  // Waits until an event with `id` came, answering the page's part on the way: every prompt
-  // for a finger is confirmed and the person follows the prompts at the simulated device.
+  // Waits until an event with `id` came, playing the page's and the person's part on the way:
+  // the page confirms the first `person_.fingers` fingers it asks for and declines the rest; the
+  // person lifts the finger before putting the one asked for down a moment later, lifts it when
+  // asked to loosen it and puts it down again when asked.
   bool RunUntil(DISPID id, std::chrono::seconds limit) {
     const auto until = std::chrono::steady_clock::now() + limit;
     std::size_t seen = 0;
+    auto placeAt = std::chrono::steady_clock::time_point::max();  // no placement due
     while (std::chrono::steady_clock::now() < until) {
+      if (std::chrono::steady_clock::now() >= placeAt) {
+        person_.Place();
+        placeAt = std::chrono::steady_clock::time_point::max();
+      }
       const auto events = page_->Events();
       for (; seen < events.size(); ++seen) {
         const auto& event = events[seen];
         if (event.id == id) return true;
-        if (event.id != kModelStateChange) continue;
+        if (event.id != kModelStateChange && event.id != kRecogStateChange) continue;
         const Json::Value report = Parse(event.text);
         const int code = report["RETURNID"].asInt();
         const std::string prompt = report["RETURNDESC"].asString();
-        if (code == 40) {
-          fvsim_set_finger_seed(0, 4242);
-          fvsim_set_finger(0, 1);
+        if (code == 40 && event.id == kRecogStateChange) {
+          person_.Lift();
+          placeAt = std::chrono::steady_clock::now() + 300ms;
+          page_->CallInt("ORVEK_SetVeinRecogStatus", {1});
+        } else if (code == 40 && person_.asked < person_.fingers.size()) {
+          person_.seed = person_.fingers[person_.asked++];
+          person_.Lift();
+          placeAt = std::chrono::steady_clock::now() + 300ms;
           page_->CallInt("ORVEK_SetVeinModelStatus", {1});
+        } else if (code == 40) {
+          person_.Lift();
+          page_->CallInt("ORVEK_SetVeinModelStatus", {-1});
         } else if (code == 41 && prompt.find("Loosen") != std::string::npos) {
-          fvsim_set_finger(0, 0);
+          person_.Lift();
         } else if (code == 41) {
-          fvsim_set_finger(0, 1);
+          person_.Place();
         }
       }
       std::this_thread::sleep_for(5ms);
@@ -114,6 +131,16 @@ class VeinPage : public pellacortest::ControlOnSimulatedDevice {
     const Json::Value result = Parse(page_->Events().back().text);
     return Parse(result["FEATURE"].asString())["feature"]["0"].asString();
   }
+  // Fails when the person had to put a finger down more than three times a capture on average.
+  void ExpectFewPlacements(const char* run, int captures) {
+    const int placements = person_.placements;
+    const int refused = placements - captures;
+    std::printf("%s: %d placements for %d captures, %d refused\n", run, placements, captures, refused);
+    std::fflush(stdout);
+    EXPECT_LE(placements, 3 * captures) << run << ": " << refused << " placements refused";
+    person_.placements = 0;
+  }
+  fvtest::Person person_;
   std::unique_ptr<simbrowser::ComContainer> page_;
 };
 
@@ -150,11 +177,15 @@ TEST_F(VeinPage, DeviceOpensClosesAndAnswersWhileClosed) {
   EXPECT_EQ(page_->CallInt("ORVEK_SetLed", {0, 1}), 0);
 }
 
-TEST_F(VeinPage, EnrolmentEventsEndInAResultWithFeature) {
-  ASSERT_EQ(page_->CallInt("ORVEK_Init_Vein", {std::string(R"({"Fingers":"2","FingerNum":1,"PlaySound":0,"ModelTimeout":600,"RecogTimeout":600})")}), 0);
+// The whole road on the control's own settings: the page asks for the fingers of its order in
+// turn and enrols two of them, then each is recognised against the two templates, and a finger
+// never enrolled is refused.
+TEST_F(VeinPage, TwoFingersEnrolledOnTheDefaultsAreEachRecognisedAndAStrangerIsRefused) {
+  constexpr unsigned long long kFirst = 4242, kSecond = 5151, kStranger = 6060;
+  person_.fingers = {kFirst, kSecond};
   ASSERT_EQ(page_->CallInt("ORVEK_OpenVeinDev"), 0);
   ASSERT_EQ(page_->CallInt("ORVEK_StartModel_Vein"), 0);
-  ASSERT_TRUE(RunUntil(kModelStop, 600s));
+  ASSERT_TRUE(RunUntil(kModelStop, 100s));
   // Let a second stop report (there is none for a result) arrive if it would.
   page_->RunOnUi([] { fvplat::PumpPending(); });
   const auto events = page_->Events();
@@ -162,19 +193,40 @@ TEST_F(VeinPage, EnrolmentEventsEndInAResultWithFeature) {
   EXPECT_EQ(events.front().id, kModelStart);
   EXPECT_EQ(Parse(events.front().text)["RETURNID"].asInt(), -2);
   EXPECT_EQ(Parse(events.front().text)["RETURNDESC"].asString(), "Finger vein modeling");
-  std::vector<DISPID> ids;
-  for (const auto& event : events) ids.push_back(event.id);
-  EXPECT_NE(std::find(ids.begin(), ids.end(), kModelStep), ids.end());
+  EXPECT_EQ(std::count_if(events.begin(), events.end(), [](const auto& e) { return e.id == kModelStep; }), 2);
   const auto& last = events.back();
   ASSERT_EQ(last.id, kModelStop);
   const Json::Value result = Parse(last.text);
   EXPECT_EQ(result["RETURNID"].asInt(), 0) << last.text;
   EXPECT_EQ(result["RETURNDESC"].asString(), "Complete collection");
   ASSERT_TRUE(result.isMember("FEATURE")) << last.text;
-  const Json::Value features = Parse(result["FEATURE"].asString());
-  EXPECT_EQ(features["num"].asInt(), 1);
+  const std::string featureList = result["FEATURE"].asString();
+  const Json::Value features = Parse(featureList);
+  ASSERT_EQ(features["num"].asInt(), 2);
   EXPECT_EQ(features["feature"]["0"].asString().size(), 4472u);  // base64 of 3352 bytes
+  // The defaults' order begins with the left middle and ring fingers.
+  EXPECT_EQ(features["type"]["0"]["fingertype"].asInt(), 2);
+  EXPECT_EQ(features["type"]["1"]["fingertype"].asInt(), 3);
   EXPECT_TRUE(page_->EventsOnUiThread());
+  ExpectFewPlacements("enrolment of two fingers", 2 * 2);  // two captures a finger
+
+  const struct {
+    unsigned long long finger;
+    int returnId;
+    const char* position;
+  } recognitions[] = {{kFirst, 0, "0"}, {kSecond, 0, "1"}, {kStranger, 1, nullptr}};
+  for (const auto& r : recognitions) {
+    person_.seed = r.finger;
+    page_->ClearEvents();
+    ASSERT_EQ(page_->CallInt("ORVEK_StartRecog_Vein", {featureList}), 0);
+    ASSERT_TRUE(RunUntil(kRecogStop, 60s)) << r.finger;
+    const Json::Value answer = Parse(page_->Events().back().text);
+    EXPECT_EQ(answer["RETURNID"].asInt(), r.returnId) << r.finger << ": " << answer["RETURNVALUE"];
+    if (r.position != nullptr) {
+      EXPECT_EQ(answer["POS"].asString(), r.position) << r.finger;
+    }
+    ExpectFewPlacements("recognition", 1);
+  }
   EXPECT_EQ(page_->CallInt("ORVEK_CloseVeinDev"), 1);
 }
 

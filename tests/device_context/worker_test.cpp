@@ -89,6 +89,30 @@ TEST_F(Worker, LiftingTheFingerClearsAnUntakenFrameAndTheBacklight) {
   EXPECT_EQ(std::vector<unsigned char>(state.backlight, state.backlight + 8), std::vector<unsigned char>(8, 0));
 }
 
+// A frame from an earlier placement would score as the same image: each placement must hand
+// out a frame of its own, for the same finger and for another one put down in its place.
+TEST_F(Worker, EveryPlacementHandsOutAFrameOfItsOwn) {
+  auto context = openWithFinger();
+  std::vector<std::vector<std::uint8_t>> frames;
+  for (int placement = 0; placement < 12; ++placement) {
+    fvsim_set_finger_seed(0, placement < 8 ? 4242 : 4243);
+    fvsim_set_finger(0, 1);
+    ASSERT_TRUE(waitFor([&] { return holdsFrame(context); })) << placement;
+    unsigned length = static_cast<unsigned>(blob_.size());
+    ASSERT_TRUE(dravex::takeHeldFrame(context.get(), blob_.data(), &length)) << placement;
+    // The finger stays a moment: the worker acquires again, a frame of this placement.
+    ASSERT_TRUE(waitFor([&] { return holdsFrame(context); })) << placement;
+    fvsim_set_finger(0, 0);
+    ASSERT_TRUE(waitFor([&] { return context->fingerState == 0; })) << placement;
+    std::vector<std::uint8_t> pixels(76800);
+    ASSERT_TRUE(dravex::decodeImageBlob({blob_.begin(), blob_.begin() + length}, pixels.data()).ok);
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+      EXPECT_NE(frames[k], pixels) << "placement " << placement << " gave the frame of placement " << k;
+    }
+    frames.push_back(std::move(pixels));
+  }
+}
+
 TEST_F(Worker, UnplugAndReplugReopenTheDeviceWithOneWorker) {
   auto context = openWithFinger();
   fvsim_set_finger(0, 1);

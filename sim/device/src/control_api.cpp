@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "placement.h"
 #include "sim_state.h"
 
 using simdev::SimDevice;
@@ -48,6 +49,7 @@ FVSIM_API void fvsim_reset(void) {
   world.trace.clear();
   world.traceData.clear();
   world.wholeData = false;
+  world.placementSpread = simdev::DefaultPlacementSpread();
 }
 
 FVSIM_API int fvsim_plug(const FvSimDeviceConfig* config) {
@@ -124,6 +126,27 @@ FVSIM_API int fvsim_set_finger_seed(int index, unsigned long long seed) {
     d.fingerSeed = seed;
     return 1;
   });
+}
+
+FVSIM_API int fvsim_set_placement_spread(const FvSimPlacementSpread* spread) {
+  if (spread == nullptr) return 0;
+  const double values[] = {spread->shiftAlong, spread->shiftAcross, spread->rotationDeg,
+                           spread->rollDeg,    spread->press,       spread->light};
+  for (double v : values) {
+    if (!(v >= 0 && v <= 1000)) return 0;  // NaN too
+  }
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> lock(world.mutex);
+  world.placementSpread = *spread;
+  return 1;
+}
+
+FVSIM_API int fvsim_get_placement_spread(FvSimPlacementSpread* spread) {
+  if (spread == nullptr) return 0;
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> lock(world.mutex);
+  *spread = world.placementSpread;
+  return 1;
 }
 
 FVSIM_API int fvsim_inject(int index, int fault, int count) {

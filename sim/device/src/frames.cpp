@@ -4,6 +4,7 @@
 
 #include "fvplatform/clock.h"
 #include "sim_finger/finger_generator.h"
+#include "placement.h"
 #include "sim_finger/random.h"
 #include "sim_state.h"
 
@@ -26,8 +27,8 @@ const std::vector<std::uint8_t>& Scene(World& world, SimDevice& d) {
   if (key != d.sceneKey) {
     const int w = d.config.width, h = d.config.height;
     if (finger) {
-      d.scene = simfinger::Render(simfinger::MakeFinger(d.fingerSeed),
-                                  simfinger::MakeCapture(d.fingerSeed, capture), w, h);
+      const Placement placement = MakePlacement(d.fingerSeed, capture, world.placementSpread);
+      d.scene = simfinger::Render(placement.finger, placement.capture, w, h);
       // Light through a finger falls off faster than linearly with its thickness: a square
       // law spreads the rounded cross-section over the grey range as real captures do.
       for (std::uint8_t& v : d.scene) v = static_cast<std::uint8_t>((v * v + kContrast / 2) / kContrast);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "fvplatform/clock.h"
+#include "placement.h"
 
 namespace simdev {
 namespace {
@@ -29,6 +30,7 @@ void NumberDemoDevice(SimDevice& device) {
 
 World* BuildWorld() {
   auto* world = new World;  // lives for the process: pending requests may outlast statics
+  world->placementSpread = DefaultPlacementSpread();
   FvSimDeviceConfig config{};
   fvsim_default_config(1, &config);
   world->devices.push_back(MakeDevice(*world, config));

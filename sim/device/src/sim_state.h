@@ -79,6 +79,7 @@ struct World {
   std::vector<std::pair<fvplat::UsbHandle, int>> handles;  // handle -> device id
   std::vector<Pending> pending;
   std::deque<FvSimTraceEntry> trace;
+  FvSimPlacementSpread placementSpread{};        // how placements of a finger differ
   bool wholeData = false;                        // keep each transfer's whole data
   std::deque<std::vector<std::uint8_t>> traceData;  // beside `trace`, entry by entry
 };

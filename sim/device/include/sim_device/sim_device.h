@@ -55,6 +55,20 @@ int fvsim_get_firmware(int index, unsigned char* out, int size);
 /* Which finger lies on the sensor (the seed of its synthetic image), at once. */
 int fvsim_set_finger_seed(int index, unsigned long long seed);
 
+/* How far placements of one finger differ, as standard deviations: shifts along and across
+   the finger in pixels of the 320 x 240 frame, rotation in the plane and roll about the
+   finger's own axis in degrees, press (relative flattening, which also pales the veins) and
+   light (relative brightness, and its swing along the finger). The defaults are fitted so
+   that placements of simulated fingers score against each other as captures of real fingers
+   do; tools that measure this change them. For every device, from the next placement on. */
+typedef struct FvSimPlacementSpread {
+  double shiftAlong, shiftAcross;
+  double rotationDeg, rollDeg;
+  double press, light;
+} FvSimPlacementSpread;
+int fvsim_set_placement_spread(const FvSimPlacementSpread* spread);
+int fvsim_get_placement_spread(FvSimPlacementSpread* spread);
+
 /* Faults for the next `count` transfer requests (control, bulk) of a device, or its next
    `count` handle closes for FVSIM_FAULT_CLOSE. A later call for the same fault replaces it. */
 enum {
