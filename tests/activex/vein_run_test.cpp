@@ -124,7 +124,8 @@ class VeinPage : public pellacortest::ControlOnSimulatedDevice {
   }
   // One finger enrolled from one capture, placed when asked for; it stays on. Its template.
   std::string EnrolOneCapture() {
-    fvsim_set_finger(0, 0);
+    person_.fingers = {4242};
+    person_.asked = 0;
     page_->ClearEvents();
     page_->CallInt("ORVEK_Init_Vein", {std::string(R"({"Fingers":"2","FingerNum":1,"TimesPerFinger":1,"PlaySound":0})")});
     if (page_->CallInt("ORVEK_StartModel_Vein") != 0 || !RunUntil(kModelStop, 60s)) return {};
