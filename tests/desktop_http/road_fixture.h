@@ -80,13 +80,19 @@ class Road : public ::testing::Test {
       const auto elapsed = std::chrono::steady_clock::now() - start;
       if (elapsed > limit) return false;
       const auto phase = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() % 2000;
-      fvsim_set_finger(0, phase < 1200 ? 1 : 0);
+      const bool down = phase < 1200;
+      if (down && !fingerDown) ++placements;
+      fingerDown = down;
+      fvsim_set_finger(0, down ? 1 : 0);
       fvplat::PumpPending();
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     fvsim_set_finger(0, 0);
+    fingerDown = false;
     return true;
   }
+  int placements = 0;  // how often the finger went down
+  bool fingerDown = false;
 
   std::filesystem::path folder;
   LibraryDevice device;

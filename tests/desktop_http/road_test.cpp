@@ -1,6 +1,8 @@
 // Enrolment and sign-in through the local interface's requests, as a page makes them, on the
 // real device library, the simulated device and the cloud stand-in.
 
+#include <cstdio>
+
 #include "http_client.h"
 #include "road_fixture.h"
 
@@ -32,6 +34,12 @@ TEST_F(Road, APageEnrolsAFingerPollsItAndReadsTheSignInOfTheSameFinger) {
   });
   EXPECT_TRUE(presentFingerUntil([&] { return stage == 2; }, std::chrono::seconds(100)));
   page.join();
+  // Three enrolment captures and a sign-in; a placement while the desk waits for the cloud or
+  // shows a result is refused as well as one the quality check or the same-finger test refuses.
+  constexpr int kCaptures = 4;
+  std::printf("desk road: %d placements for %d captures, %d refused\n", placements, kCaptures,
+              placements - kCaptures);
+  EXPECT_LE(placements, 3 * kCaptures) << placements - kCaptures << " placements refused";
   EXPECT_EQ(opened, kJsonHead + "f\r\n{ \"result\": 1 }\r\n0\r\n\r\n");
   EXPECT_EQ(collected, kJsonHead + "f\r\n{ \"result\": 1 }\r\n0\r\n\r\n");
   EXPECT_EQ(signedIn, kJsonHead + "19\r\n{ \"result\": 42,\"type\": 0}\r\n0\r\n\r\n");
