@@ -59,7 +59,7 @@ TEST_F(OpenedModule, EntryPointsFillTheTableAsFarAsItsSizeReaches) {
 }
 
 TEST_F(OpenedModule, InitializeChecksTheBrowserTable) {
-  EXPECT_EQ(host_->Initialize()(nullptr), NPERR_INVALID_FUNCTABLE_ERROR);
+  EXPECT_EQ(host_->Initialize()(nullptr, nullptr), NPERR_INVALID_FUNCTABLE_ERROR);
   struct Case {
     std::uint16_t version;
     std::uint16_t size;
@@ -80,9 +80,93 @@ TEST_F(OpenedModule, InitializeChecksTheBrowserTable) {
     NPNetscapeFuncs table = host_->BrowserTable();
     table.version = c.version;
     table.size = c.size;
-    EXPECT_EQ(host_->Initialize()(&table), c.expected) << c.version << " " << c.size;
+    EXPECT_EQ(host_->Initialize()(&table, nullptr), c.expected) << c.version << " " << c.size;
   }
   EXPECT_EQ(host_->ShutdownExport()(), NPERR_NO_ERROR);
+}
+
+TEST_F(OpenedModule, UnixExportsAnswerTheTypeNameAndDescription) {
+  ASSERT_NE(host_->GetMimeDescription(), nullptr);
+  ASSERT_NE(host_->GetValue(), nullptr);
+  EXPECT_STREQ(host_->GetMimeDescription()(),
+               "application/sorvik-plugin:*:NPRuntime scriptability API test plugin");
+  struct Case {
+    NPPVariable variable;
+    NPError expected;
+    const char* text;
+  };
+  const Case cases[] = {
+      {NPPVpluginNameString, NPERR_NO_ERROR, "NPRuntimeTest"},
+      {NPPVpluginDescriptionString, NPERR_NO_ERROR, "NPRuntime scriptability API test plugin"},
+      {NPPVpluginNeedsXEmbed, NPERR_GENERIC_ERROR, nullptr},  // an instance's question
+      {NPPVpluginScriptableNPObject, NPERR_GENERIC_ERROR, nullptr},
+  };
+  for (const Case& c : cases) {
+    const char* text = nullptr;
+    EXPECT_EQ(host_->GetValue()(nullptr, c.variable, &text), c.expected) << c.variable;
+    if (c.text != nullptr) {
+      EXPECT_STREQ(text, c.text);
+    } else {
+      EXPECT_EQ(text, nullptr) << c.variable;
+    }
+  }
+  EXPECT_EQ(host_->GetValue()(nullptr, NPPVpluginNameString, nullptr), NPERR_INVALID_PARAM);
+}
+
+TEST_F(OpenedModule, UnixInitializeFillsThePluginTableOnlyForAGoodBrowserTable) {
+  const auto untouched = [](const NPPluginFuncs& table) {
+    return table.version == 0xABAB && table.newp == nullptr;
+  };
+  NPPluginFuncs plugin;
+  std::memset(&plugin, 0xAB, sizeof plugin);
+  plugin.size = sizeof plugin;
+  plugin.newp = nullptr;
+  EXPECT_EQ(host_->Initialize()(nullptr, &plugin), NPERR_INVALID_FUNCTABLE_ERROR);
+  EXPECT_TRUE(untouched(plugin));
+  NPNetscapeFuncs browser = host_->BrowserTable();
+  browser.version = 0x0100;
+  EXPECT_EQ(host_->Initialize()(&browser, &plugin), NPERR_INCOMPATIBLE_VERSION_ERROR);
+  EXPECT_TRUE(untouched(plugin));
+
+  // A plug-in table one entry short of the instance calls.
+  browser = host_->BrowserTable();
+  NPPluginFuncs small = plugin;
+  small.size = static_cast<std::uint16_t>(offsetof(NPPluginFuncs, setvalue));
+  EXPECT_EQ(host_->Initialize()(&browser, &small), NPERR_INVALID_FUNCTABLE_ERROR);
+  EXPECT_TRUE(untouched(small));
+
+  ASSERT_EQ(host_->Initialize()(&browser, &plugin), NPERR_NO_ERROR);
+  EXPECT_EQ(plugin.version, 27);
+  EXPECT_EQ(plugin.size, sizeof plugin);
+  EXPECT_NE(plugin.newp, nullptr);
+  EXPECT_NE(plugin.getvalue, nullptr);
+  EXPECT_NE(plugin.setvalue, nullptr);
+  EXPECT_EQ(plugin.javaClass, nullptr);
+  EXPECT_EQ(plugin.gotfocus, nullptr);
+  EXPECT_EQ(host_->ShutdownExport()(), NPERR_NO_ERROR);
+}
+
+// A Unix browser's load: it reads the type, name and description, then makes an instance from
+// the table NP_Initialize filled and scripts it.
+TEST(UnixLoad, MakesAnInstanceThatAnswersScript) {
+  nptest::Folders folders;
+  simbrowser::NpHost host;
+  ASSERT_EQ(host.Load(nptest::PluginModule(), simbrowser::LoadWay::kUnix), 0);
+  EXPECT_EQ(host.MimeDescription(), "application/sorvik-plugin:*:NPRuntime scriptability API test plugin");
+  EXPECT_EQ(host.PluginName(), "NPRuntimeTest");
+  EXPECT_EQ(host.PluginDescription(), "NPRuntime scriptability API test plugin");
+  EXPECT_EQ(host.PluginTable().version, 27);
+  const int page = host.NewPage();
+  ASSERT_GE(page, 0);
+  ASSERT_NE(host.Scriptable(page), nullptr);
+  EXPECT_EQ(host.CallText(page, "ORVEK_GetVersion"), "V014R031C0001B01");
+  EXPECT_EQ(host.DestroyPage(page), NPERR_NO_ERROR);
+  EXPECT_EQ(host.Shutdown(), NPERR_NO_ERROR);
+  const std::string log = folders.LogText();
+  for (const char* line : {"NP_GetMIMEDescription", "NP_GetValue", "NP_Initialize", "NPP_New"}) {
+    EXPECT_NE(log.find(line), std::string::npos) << line;
+  }
+  EXPECT_EQ(log.find("NP_GetEntryPoints"), std::string::npos);
 }
 
 class Instance : public LoadedPlugin {

@@ -79,7 +79,9 @@ class LoadedPlugin : public ::testing::Test {
     return fvtest::ScopeExit([this] { host_.reset(); });
   }
 
-  void SetUp() override { ASSERT_EQ(host_->Load(PluginModule()), 0); }
+  // How the browser loads the module; the Windows sequence unless a suite says otherwise.
+  virtual simbrowser::LoadWay Way() const { return simbrowser::LoadWay::kWindows; }
+  void SetUp() override { ASSERT_EQ(host_->Load(PluginModule(), Way()), 0); }
   Folders folders_;
   std::unique_ptr<simbrowser::NpHost> host_ = std::make_unique<simbrowser::NpHost>();
 };

@@ -20,8 +20,9 @@ namespace {
 
 }  // namespace
 
-NPError NP_GetEntryPoints(NPPluginFuncs* pFuncs) {
-  fvbrowser::logf("NP_GetEntryPoints");
+namespace npsorvik {
+
+NPError FillPluginTable(NPPluginFuncs* pFuncs) {
   if (pFuncs == nullptr) return NPERR_INVALID_FUNCTABLE_ERROR;
   // Entries are written only as far as the browser's table reaches.
   if (pFuncs->size < kNpPluginTableMinSize) return NPERR_INVALID_FUNCTABLE_ERROR;
@@ -46,9 +47,21 @@ NPError NP_GetEntryPoints(NPPluginFuncs* pFuncs) {
   return NPERR_NO_ERROR;
 }
 
-NPError NP_Initialize(NPNetscapeFuncs* bFuncs) {
+}  // namespace npsorvik
+
+NPError NP_GetEntryPoints(NPPluginFuncs* pFuncs) {
+  fvbrowser::logf("NP_GetEntryPoints");
+  return npsorvik::FillPluginTable(pFuncs);
+}
+
+NPError NP_Initialize(NPNetscapeFuncs* bFuncs, NPPluginFuncs* pFuncs) {
   fvbrowser::logf("NP_Initialize");
-  return npsorvik::CopyBrowserTable(bFuncs);
+  const NPError copied = npsorvik::CopyBrowserTable(bFuncs);
+  // A Unix browser hands its table for the instance calls here instead of NP_GetEntryPoints.
+  if (copied != NPERR_NO_ERROR || pFuncs == nullptr) return copied;
+  const NPError filled = npsorvik::FillPluginTable(pFuncs);
+  if (filled != NPERR_NO_ERROR) npsorvik::ClearBrowserTable();
+  return filled;
 }
 
 NPError NP_Shutdown() {

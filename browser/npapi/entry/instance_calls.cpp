@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "entry/plugin_names.h"
 #include "log/log_file.h"
 #include "plugin/plugin.h"
 #include "plugin/target_window.h"
@@ -103,13 +104,8 @@ NPError NPP_GetValue(NPP instance, NPPVariable variable, void* value) {
   CPlugin* plugin = PluginOf(instance);
   if (plugin == nullptr) return NPERR_GENERIC_ERROR;
   if (value == nullptr) return NPERR_INVALID_PARAM;
+  if (AnswerPluginText(variable, value)) return NPERR_NO_ERROR;
   switch (variable) {
-    case NPPVpluginNameString:
-      *static_cast<const char**>(value) = "NPRuntimeTest";
-      return NPERR_NO_ERROR;
-    case NPPVpluginDescriptionString:
-      *static_cast<const char**>(value) = "NPRuntime scriptability API test plugin";
-      return NPERR_NO_ERROR;
     case NPPVpluginNeedsXEmbed:
       *static_cast<NPBool*>(value) = 1;
       return NPERR_NO_ERROR;

@@ -5,6 +5,10 @@
 
 namespace npsorvik {
 
+// Fills the plug-in's table with the calls below as far as its size reaches (version 27, the
+// Java entry null): 0; 3 for a missing table or one too small to hold them.
+NPError FillPluginTable(NPPluginFuncs* pFuncs);
+
 NPError NPP_New(NPMIMEType pluginType, NPP instance, std::uint16_t mode, std::int16_t argc,
                 char* argn[], char* argv[], NPSavedData* saved);
 NPError NPP_Destroy(NPP instance, NPSavedData** save);

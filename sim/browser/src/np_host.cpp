@@ -70,19 +70,37 @@ class NpHost::Impl {
     getEntryPoints_ = reinterpret_cast<GetEntryPointsFn>(dlsym(module_, "NP_GetEntryPoints"));
     initialize_ = reinterpret_cast<InitializeFn>(dlsym(module_, "NP_Initialize"));
     shutdown_ = reinterpret_cast<ShutdownFn>(dlsym(module_, "NP_Shutdown"));
+    getMimeDescription_ =
+        reinterpret_cast<GetMimeDescriptionFn>(dlsym(module_, "NP_GetMIMEDescription"));
+    getValue_ = reinterpret_cast<GetValueFn>(dlsym(module_, "NP_GetValue"));
     return getEntryPoints_ != nullptr && initialize_ != nullptr && shutdown_ != nullptr;
   }
 
-  int Load(const std::string& path) {
+  int Load(const std::string& path, LoadWay way) {
     if (!Open(path)) return -1;
+    if (way == LoadWay::kUnix && (getMimeDescription_ == nullptr || getValue_ == nullptr)) return -1;
     int result = 0;
     RunOnUi([&] {
       plugin_ = NPPluginFuncs{};
       plugin_.size = sizeof plugin_;
-      result = getEntryPoints_(&plugin_);
-      if (result != 0) return;
+      if (way == LoadWay::kWindows) {
+        result = getEntryPoints_(&plugin_);
+        if (result != 0) return;
+        FillBrowserTable();
+        result = initialize_(&browser_, nullptr);
+        return;
+      }
+      const char* mime = getMimeDescription_();
+      mimeDescription_ = mime != nullptr ? mime : "";
+      for (auto [variable, text] : {std::pair{NPPVpluginNameString, &pluginName_},
+                                    std::pair{NPPVpluginDescriptionString, &pluginDescription_}}) {
+        const char* answer = nullptr;
+        result = getValue_(nullptr, variable, &answer);
+        if (result != 0) return;
+        *text = answer != nullptr ? answer : "";
+      }
       FillBrowserTable();
-      result = initialize_(&browser_);
+      result = initialize_(&browser_, &plugin_);
     });
     return result;
   }
@@ -98,6 +116,11 @@ class NpHost::Impl {
     getEntryPoints_ = nullptr;
     initialize_ = nullptr;
     shutdown_ = nullptr;
+    getMimeDescription_ = nullptr;
+    getValue_ = nullptr;
+    mimeDescription_.clear();
+    pluginName_.clear();
+    pluginDescription_.clear();
     plugin_ = NPPluginFuncs{};
     return result;
   }
@@ -501,6 +524,11 @@ class NpHost::Impl {
   GetEntryPointsFn getEntryPoints_ = nullptr;
   InitializeFn initialize_ = nullptr;
   ShutdownFn shutdown_ = nullptr;
+  GetMimeDescriptionFn getMimeDescription_ = nullptr;
+  GetValueFn getValue_ = nullptr;
+  std::string mimeDescription_;
+  std::string pluginName_;
+  std::string pluginDescription_;
   NPPluginFuncs plugin_{};
   NPNetscapeFuncs browser_{};
 
@@ -550,11 +578,16 @@ NpHost::~NpHost() {
 }
 
 bool NpHost::Open(const std::string& modulePath) { return impl_->Open(modulePath); }
-int NpHost::Load(const std::string& modulePath) { return impl_->Load(modulePath); }
+int NpHost::Load(const std::string& modulePath, LoadWay way) { return impl_->Load(modulePath, way); }
 int NpHost::Shutdown() { return impl_->Shutdown(); }
 NpHost::GetEntryPointsFn NpHost::GetEntryPoints() const { return impl_->getEntryPoints_; }
 NpHost::InitializeFn NpHost::Initialize() const { return impl_->initialize_; }
 NpHost::ShutdownFn NpHost::ShutdownExport() const { return impl_->shutdown_; }
+NpHost::GetMimeDescriptionFn NpHost::GetMimeDescription() const { return impl_->getMimeDescription_; }
+NpHost::GetValueFn NpHost::GetValue() const { return impl_->getValue_; }
+std::string NpHost::MimeDescription() const { return impl_->mimeDescription_; }
+std::string NpHost::PluginName() const { return impl_->pluginName_; }
+std::string NpHost::PluginDescription() const { return impl_->pluginDescription_; }
 const NPPluginFuncs& NpHost::PluginTable() const { return impl_->plugin_; }
 
 NPNetscapeFuncs& NpHost::BrowserTable() {

@@ -39,11 +39,19 @@ struct PageCall {
 // What a page's "callbackfunction" is.
 enum class PageCallback { kFunction, kMissing, kText };
 
+// How the browser loads the module: a Windows browser takes the instance calls with
+// NP_GetEntryPoints, then calls NP_Initialize with its own table alone (the plug-in table
+// argument null); a Unix browser first asks NP_GetMIMEDescription and NP_GetValue for the name
+// and description, then hands both tables to NP_Initialize.
+enum class LoadWay { kWindows, kUnix };
+
 class NpHost {
  public:
   using GetEntryPointsFn = NPError (*)(NPPluginFuncs*);
-  using InitializeFn = NPError (*)(NPNetscapeFuncs*);
+  using InitializeFn = NPError (*)(NPNetscapeFuncs*, NPPluginFuncs*);
   using ShutdownFn = NPError (*)();
+  using GetMimeDescriptionFn = const char* (*)();
+  using GetValueFn = NPError (*)(void*, NPPVariable, void*);
 
   NpHost();
   // Destroys the pages left, shuts the plug-in down and ends the user-interface thread.
@@ -51,17 +59,24 @@ class NpHost {
   NpHost(const NpHost&) = delete;
   NpHost& operator=(const NpHost&) = delete;
 
-  // dlopen and the three exports, without calling them; false when one is missing.
+  // dlopen and the three exports, without calling them; false when one is missing. The Unix
+  // exports are looked up too and are null when the module lacks them.
   bool Open(const std::string& modulePath);
-  // Open, then NP_GetEntryPoints and NP_Initialize with full tables: the first non-zero result,
-  // or -1 when the module cannot be opened.
-  int Load(const std::string& modulePath);
+  // Open, then the calls of `way` with full tables: the first non-zero result, or -1 when the
+  // module cannot be opened or lacks an export of `way`.
+  int Load(const std::string& modulePath, LoadWay way = LoadWay::kWindows);
   // NP_Shutdown and dlclose; its result (0 when nothing was loaded).
   int Shutdown();
 
   GetEntryPointsFn GetEntryPoints() const;
   InitializeFn Initialize() const;
   ShutdownFn ShutdownExport() const;
+  GetMimeDescriptionFn GetMimeDescription() const;
+  GetValueFn GetValue() const;
+  // What a Unix load read from the module (empty after a Windows load).
+  std::string MimeDescription() const;
+  std::string PluginName() const;
+  std::string PluginDescription() const;
   // The tables as the host filled and passed them.
   const NPPluginFuncs& PluginTable() const;
   NPNetscapeFuncs& BrowserTable();
