@@ -59,43 +59,25 @@ class VeinPage : public pellacortest::ControlOnSimulatedDevice {
     });
     return window;
   }
-  // Waits until an event with `id` came, playing the page's and the person's part on the way:
-  // the page confirms the first `person_.fingers` fingers it asks for and declines the rest; the
-  // person lifts the finger before putting the one asked for down a moment later, lifts it when
-  // asked to loosen it and puts it down again when asked.
+  // Waits until an event with `id` came, playing the page's and the person's part on the way
+  // (fvtest::Person::Follow); a finger asked for goes down a moment after the page's answer.
   bool RunUntil(DISPID id, std::chrono::seconds limit) {
     const auto until = std::chrono::steady_clock::now() + limit;
     std::size_t seen = 0;
-    auto placeAt = std::chrono::steady_clock::time_point::max();  // no placement due
     while (std::chrono::steady_clock::now() < until) {
-      if (std::chrono::steady_clock::now() >= placeAt) {
-        person_.Place();
-        placeAt = std::chrono::steady_clock::time_point::max();
-      }
+      person_.PlaceIfDue();
       const auto events = page_->Events();
       for (; seen < events.size(); ++seen) {
         const auto& event = events[seen];
         if (event.id == id) return true;
         if (event.id != kModelStateChange && event.id != kRecogStateChange) continue;
         const Json::Value report = Parse(event.text);
-        const int code = report["RETURNID"].asInt();
-        const std::string prompt = report["RETURNDESC"].asString();
-        if (code == 40 && event.id == kRecogStateChange) {
-          person_.Lift();
-          placeAt = std::chrono::steady_clock::now() + 300ms;
-          page_->CallInt("ORVEK_SetVeinRecogStatus", {1});
-        } else if (code == 40 && person_.asked < person_.fingers.size()) {
-          person_.seed = person_.fingers[person_.asked++];
-          person_.Lift();
-          placeAt = std::chrono::steady_clock::now() + 300ms;
-          page_->CallInt("ORVEK_SetVeinModelStatus", {1});
-        } else if (code == 40) {
-          person_.Lift();
-          page_->CallInt("ORVEK_SetVeinModelStatus", {-1});
-        } else if (code == 41 && prompt.find("Loosen") != std::string::npos) {
-          person_.Lift();
-        } else if (code == 41) {
-          person_.Place();
+        const bool recognition = event.id == kRecogStateChange;
+        const int answer = person_.Follow(report["RETURNID"].asInt(),
+                                         report["RETURNDESC"].asString(), recognition);
+        if (answer != 0) {
+          page_->CallInt(recognition ? "ORVEK_SetVeinRecogStatus" : "ORVEK_SetVeinModelStatus",
+                         {answer});
         }
       }
       std::this_thread::sleep_for(5ms);
@@ -131,15 +113,6 @@ class VeinPage : public pellacortest::ControlOnSimulatedDevice {
     if (page_->CallInt("ORVEK_StartModel_Vein") != 0 || !RunUntil(kModelStop, 60s)) return {};
     const Json::Value result = Parse(page_->Events().back().text);
     return Parse(result["FEATURE"].asString())["feature"]["0"].asString();
-  }
-  // Fails when the person had to put a finger down more than three times a capture on average.
-  void ExpectFewPlacements(const char* run, int captures) {
-    const int placements = person_.placements;
-    const int refused = placements - captures;
-    std::printf("%s: %d placements for %d captures, %d refused\n", run, placements, captures, refused);
-    std::fflush(stdout);
-    EXPECT_LE(placements, 3 * captures) << run << ": " << refused << " placements refused";
-    person_.placements = 0;
   }
   fvtest::Person person_;
   std::unique_ptr<simbrowser::ComContainer> page_;
@@ -209,7 +182,7 @@ TEST_F(VeinPage, TwoFingersEnrolledOnTheDefaultsAreEachRecognisedAndAStrangerIsR
   EXPECT_EQ(features["type"]["0"]["fingertype"].asInt(), 2);
   EXPECT_EQ(features["type"]["1"]["fingertype"].asInt(), 3);
   EXPECT_TRUE(page_->EventsOnUiThread());
-  ExpectFewPlacements("enrolment of two fingers", 2 * 2);  // two captures a finger
+  person_.ExpectFewPlacements("enrolment of two fingers", 2 * 2);  // two captures a finger
 
   const struct {
     unsigned long long finger;
@@ -226,7 +199,7 @@ TEST_F(VeinPage, TwoFingersEnrolledOnTheDefaultsAreEachRecognisedAndAStrangerIsR
     if (r.position != nullptr) {
       EXPECT_EQ(answer["POS"].asString(), r.position) << r.finger;
     }
-    ExpectFewPlacements("recognition", 1);
+    person_.ExpectFewPlacements("recognition", 1);
   }
   EXPECT_EQ(page_->CallInt("ORVEK_CloseVeinDev"), 1);
 }

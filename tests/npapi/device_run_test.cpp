@@ -18,6 +18,7 @@
 #include "fvplatform/messages.h"
 #include "fvplatform/window.h"
 #include "bounded_wait.h"
+#include "finger_person.h"
 #include "np_fixture.h"
 #include "sim_device/sim_device.h"
 
@@ -169,6 +170,100 @@ TEST_F(DevicePage, EnrolThenRecogniseThroughTheCallback) {
   ASSERT_EQ(compared.size(), 2u);
   EXPECT_EQ(nptest::Parse(compared[0].text)["RETURNDESC"].asString().rfind("Mark:0,Matching score:", 0), 0u);
   EXPECT_EQ(nptest::Parse(compared[1].text)["RETURNDESC"].asString().rfind("Matching score:", 0), 0u);
+  EXPECT_EQ(host_->CallInt(page_, "ORVEK_CloseVeinDev"), 0);
+}
+
+// A page on a fresh simulated device with the plug-in loaded as a Unix browser loads it, on the
+// plug-in's own settings, and a person at the device.
+class UnixDevicePage : public nptest::LoadedPlugin {
+ protected:
+  simbrowser::LoadWay Way() const override { return simbrowser::LoadWay::kUnix; }
+  void SetUp() override {
+    ::unsetenv("FV_MODULE_DIR");
+    fvsim_reset();
+    ASSERT_GE(fvsim_plug_type(1), 0);
+    LoadedPlugin::SetUp();
+    if (HasFatalFailure()) return;
+    page_ = host_->NewPage();
+    ASSERT_GE(page_, 0);
+  }
+  void TearDown() override {
+    host_.reset();
+    fvsim_set_finger(0, 0);
+  }
+  // Plays the page's and the person's part (fvtest::Person::Follow) until a report whose text
+  // holds `end`; its text, empty when none came within `limit`. A finger asked for goes down a
+  // moment after the page's answer.
+  std::string RunUntil(const char* end, bool recognition, std::chrono::seconds limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    std::size_t seen = 0;
+    while (std::chrono::steady_clock::now() < until) {
+      person_.PlaceIfDue();
+      const auto calls = host_->PageCalls(page_);
+      for (; seen < calls.size(); ++seen) {
+        const PageCall& call = calls[seen];
+        if (call.text.find(end) != std::string::npos) return call.text;
+        const int answer = person_.Follow(call.code, nptest::Parse(call.text)["RETURNDESC"].asString(),
+                                         recognition);
+        if (answer != 0) {
+          host_->CallInt(page_, recognition ? "ORVEK_SetVeinRecogStatus" : "ORVEK_SetVeinModelStatus",
+                         {answer});
+        }
+      }
+      std::this_thread::sleep_for(5ms);
+    }
+    return {};
+  }
+  fvtest::Person person_;
+  int page_ = -1;
+};
+
+// The whole road on the plug-in's own settings: the page enrols two fingers of the order it
+// asks for, then each is recognised against the two templates, and a finger never enrolled is
+// refused; every report reaches the page on the browser's thread.
+TEST_F(UnixDevicePage, TwoFingersEnrolledOnTheDefaultsAreEachRecognisedAndAStrangerIsRefused) {
+  constexpr unsigned long long kFirst = 4242, kSecond = 5151, kStranger = 6060;
+  person_.fingers = {kFirst, kSecond};
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_OpenVeinDev"), 0);
+  ASSERT_EQ(host_->CallInt(page_, "ORVEK_StartModel_Vein"), 0);
+  const std::string enrolled = RunUntil("\"FEATURE\"", false, 100s);
+  ASSERT_FALSE(enrolled.empty());
+  const Json::Value result = nptest::Parse(enrolled);
+  EXPECT_EQ(result["RETURNID"].asInt(), 0) << enrolled;
+  EXPECT_EQ(result["RETURNDESC"].asString(), "Complete collection");
+  const std::string featureList = result["FEATURE"].asString();
+  const Json::Value features = nptest::Parse(featureList);
+  ASSERT_EQ(features["num"].asInt(), 2) << featureList;
+  EXPECT_EQ(features["feature"]["0"].asString().size(), 4472u);  // base64 of 3352 bytes
+  EXPECT_EQ(features["feature"]["1"].asString().size(), 4472u);
+  // The defaults' order begins with the left middle and ring fingers.
+  EXPECT_EQ(features["type"]["0"]["fingertype"].asInt(), 2);
+  EXPECT_EQ(features["type"]["1"]["fingertype"].asInt(), 3);
+  person_.ExpectFewPlacements("enrolment of two fingers", 2 * 2);  // two captures a finger
+
+  const struct {
+    unsigned long long finger;
+    int returnId;
+    const char* feature;  // the template the match names
+  } recognitions[] = {{kFirst, 0, "0"}, {kSecond, 0, "1"}, {kStranger, 1, nullptr}};
+  for (const auto& r : recognitions) {
+    person_.seed = r.finger;
+    host_->ClearPageCalls();
+    ASSERT_EQ(host_->CallInt(page_, "ORVEK_StartRecog_Vein", {featureList}), 0);
+    const std::string text = RunUntil("\"IMAGE\"", true, 60s);
+    ASSERT_FALSE(text.empty()) << r.finger;
+    const Json::Value answer = nptest::Parse(text);
+    EXPECT_EQ(answer["RETURNID"].asInt(), r.returnId) << r.finger << ": " << answer["RETURNDESC"];
+    if (r.feature != nullptr) {
+      const Json::Value matched = nptest::Parse(answer["FEATURE"].asString());
+      // The match names the enrolled finger by its place in the list, with its type.
+      EXPECT_TRUE(matched["type"].isMember(r.feature)) << r.finger << ": " << matched["type"];
+      EXPECT_EQ(matched["type"][r.feature], features["type"][r.feature]) << r.finger;
+    }
+    person_.ExpectFewPlacements("recognition", 1);
+  }
+  for (const PageCall& call : host_->PageCalls(page_)) EXPECT_TRUE(call.onUiThread);
+  EXPECT_EQ(host_->CallsOffUiThread(), 0);
   EXPECT_EQ(host_->CallInt(page_, "ORVEK_CloseVeinDev"), 0);
 }
 
