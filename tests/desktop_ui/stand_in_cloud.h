@@ -4,6 +4,7 @@
 // scripted reply the stand-in answers plainly (device numbers accepted, fingers not yet known,
 // enrolments accepted, the member enrolled last signs in).
 
+#include <gtest/gtest.h>
 #include <json/reader.h>
 
 #include <memory>
@@ -28,8 +29,13 @@ class StandInCloud {
   StandInCloud() { setCloudBaseUrl(server.baseUrl()); }
   // One for the whole test program: stopping the server takes its threads a while.
   static StandInCloud& shared() {
-    static StandInCloud cloud;
-    cloud.reset();
+    std::unique_ptr<StandInCloud>& cloud = sharedHolder();
+    if (cloud == nullptr) cloud = std::make_unique<StandInCloud>();
+    cloud->reset();
+    return *cloud;
+  }
+  static std::unique_ptr<StandInCloud>& sharedHolder() {
+    static std::unique_ptr<StandInCloud> cloud;
     return cloud;
   }
 
@@ -81,5 +87,13 @@ class StandInCloud {
   simcloud::CloudStandIn server;
   LibraryCloud client;  // what the dialog talks to
 };
+
+// Stops the shared stand-in when the tests end, before exit's clean-ups (OpenSSL's among them)
+// run under its threads still serving a request a case left behind.
+class SharedCloudEnd : public ::testing::Environment {
+ public:
+  void TearDown() override { StandInCloud::sharedHolder().reset(); }
+};
+inline ::testing::Environment* const kSharedCloudEnd = ::testing::AddGlobalTestEnvironment(new SharedCloudEnd);
 
 }  // namespace torvane::testing
